@@ -1,0 +1,30 @@
+// The two folders every part of the program reads and writes.
+#pragma once
+
+#include <string>
+
+namespace tolvane {
+
+// Installation data folder (cfg.ini, text.xml, language folders, skins,
+// appfont.ttf), always with a trailing '/'. Set by ResolveProgramDir.
+extern std::string ProgramDir;
+
+// Per-user data folder (lang.ini, profile stores, gSetting.dct, mac.dct, the
+// macro library "Mac"), always with a trailing '/'. Set by BuildUserDataDir.
+extern std::string UserDataDir;
+
+// Chooses ProgramDir: `commandLineDir` (--data-dir) when not empty, else
+// $TOLVANE_DATA_DIR, else <executable dir>/../share/tolvane/ when it holds
+// cfg.ini, else the source tree's data/ folder of a development build.
+void ResolveProgramDir(const std::string& commandLineDir);
+
+// Builds UserDataDir: `override` (--user-dir) when not empty, else
+// $XDG_DATA_HOME (default ~/.local/share) + "/" + appdir + "/". Logs
+// "Mk AppData=%s" and creates the folder (one level) when it is missing;
+// a failed creation is logged as "CreateDirectory err=%d" and not fatal.
+void BuildUserDataDir(const std::string& appdir, const std::string& override);
+
+// Appends a '/' when `dir` does not end in one.
+std::string WithTrailingSlash(std::string dir);
+
+}  // namespace tolvane

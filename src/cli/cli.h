@@ -1,0 +1,43 @@
+// tolvanectl: the command-line tool. Each command file registers its
+// subcommands on the shared CLI::App; RunCli parses and runs the chosen one.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace tolvane::cli {
+
+// Exit statuses of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Options shared by every command, filled by the parser.
+struct CliContext {
+  std::string dataDir;                // --data-dir
+  std::string userDir;                // --user-dir
+  std::vector<std::string> simulate;  // --simulate SPEC, repeatable
+  bool trace = false;                 // --trace
+  int device = 0;                     // --device N (position in `list`)
+  bool offline = false;               // --offline
+
+  // The chosen subcommand's work, set by its parse callback.
+  std::function<int()> action;
+
+  // Prints a one-line failure message on stderr ("tolvanectl: <text>").
+  static void Fail(const std::string& text);
+};
+
+// A command file's registration function.
+using Registrar = void (*)(CLI::App& app, CliContext& ctx);
+
+// Runs the tool: parses argv and returns the exit status.
+int RunCli(int argc, char** argv);
+
+// Every command file's registrar, in the order `--help` lists them.
+void RegisterVersionCommand(CLI::App& app, CliContext& ctx);
+
+}  // namespace tolvane::cli

@@ -1,0 +1,2 @@
+// The virtual mouse library; its firmware model lives in this folder.
+namespace tolvane::sim {}
