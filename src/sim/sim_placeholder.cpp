@@ -1,2 +1,0 @@
-// The virtual mouse library; its firmware model lives in this folder.
-namespace tolvane::sim {}
