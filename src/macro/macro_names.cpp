@@ -1,0 +1,140 @@
+#include "macro/macro_names.h"
+
+#include <vector>
+
+namespace tolvane {
+
+namespace {
+
+// Decodes one UTF-8 character at s[i]; invalid bytes give U+FFFD and advance
+// by one.
+char32_t DecodeUtf8(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  int len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+  if (c >= 0xF5) len = 0;
+  if (len == 0 || i + len > s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t cp = c & (0x7F >> len);
+  for (int k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+      (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
+    ++i;
+    return 0xFFFD;
+  }
+  i += len;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::vector<char32_t> CodePoints(std::string_view s) {
+  std::vector<char32_t> cps;
+  for (size_t i = 0; i < s.size();) cps.push_back(DecodeUtf8(s, i));
+  return cps;
+}
+
+char32_t FoldCase(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+  if (c >= 0x410 && c <= 0x42F) return c + 32;  // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+      c != 0x17F) {
+    // Latin Extended-A pairs: even upper / odd lower, shifted at 0x139..0x148
+    // and 0x179..0x17E.
+    bool shifted = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (shifted ? (c % 2 == 1) : (c % 2 == 0)) return c + 1;
+  }
+  return c;
+}
+
+bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0); }
+
+}  // namespace
+
+size_t Utf16Length(std::string_view name) {
+  size_t n = 0;
+  for (char32_t cp : CodePoints(name)) n += cp >= 0x10000 ? 2 : 1;
+  return n;
+}
+
+std::string TruncateUnits(std::string_view name, size_t maxUnits) {
+  std::string out;
+  size_t units = 0;
+  for (char32_t cp : CodePoints(name)) {
+    size_t u = cp >= 0x10000 ? 2 : 1;
+    if (units + u > maxUnits) break;
+    units += u;
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+bool AcceptTypedName(std::string_view name, std::string& out) {
+  for (char c : name) {
+    if (kForbiddenNameChars.find(c) != std::string_view::npos) return false;
+  }
+  for (char32_t cp : CodePoints(name)) {
+    if (IsControl(cp)) return false;
+  }
+  std::string_view cut = name;
+  if (size_t dot = cut.rfind('.'); dot != std::string_view::npos) cut = cut.substr(0, dot);
+  if (cut.empty() || cut == "." || cut == "..") return false;
+  out = std::string(cut);
+  return true;
+}
+
+std::string SafeMacroFileName(std::string_view name) {
+  std::string out;
+  for (char32_t cp : CodePoints(name)) {
+    if (cp == '/' || cp == '\\' || IsControl(cp)) cp = '_';
+    AppendUtf8(out, cp);
+  }
+  out = TruncateUnits(out, kMacroNameUnits - 1);
+  if (out.empty() || out == "." || out == "..") out = "Macro";
+  return out;
+}
+
+bool SameNameNoCase(std::string_view a, std::string_view b, size_t maxUnits) {
+  std::vector<char32_t> ca = CodePoints(a), cb = CodePoints(b);
+  size_t units = 0, i = 0;
+  for (; i < ca.size() && i < cb.size(); ++i) {
+    if (units >= maxUnits) return true;
+    if (FoldCase(ca[i]) != FoldCase(cb[i])) return false;
+    units += ca[i] >= 0x10000 ? 2 : 1;
+  }
+  if (units >= maxUnits) return true;
+  return ca.size() == cb.size();
+}
+
+}  // namespace tolvane
