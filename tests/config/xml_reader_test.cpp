@@ -15,6 +15,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Time bounds are for optimised builds; sanitized and debug builds get more.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+constexpr int kSlowdown = 1;
+#else
+constexpr int kSlowdown = 30;
+#endif
+
 // Converts UTF-8 to another charset with iconv (test data only).
 std::string FromUtf8(const std::string& utf8, const char* charset) {
   iconv_t cd = iconv_open(charset, "UTF-8");
@@ -356,7 +363,7 @@ TEST(XmlReaderTest, HostileDocumentsNeitherCrashNorHang) {
   EXPECT_EQ(big.ElementCount(), XmlDocument::kMaxElements);
   EXPECT_EQ(big.Error().rfind("Too many elements", 0), 0u) << big.Error();
 
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(20 * kSlowdown));
 }
 
 TEST(XmlReaderTest, FiftyMegabyteFileLoadsInLinearTime) {
@@ -376,7 +383,7 @@ TEST(XmlReaderTest, FiftyMegabyteFileLoadsInLinearTime) {
   EXPECT_EQ(FirstChildText(doc, "tc_last"), "end");
   const auto elapsed = std::chrono::steady_clock::now() - start;
   fs::remove(path);
-  EXPECT_LT(elapsed, std::chrono::seconds(15));
+  EXPECT_LT(elapsed, std::chrono::seconds(15 * kSlowdown));
 }
 
 }  // namespace
