@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <span>
+
+#include "profile/key_codes.h"
 
 namespace tolvane::sim {
 
@@ -42,39 +45,12 @@ int Listed(const uint8_t* codes, size_t n, uint32_t first, uint32_t v) {
 
 uint32_t Code50(uint32_t v) { return v >= 50 ? v / 50 - 1 : 0; }
 
-// Virtual key -> HID keyboard usage, first match in this order.
-struct VkRange { uint8_t usage, vk, count; };
-const VkRange kVkTable[] = {
-    {0x29, 0x1B, 1},  {0x3A, 0x70, 12}, {0x04, 0x41, 26}, {0x1E, 0x31, 9},  {0x27, 0x30, 1},
-    {0x2B, 0x09, 1},  {0x39, 0x14, 1},  {0x28, 0x0D, 1},  {0x2A, 0x08, 1},  {0x2C, 0x20, 1},
-    {0x2F, 0xDB, 1},  {0x30, 0xDD, 1},  {0x31, 0xDC, 1},  {0x33, 0xBA, 1},  {0x34, 0xDE, 1},
-    {0x36, 0xBC, 1},  {0x37, 0xBE, 1},  {0x38, 0xBF, 1},  {0x35, 0xC0, 1},  {0x2E, 0xBB, 1},
-    {0x2D, 0xBD, 1},  {0x46, 0x2C, 1},  {0x47, 0x91, 1},  {0x48, 0x13, 1},  {0x49, 0x2D, 1},
-    {0x4A, 0x24, 1},  {0x4B, 0x21, 1},  {0x4C, 0x2E, 1},  {0x4D, 0x23, 1},  {0x4E, 0x22, 1},
-    {0x52, 0x26, 1},  {0x51, 0x28, 1},  {0x50, 0x25, 1},  {0x4F, 0x27, 1},  {0x59, 0x61, 9},
-    {0x62, 0x60, 1},  {0x57, 0x6B, 1},  {0x56, 0x6D, 1},  {0x55, 0x6A, 1},  {0x54, 0x6F, 1},
-    {0x53, 0x90, 1},  {0x58, 0x0D, 1},  {0x63, 0x6E, 1},  {0xE0, 0xA2, 1},  {0xE1, 0xA0, 1},
-    {0xE2, 0xA4, 1},  {0xE3, 0x5B, 1},  {0xE4, 0xA3, 1},  {0xE5, 0xA1, 1},  {0xE6, 0xA5, 1},
-    {0xE7, 0x5C, 1},  {0x65, 0x5D, 1},
+// The catalogue gives a sniper DPI as a table position; the factory image
+// uses the position as the register code (exact for the 50-step sensors).
+class FactoryKeyEnv : public KeyCodeEnv {
+ public:
+  int SniperCode(uint32_t position) const override { return int(position & 0xFF); }
 };
-
-uint8_t VkToHid(uint8_t vk) {
-  for (const VkRange& r : kVkTable)
-    if (vk >= r.vk && vk < r.vk + r.count) return uint8_t(r.usage + (vk - r.vk));
-  return 0;
-}
-
-uint16_t ConsumerUsage(uint32_t fn) {
-  switch (fn & 0xFF) {
-    case 0x21: return 0x183; case 0x22: return 0xCD;  case 0x23: return 0xB7;
-    case 0x24: return 0xB6;  case 0x25: return 0xB5;  case 0x26: return 0xE9;
-    case 0x27: return 0xEA;  case 0x28: return 0xE2;  case 0x30: return 0x18A;
-    case 0x31: return 0x192; case 0x32: return 0x194; case 0x33: return 0x221;
-    case 0x34: return 0x223; case 0x35: return 0x224; case 0x36: return 0x225;
-    case 0x37: return 0x226; case 0x38: return 0x227; case 0x39: return 0x22A;
-  }
-  return 0xFFFF;
-}
 
 uint8_t Clamp1(uint32_t v, uint32_t lo, uint32_t hi) {
   return uint8_t(std::clamp<uint32_t>(v, lo, hi));
@@ -136,73 +112,14 @@ uint32_t BuiltinDpiToCode(uint32_t s, uint32_t v, uint32_t* mode) {
 }
 
 uint32_t DefaultKeyCode(const KeyInfo& key) {
-  uint32_t group = key.dwFunID >> 24, fn = key.dwFunID & 0xFFFFFF;
-  switch (group) {
-    case 0x01:
-      switch (fn) {
-        case 0x11: return 0x101;
-        case 0x13: return 0x201;
-        case 0x12: return 0x401;
-        case 0x15: return 0x801;
-        case 0x14: return 0x1001;
-        case 0x16: return 0x23204;
-        case 0x17: return 0x33204;
-      }
-      return 0;
-    case 0x02: case 0x03: case 0x04:
-      return 5;
-    case 0x08:
-      switch (fn) {
-        case 0xA4: return 4 + ((key.dwParameter >> 8) & 0xFF) * 0x100 + (key.dwParameter & 0xFF) * 0x10000;
-        // The catalogue gives a sniper DPI as a table position; the 50-step
-        // sensors use the position as the code.
-        case 0xA6: return ((key.dwParameter & 0xFF) << 8) | 0x0A;
-        case 0xA7: return 8;
-        case 0xA8: return 0x202;
-        case 0xA9: return 0x302;
-        case 0xAA: return 0x102;
-        case 0xAC: return 7;
-        case 0xAD: return key.dwParameter;
-        case 0xAE: return 0x408;
-        case 0xB0: return 9;
-      }
-      return 0;
-    case 0x0B:
-      return key.dwParameter;
-  }
-  return 0;
+  int64_t code = keyinfo_to_hardware_code(FactoryKeyEnv(), key);
+  return code < 0 ? 0 : uint32_t(code);
 }
 
 size_t DefaultComboRecord(const KeyInfo& key, uint8_t* out) {
-  uint32_t group = key.dwFunID >> 24;
   std::memset(out, 0, ee::kComboSize);
-  size_t n = 0, p = 1;
-  auto add = [&](uint8_t type, uint8_t code, uint8_t third) {
-    if (n >= 10) return;  // a record holds at most 10 events
-    out[p++] = type;
-    out[p++] = code;
-    out[p++] = third;
-    ++n;
-  };
-  if (group == 0x02) {
-    const KeyCombo& c = key.stCombo;
-    for (uint8_t bit : {0x01, 0x02, 0x04, 0x08})
-      if (c.bModifiers & bit) add(0x80, bit, 0);
-    for (int k = 0; k < 3; ++k)
-      if (c.bKeys[k]) add(0x81, VkToHid(c.bKeys[k]), 0);
-    for (uint8_t bit : {0x01, 0x02, 0x04, 0x08})
-      if (c.bModifiers & bit) add(0x40, bit, 0);
-    for (int k = 2; k >= 0; --k)
-      if (c.bKeys[k]) add(0x41, VkToHid(c.bKeys[k]), 0);
-  } else if (group == 0x03 || group == 0x04) {
-    uint16_t u = ConsumerUsage(key.dwFunID);
-    add(0x82, uint8_t(u), uint8_t(u >> 8));
-    add(0x42, uint8_t(u), uint8_t(u >> 8));
-  } else {
-    return 0;
-  }
-  out[0] = uint8_t(n);
-  return p;
+  int n = KeyInfoToComboData(std::span<uint8_t>(out, ee::kComboSize - 1), key);
+  return n < 0 ? 0 : size_t(n);
 }
 
 void PutDpiEntry(Eeprom& e, uint16_t addr, uint32_t xCode, uint32_t xMode, uint32_t yCode,
@@ -260,7 +177,7 @@ Eeprom BuildFactoryImage(const DevCfg& model, Family family, const FactoryOption
     if (k.nMatrix == 0 || k.nMatrix > kMaxKeys) continue;
     int j = int(k.nMatrix) - 1;
     matrix[j] = DefaultKeyCode(k);
-    if (matrix[j] == 5) {
+    if (matrix[j] == kHwCombo) {
       uint8_t rec[ee::kComboSize];
       size_t len = DefaultComboRecord(k, rec);
       rec[len] = CheckByte(rec, len);

@@ -25,10 +25,11 @@ struct FactoryOptions {
 };
 
 // Hardware key code of a catalogue default assignment; 0 (disabled) for
-// functions a factory image cannot hold (macros, labels).
+// functions a factory image cannot hold (macros, labels, oversized combos).
 uint32_t DefaultKeyCode(const KeyInfo& key);
 // Combination record (count byte and 3-byte events) of a keyboard or media
-// assignment into `out` (32 bytes); returns its length, 0 for other functions.
+// assignment into `out` (32 bytes, zero-filled, one byte left for the check
+// byte); returns its length, 0 for other functions.
 size_t DefaultComboRecord(const KeyInfo& key, uint8_t* out);
 
 // The 4-byte DPI entry of one level.

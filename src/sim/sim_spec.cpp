@@ -160,7 +160,8 @@ bool ParseSimSpec(const std::string& text, SimSpec* out, std::string* err) {
       }
     }
   }
-  if (s.asleep && s.link == Link::Wired) return bad("asleep needs link=wireless");
+  // Only a receiver's mouse sleeps; a pid alone decides the link later.
+  if (s.asleep && (s.link ? *s.link == Link::Wired : !s.pid)) return bad("asleep needs link=wireless");
   if (s.wakeAfterMs >= 0 && !s.asleep) return bad("wake needs asleep");
   *out = s;
   return true;
@@ -209,6 +210,10 @@ std::shared_ptr<VirtualMouse> MakeVirtualMouse(const SimSpec& spec, const SimCat
     st.pid = cat.wiredPids.empty() ? kFallbackWiredPid : cat.wiredPids.front();
   else
     st.pid = cat.wirelessPids.empty() ? kFallbackWirelessPid : cat.wirelessPids.front();
+  if (spec.asleep && st.link == Link::Wired) {
+    if (err) *err = "--simulate: asleep needs a wireless link (pid is a wired product id)";
+    return nullptr;
+  }
   st.version = spec.version;
   st.cid = uint8_t(model.nCid);
   st.mid = uint8_t(model.nMid);
@@ -239,6 +244,17 @@ std::shared_ptr<VirtualMouse> MakeVirtualMouse(const std::string& spec, const Si
   SimSpec s;
   if (!ParseSimSpec(spec, &s, err)) return nullptr;
   return MakeVirtualMouse(s, cat, err);
+}
+
+std::unique_ptr<SimTransport> MakeSimTransport(const std::vector<std::string>& specs,
+                                               const SimCatalogue& cat, std::string* err) {
+  auto t = std::make_unique<SimTransport>();
+  for (const std::string& spec : specs) {
+    auto m = MakeVirtualMouse(spec, cat, err);
+    if (!m) return nullptr;
+    t->Plug(m);
+  }
+  return t;
 }
 
 }  // namespace tolvane::sim

@@ -20,6 +20,7 @@
 #include "config/dev_cfg.h"
 #include "sim/sim_factory.h"
 #include "sim/sim_mouse.h"
+#include "sim/sim_transport.h"
 
 namespace tolvane::sim {
 
@@ -63,5 +64,10 @@ std::shared_ptr<VirtualMouse> MakeVirtualMouse(const SimSpec& spec, const SimCat
                                                std::string* err);
 std::shared_ptr<VirtualMouse> MakeVirtualMouse(const std::string& spec, const SimCatalogue& cat,
                                                std::string* err);
+
+// A transport with one plugged-in mouse per spec (--simulate, repeatable).
+// Null and the first spec's message when any spec fails.
+std::unique_ptr<SimTransport> MakeSimTransport(const std::vector<std::string>& specs,
+                                               const SimCatalogue& cat, std::string* err);
 
 }  // namespace tolvane::sim
