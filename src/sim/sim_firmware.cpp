@@ -27,6 +27,9 @@ void Firmware::WritePair(uint16_t addr, uint8_t v) {
   Write(addr, b, 2);
 }
 
+// Notification layout: byte 5 the flags, 6 the current DPI level, 7 the rate
+// code, 9 the profile number. The rate code goes out unmasked; hosts read
+// byte 7 & 0x0F, so the 4K codes 16 and 32 arrive there as 0.
 Payload Firmware::Notification(uint8_t flags) const {
   Payload p{};
   p[0] = kNotifyId;
