@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "profile/key_info.h"
 
@@ -59,6 +61,14 @@ struct DevCfg {
   bool InUse() const { return nSensor != 0; }
   // `DM` limited to what a profile record holds.
   int DpiLevels() const { return nDM > kMaxDpiLevels ? kMaxDpiLevels : int(nDM); }
+  // `DEFLEVEL` limited to the levels in use (0 when there are none).
+  int DefaultLevel() const {
+    int n = DpiLevels();
+    return n == 0 ? 0 : (nDefLevel >= uint32_t(n) ? n - 1 : int(nDefLevel));
+  }
+  // `KM`/2, never more than the 16 a key table holds.
+  int KeyCount() const { return nKeyCount > uint32_t(kMaxKeys) ? kMaxKeys : int(nKeyCount); }
+  std::string Name() const { return std::string(szName, strnlen(szName, sizeof szName)); }
 };
 
 }  // namespace tolvane
