@@ -12,6 +12,7 @@ namespace {
 
 const Registrar kRegistrars[] = {
     RegisterVersionCommand,
+    RegisterModelsCommands,
 };
 
 }  // namespace

@@ -39,5 +39,6 @@ int RunCli(int argc, char** argv);
 
 // Every command file's registrar, in the order `--help` lists them.
 void RegisterVersionCommand(CLI::App& app, CliContext& ctx);
+void RegisterModelsCommands(CLI::App& app, CliContext& ctx);  // models, sensor
 
 }  // namespace tolvane::cli

@@ -1,0 +1,164 @@
+// tolvanectl models and sensor, run as the built program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class ModelsCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tolvane-cli-models-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "data");
+    fs::create_directories(dir_ / "user");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // Runs tolvanectl with `args` (shell words) and the given data folder
+  // (empty: the bundled data).
+  Outcome Exec(const std::string& args, const std::string& dataDir = TOLVANE_SOURCE_DATA_DIR) {
+    const fs::path out = dir_ / "out", err = dir_ / "err";
+    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" + dataDir +
+                      "' --user-dir '" + (dir_ / "user").string() + "' " + args + " >'" + out.string() +
+                      "' 2>'" + err.string() + "'";
+    Outcome r;
+    int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    return r;
+  }
+  std::string Data(const std::string& cfg) {
+    std::ofstream(dir_ / "data" / "cfg.ini", std::ios::binary) << cfg;
+    return (dir_ / "data").string();
+  }
+  static int Lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
+
+  fs::path dir_;
+};
+
+TEST_F(ModelsCli, ListsTheBundledCatalogue) {
+  Outcome r = Exec("models");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Lines(r.out), 7);  // header and six models
+  EXPECT_NE(r.out.find("1      Tolvane Kestrel      0x10  0x01  PRO     0x3395  6       6\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("PRO+    0x3370"), std::string::npos);
+
+  Outcome j = Exec("models --json");
+  ASSERT_EQ(j.status, 0) << j.err;
+  EXPECT_EQ(j.out.front(), '[');
+  EXPECT_EQ(j.out.substr(j.out.size() - 2), "]\n");
+  EXPECT_NE(j.out.find("{\"entry\": 4, \"name\": \"Tolvane Heron\", \"cid\": 32, \"mid\": 1, \"family\": "
+                       "\"PRO+\", \"fw\": 1, \"sensor\": 13168, \"levels\": 7, \"keys\": 7}"),
+            std::string::npos)
+      << j.out;
+}
+
+TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
+  // Entry numbers follow the sections; names are escaped in JSON; loading
+  // messages go to stderr and the command goes on.
+  std::string data = Data(
+      "[OPT]\nappdir=T\n[DEV_2]\nSensor=12368\nName=Say \"hi\" \\o/\nDM=9\nKM=4\nDPI=750\nDC=1,2,3\n"
+      "[DEV_7]\nSensor=13168\nName=\x01\xFF\n");
+  Outcome j = Exec("models --json", data);
+  ASSERT_EQ(j.status, 0) << j.err;
+  EXPECT_NE(j.out.find("\"entry\": 2, \"name\": \"Say \\\"hi\\\" \\\\o/\""), std::string::npos) << j.out;
+  EXPECT_NE(j.out.find("\"levels\": 8, \"keys\": 2"), std::string::npos) << j.out;
+  EXPECT_NE(j.out.find("\"entry\": 7, \"name\": \"\\u0001\\ufffd\""), std::string::npos) << j.out;
+  EXPECT_NE(j.err.find("Warning: DPI != DM.\n"), std::string::npos) << j.err;
+  EXPECT_NE(j.err.find("Warning: DC != DM.\n"), std::string::npos) << j.err;
+
+  Outcome empty = Exec("models --json", Data("[OPT]\nappdir=T\n"));
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "[]\n");
+
+  Outcome bad = Exec("models", Data("[OPT]\nappdir=T\n[DEV_1]\nSensor=12368\nKM=7\n"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(Lines(bad.err), 1) << bad.err;
+
+  Outcome missing = Exec("models", (dir_ / "nowhere").string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(Lines(missing.err), 1);
+  EXPECT_EQ(Exec("models --bogus").status, 2);
+}
+
+TEST_F(ModelsCli, SensorConversions) {
+  struct Case {
+    const char* args;
+    const char* out;
+  } cases[] = {
+      {"sensor 0x3370 --dpi 12000", "dpi=12000 code=119 mode=2\n"},
+      {"sensor 3370 --dpi 38000 --json", "{\"dpi\": 38000, \"code\": 189, \"mode\": 3}\n"},
+      {"sensor 0x3370 --code 189 --mode 3", "dpi=38000 code=189 mode=3\n"},
+      {"sensor 0x3395 --dpi 26000 --json", "{\"dpi\": 26000, \"code\": 519, \"mode\": 0}\n"},
+      {"sensor 0x3325 --dpi 8000", "dpi=8000 code=92 mode=1\n"},
+      {"sensor 0x3325 --code 92", "dpi=4000 code=92 mode=0\n"},
+      {"sensor 0x3050 --code 0x0b", "dpi=4000 code=11 mode=0\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = Exec(c.args);
+    EXPECT_EQ(r.status, 0) << c.args << ": " << r.err;
+    EXPECT_EQ(r.out, c.out) << c.args;
+  }
+  for (const char* failing : {"sensor 0x3370 --dpi 38200", "sensor 0x3370 --dpi 75", "sensor 0x1234",
+                              "sensor 0x3325 --code 5", "sensor 0x3050 --code 99999999"}) {
+    Outcome r = Exec(failing);
+    EXPECT_EQ(r.status, 1) << failing;
+    EXPECT_EQ(r.out, "") << failing;
+    EXPECT_EQ(Lines(r.err), 1) << failing << ": " << r.err;
+  }
+  for (const char* usage : {"sensor", "sensor zz", "sensor 0", "sensor 0x3370 --dpi 800 --code 3",
+                            "sensor 0x3370 --mode 1", "sensor 0x3370 --dpi 12k", "sensor 0x3370 --dpi -50"}) {
+    Outcome r = Exec(usage);
+    EXPECT_EQ(r.status, 2) << usage << ": " << r.err;
+    EXPECT_EQ(r.out, "") << usage;
+  }
+}
+
+TEST_F(ModelsCli, SensorTablesFollowTheCatalogue) {
+  Outcome t = Exec("sensor 0x3050");
+  ASSERT_EQ(t.status, 0) << t.err;
+  EXPECT_EQ(Lines(t.out), 13);  // title, header, 11 values
+  EXPECT_NE(t.out.find("10     4000    11    0\n"), std::string::npos) << t.out;
+
+  // "3325Setp200" and a model's DPISET change the tables the commands use.
+  std::string data = Data("[OPT]\nappdir=T\n3325Setp200=1\n[DEV_1]\nSensor=12368\nDM=3\nDPISET=400,800,1600\n"
+                          "DPI=400,800,1600\n");
+  Outcome a = Exec("sensor 0x3325 --dpi 5200 --json", data);
+  EXPECT_EQ(a.out, "{\"dpi\": 5200, \"code\": 59, \"mode\": 1}\n") << a.err;
+  Outcome j = Exec("sensor 0x3050 --json", data);
+  ASSERT_EQ(j.status, 0) << j.err;
+  EXPECT_EQ(j.out,
+            "{\"sensor\": 12368, \"count\": 3, \"table\": [\n"
+            "  {\"index\": 0, \"dpi\": 400, \"code\": 1, \"mode\": 0},\n"
+            "  {\"index\": 1, \"dpi\": 800, \"code\": 2, \"mode\": 0},\n"
+            "  {\"index\": 2, \"dpi\": 1600, \"code\": 3, \"mode\": 0}\n"
+            "]}\n");
+}
+
+}  // namespace
