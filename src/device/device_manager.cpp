@@ -106,8 +106,10 @@ int ProbeSend(HidHandle* h, const uint8_t* payload, bool plus, int* err) {
 }
 
 // Command 3 on a probe's handles: 1 connected, 0 not (or no usable answer),
-// -1 when the request could not be sent.
-int ProbeConnectStatus(HidHandle* send, HidHandle* read, bool plus, int readMs, int* err) {
+// -1 when the request could not be sent. `*answered` tells a real answer.
+int ProbeConnectStatus(HidHandle* send, HidHandle* read, bool plus, int readMs, int* err,
+                       bool* answered) {
+  *answered = false;
   uint8_t payload[PER_PAYLOAD] = {kCmdConnectStatus};
   if (!ProbeSend(send, payload, plus, err)) return -1;
   for (int i = 0; i < 3; ++i) {
@@ -116,7 +118,10 @@ int ProbeConnectStatus(HidHandle* send, HidHandle* read, bool plus, int readMs, 
       LogPrint("GetConnectStatus GetData Err");
       return 0;
     }
-    if (b[kPayCmd] == kCmdConnectStatus && b[kPayStatus] == 0) return b[kPayData];
+    if (b[kPayCmd] == kCmdConnectStatus && b[kPayStatus] == 0) {
+      *answered = true;
+      return b[kPayData];
+    }
     LogPrint("GetConnectStatus Err=%x %x %x, ThreadId=0x%x", b[kPayCmd], b[kPayStatus],
              b[kPayData], LogThreadId());
     if (b[kPayCmd] == kCmdConnectStatus) return 0;
@@ -440,7 +445,8 @@ void DeviceManager::ProbeThread(std::shared_ptr<Probe> probe) {
                                                            : t_.probeLongSleepMs))
       break;
     int err = 0;
-    const int bConnect = ProbeConnectStatus(send, read, p.plus, t_.probeReadMs, &err);
+    bool answered = false;
+    const int bConnect = ProbeConnectStatus(send, read, p.plus, t_.probeReadMs, &err, &answered);
     if (bConnect == -1 && IsGoneError(err)) {
       // The interface has gone: what reading its attributes would have said.
       LogPrint("%s: %s=%x nErr=%d, ThreadId=%x", name, p.plus ? "hDev" : "hCmd", hCmdId, err, tid);
@@ -457,9 +463,11 @@ void DeviceManager::ProbeThread(std::shared_ptr<Probe> probe) {
       LogPrint(p.plus ? "Psd_Thread_PRO+: Err" : "CheckPsdThread: SendData Err");
       break;
     }
-    if (bConnect != 1) {  // a receiver whose mouse is off: keep asking
-      list_.SetSlotState(p.slot, ProbeState::WaitingForMouse);
-      SignalState();
+    if (bConnect != 1) {  // a receiver whose mouse is off answers 0: keep asking
+      if (answered) {
+        list_.SetSlotState(p.slot, ProbeState::WaitingForMouse);
+        SignalState();
+      }
       continue;
     }
     list_.SetSlotState(p.slot, ProbeState::Identifying);
