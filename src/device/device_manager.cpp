@@ -292,7 +292,52 @@ bool DeviceManager::PathInUseLocked(const std::string& path, bool notify) const 
   }
   for (const ProbeSlot& s : list_.SlotsLocked())
     if (s.bBusy && SamePath(path, notify ? s.szNotifyPath : s.szCmdPath)) return true;
+  if (!notify)
+    for (const auto& l : losers_)
+      if (SamePath(path, l.first)) return true;
   return false;
+}
+
+void DeviceManager::RememberLoser(const std::string& path, HidRole role, size_t entry) {
+  if (path.empty()) return;
+  std::lock_guard<std::mutex> lock(list_.Mutex());
+  losers_[path] = Loser{role, entry};
+}
+
+bool DeviceManager::ForgetLosersOf(size_t entry) {
+  std::lock_guard<std::mutex> lock(list_.Mutex());
+  bool any = false;
+  for (auto it = losers_.begin(); it != losers_.end();) {
+    if (it->second.entry == entry) {
+      it = losers_.erase(it);
+      any = true;
+    } else {
+      ++it;
+    }
+  }
+  return any;
+}
+
+// With `present` (an enumeration): keeps the losers that are listed in it.
+// Without: keeps those that can still be opened.
+void DeviceManager::ForgetGoneLosers(const std::vector<HidIfInfo>* present) {
+  std::map<std::string, Loser> losers;
+  {
+    std::lock_guard<std::mutex> lock(list_.Mutex());
+    losers = losers_;
+  }
+  for (auto it = losers.begin(); it != losers.end();) {
+    bool there = false;
+    if (present) {
+      for (const HidIfInfo& i : *present) there = there || SamePath(i.szPath, it->first);
+    } else {
+      there = transport_.Open(it->first, it->second.role) != nullptr;
+    }
+    it = there ? std::next(it) : losers.erase(it);
+  }
+  std::lock_guard<std::mutex> lock(list_.Mutex());
+  for (auto it = losers_.begin(); it != losers_.end();)
+    it = losers.count(it->first) ? std::next(it) : losers_.erase(it);
 }
 
 void DeviceManager::Scan() {
@@ -301,6 +346,7 @@ void DeviceManager::Scan() {
   ++scanning_;
   ReapWorkers();
   std::vector<HidIfInfo> ifs = transport_.Enumerate();
+  ForgetGoneLosers(&ifs);
   if (cfg_.spotFw & 2) FindOurDevice_PROPLUS(ifs);
   if (cfg_.spotFw & 1) FindOurDevice_PRO(ifs);
   ++scans_;
@@ -506,11 +552,14 @@ bool DeviceManager::Connect(Probe& p) {
     const uint16_t oldPid = old->wPID;
     if (!p.plus) {
       if (cfg_.IsWired(newPid) && cfg_.IsWireless(oldPid)) {
+        RememberLoser(list_.View(idx).szCmdPath, HidRole::ProCommand, idx);
         ReleaseDev(idx);  // the cable takes over from the receiver
       } else if (cfg_.IsWireless(newPid) && cfg_.IsWired(oldPid)) {
         LogPrint("Psd_Thread: another dev has exist, give up this!!! cid=%x, mid=%x", p.cid, p.mid);
+        RememberLoser(p.info.szPath, HidRole::ProCommand, idx);
         return false;
       } else {
+        RememberLoser(p.info.szPath, HidRole::ProCommand, idx);
         return false;
       }
     } else {
@@ -526,6 +575,7 @@ bool DeviceManager::Connect(Probe& p) {
       }
       LogPrint("Psd_Thread_PRO+: release old hid, cid=%x,mid=%x,pid=%04x(%s)", p.cid, p.mid,
                unsigned(oldPid), cfg_.IsWireless(oldPid) ? "Wireless" : "Wired");
+      RememberLoser(list_.View(idx).szCmdPath, HidRole::ProPlus, idx);
       ReleaseDev(idx);
     }
   } else if (old) {
@@ -685,8 +735,12 @@ int DeviceManager::OnDeviceChange(const HotplugEvent& ev) {
       if (hooks.profileReadRunning && hooks.profileReadRunning()) SleepMs(t_.removalReadWaitMs);
       v.pDev.reset();
       ReleaseDev(i);
+      // A connection of this model that lost to the one now gone gets its
+      // turn: one rescan.
+      if (ForgetLosersOf(i)) counter = std::max(counter, 1);
       if (hooks.listChanged) hooks.listChanged();
     }
+    ForgetGoneLosers(nullptr);
   }
   std::lock_guard<std::mutex> lock(uiMu_);
   counter_ = counter;

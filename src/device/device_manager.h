@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -152,6 +153,12 @@ class DeviceManager {
   bool SleepUnlessStopping(int ms);
   void SignalState();
   bool PathInUseLocked(const std::string& path, bool notify) const;
+  // A connection that lost a takeover is not probed again while it stays
+  // plugged in; otherwise every rescan would hand the model back and forth
+  // between cable and receiver.
+  void RememberLoser(const std::string& path, HidRole role, size_t entry);
+  void ForgetGoneLosers(const std::vector<HidIfInfo>* present);
+  bool ForgetLosersOf(size_t entry);  // true when there were any
 
   HidTransport& transport_;
   const DiscoveryConfig cfg_;
@@ -181,6 +188,11 @@ class DeviceManager {
   std::atomic<int> scans_{0};
   std::atomic<bool> hotplugOn_{false};
   std::shared_ptr<Guard> guard_;
+  struct Loser {
+    HidRole role;
+    size_t entry;
+  };
+  std::map<std::string, Loser> losers_;  // under list_.Mutex()
 };
 
 }  // namespace tolvane

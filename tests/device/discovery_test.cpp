@@ -93,7 +93,7 @@ TEST(DiscoveryTest, ConnectsBothFamiliesAndIgnoresForeignInterfaces) {
 
 TEST(DiscoveryTest, ProCableTakesOverAndLateReceiverIsGivenUp) {
   TimedLog log;
-  DiscoveryRig rig;
+  DiscoveryRig rig(FastTimings(), /*defDevIndex=*/4);  // entry 0 is not the current one
   auto rx = rig.Plug("pro:cid=11,mid=01,link=wireless,ver=0201");
   rig.mgr->Start();
   ASSERT_TRUE(rig.sink.WaitFor(1));
@@ -124,6 +124,13 @@ TEST(DiscoveryTest, ProCableTakesOverAndLateReceiverIsGivenUp) {
   // Its handles were closed: only the connected device's two remain (and
   // nothing of the first receiver, which is still plugged in).
   EXPECT_TRUE(WaitUntil([&] { return rig.counting.Live() == 2; }));
+
+  // The cable goes: a receiver that lost to it gets its turn.
+  rig.transport.Unplug(cable);
+  ASSERT_TRUE(rig.sink.WaitFor(3));
+  auto back = rig.Dev(0);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->wPID, 0x2002);
 }
 
 TEST(DiscoveryTest, ProPlusNewConnectionAlwaysWinsAndOldReceiverIsToldToSleep) {
@@ -149,7 +156,14 @@ TEST(DiscoveryTest, ProPlusNewConnectionAlwaysWinsAndOldReceiverIsToldToSleep) {
   auto cable2 = rig.Plug("pro+:cid=22,mid=07,link=wired");
   rig.mgr->Scan();
   ASSERT_TRUE(rig.sink.WaitFor(3));
-  EXPECT_EQ(rig.Dev(1)->wPID, 0x1001);
+  auto third = rig.Dev(1);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->wPID, 0x1001);
+  // The rescans the plug-ins started do not hand the model back and forth
+  // between the connections that lost and the one that won.
+  std::this_thread::sleep_for(Ms(300));
+  EXPECT_EQ(rig.sink.Got().size(), 3u);
+  EXPECT_EQ(rig.Dev(1), third);
   EXPECT_TRUE(log.Has("old dev is wireless, connect=1"));
   EXPECT_TRUE(log.Has("tell old dev can sleep"));
   EXPECT_EQ(rx->Snapshot().drvStatus, 0);
@@ -299,7 +313,7 @@ TEST(DiscoveryTest, UnplugDuringAnExchangeAndALongWriteIsBoundedAndReleases) {
   reader.join();
   EXPECT_EQ(readResult, 0);
   EXPECT_LT(std::chrono::duration_cast<Ms>(Clock::now() - t0).count(), 4000);
-  EXPECT_TRUE(WaitUntil([&] { return !rig.Connected(0); }));
+  EXPECT_TRUE(WaitUntil([&] { return !rig.Connected(0) && !d0->HasCmd(); }));
 
   // A long write on PRO+: the mouse vanishes after a few reports.
   plus->UnplugAfterReports(9);
@@ -307,12 +321,12 @@ TEST(DiscoveryTest, UnplugDuringAnExchangeAndALongWriteIsBoundedAndReleases) {
   t0 = Clock::now();
   EXPECT_EQ(d1->WriteEEPROM(0x300, data.data(), int(data.size()), 0), 0);
   EXPECT_LT(std::chrono::duration_cast<Ms>(Clock::now() - t0).count(), 4000);
-  EXPECT_TRUE(WaitUntil([&] { return !rig.Connected(1); }));
+  EXPECT_TRUE(WaitUntil([&] { return !rig.Connected(1) && !d1->HasCmd(); }));
   // The objects outlive their release in the hands of this test; they are
   // closed, and further commands fail at once.
   EXPECT_FALSE(d1->HasCmd());
   EXPECT_EQ(d1->ReadEEPROM(0, buf.data(), 2), 0);
-  EXPECT_EQ(rig.counting.Live(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return rig.counting.Live() == 0; }));
 }
 
 TEST(DiscoveryTest, FifthDeviceIsTooMany) {
