@@ -35,10 +35,9 @@ void Format(char* buf, size_t size, const char* fmt, va_list ap) {
 
 void DebuggerVariant(const char* fmt, va_list ap) {
   if (LogLevel == 0) return;
-  char text[kLineChars];
-  Format(text, sizeof text, fmt, ap);
-  char line[kLineChars];
-  std::snprintf(line, sizeof line, "BY: %s", text);
+  char line[kLineChars] = "BY: ";
+  constexpr size_t kPrefix = 4;
+  Format(line + kPrefix, sizeof line - kPrefix, fmt, ap);
   DebugOutput(line);
 }
 

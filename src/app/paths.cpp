@@ -45,7 +45,7 @@ void BuildUserDataDir(const std::string& appdir, const std::string& override) {
   if (!override.empty()) {
     UserDataDir = WithTrailingSlash(override);
   } else {
-    UserDataDir = platform::DataHome() + "/" + appdir + "/";
+    UserDataDir = WithTrailingSlash(platform::DataHome() + "/" + appdir);
   }
   LogPrint("Mk AppData=%s", UserDataDir.c_str());
   if (!platform::IsDirectory(UserDataDir)) {
