@@ -59,7 +59,7 @@ class AppCoreTest : public ::testing::Test {
 
 constexpr const char* kGoodCfg =
     "[OPT]\nDebug=1\nappdir=TolvaneTest\nTitle=Tolvane Test\nFontName=Sans\n"
-    "[DEV_1]\nSensor=0x3370\nName=M1\nCID=1\nMID=2\n";
+    "[DEV_1]\nSensor=13168\nName=M1\nCID=1\nMID=2\n";
 
 TEST_F(AppCoreTest, StartupSetsFoldersLogsLaunchAndCountsArguments) {
   WriteCfg(kGoodCfg);
@@ -96,7 +96,7 @@ TEST_F(AppCoreTest, OneArgumentIsNotStartedWithArgumentsAndFontIsFound) {
 }
 
 TEST_F(AppCoreTest, BrokenCatalogueFailsWithTheMessageAndStillLogsExit) {
-  WriteCfg("[OPT]\nDebug=1\nappdir=X\n[DEV_1]\nSensor=0x3370\nMDNUM=4\n");
+  WriteCfg("[OPT]\nDebug=1\nappdir=X\n[DEV_1]\nSensor=13168\nMDNUM=4\n");
   AppCore app;
   EXPECT_EQ(app.Startup(Options(), notes_), StartResult::DataInitFailed);
   ASSERT_FALSE(notes_.Entries().empty());
