@@ -2,4 +2,5 @@
 # The main job on its built-in default, run from a built tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exec build/default/bin/tolvanectl "${@:-version}"
+if [ $# -eq 0 ]; then set -- models; fi
+exec build/default/bin/tolvanectl "$@"

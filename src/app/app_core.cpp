@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
+#include "device/link_options.h"
 #include "platform/xdg.h"
 
 namespace tolvane {
@@ -28,6 +29,11 @@ StartResult AppCore::Startup(const StartupOptions& options, Notifier& notifier,
     return StartResult::DataInitFailed;
   }
   const OptCfg& opt = Cat().opt;
+  LinkOptions link;
+  link.nRetry = int(opt.Retry);
+  link.bGoWithNoDev = opt.GoWithNoDev != 0;
+  link.nSubDebug = opt.SubDebug;
+  SetLinkOptions(link);
 
   std::time_t now = std::time(nullptr);
   std::tm lt{};

@@ -1,5 +1,6 @@
-// The start-up steps tolvanectl needs for now: the program folder and the
-// catalogue (later folded into the application start-up sequence).
+// The start-up of tolvanectl: the application's own start-up sequence
+// (program folder, texts, catalogue, user data folder), without the
+// single-instance lock, which belongs to the window program.
 #pragma once
 
 #include "cli/cli.h"
@@ -10,9 +11,10 @@ class Notifier;
 
 namespace tolvane::cli {
 
-// Resolves ProgramDir from --data-dir and loads ProgramDir + "cfg.ini" into
-// the process-wide catalogue, with loading messages through `n`. On failure
-// prints a one-line message and returns false.
+// Runs the start-up with --data-dir and --user-dir, loading ProgramDir +
+// "cfg.ini" into the process-wide catalogue with loading messages through
+// `n`, and building UserDataDir. On failure prints a one-line message and
+// returns false. Only the first call in a process starts anything.
 bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n);
 
 }  // namespace tolvane::cli
