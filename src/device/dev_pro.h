@@ -6,8 +6,8 @@
 // notifications read from the same interface.
 //
 // SetDpiColor, SetDpi, SetKeyMatrix, SetPollingRate, ApplySetting and
-// GetProfile are the profile code's (src/profile): it adds their overrides to
-// these classes. Until then they keep the base behaviour (0).
+// GetProfile belong to the profile code: their bodies live in
+// src/profile/dev_profile.cpp.
 #pragma once
 
 #include "device/hid_dev.h"
@@ -35,6 +35,13 @@ class CDevPro : public CHidDev {
   int GetPower(int& nPower, int& nCharging) override;
   int SetNotifyWnd(EventSink* pSink) override;
   void ClearHandle() override;
+  int SetDpiColor(uint32_t nMask, const uint32_t* pColors, int nCount) override;
+  int SetDpi(uint32_t nMask, const DpiLevel* pLevels, int nCount) override;
+  int SetKeyMatrix(uint32_t nMask, const uint32_t* pCodes, int nCount) override;
+  int SetPollingRate(uint32_t dwRate) override;
+  int ApplySetting(ProfileFile* pFile, EventSink* pProgress, uint32_t nMsg, uint32_t nFlag,
+                   uint32_t nData, MacroLibrary* pLibrary = nullptr) override;
+  int GetProfile(ProfileFile* pFile, MacroLibrary* pLibrary) override;
 
  protected:
   int SendRequest(HidHandle* h, const uint8_t* payload, int* pErr) override;
@@ -61,6 +68,13 @@ class CDevProPlus : public CHidDev {
   int GetPower(int& nPower, int& nCharging) override;
   int SetNotifyWnd(EventSink* pSink) override;
   void ClearHandle() override;
+  int SetDpiColor(uint32_t nMask, const uint32_t* pColors, int nCount) override;
+  int SetDpi(uint32_t nMask, const DpiLevel* pLevels, int nCount) override;
+  int SetKeyMatrix(uint32_t nMask, const uint32_t* pCodes, int nCount) override;
+  int SetPollingRate(uint32_t dwRate) override;
+  int ApplySetting(ProfileFile* pFile, EventSink* pProgress, uint32_t nMsg, uint32_t nFlag,
+                   uint32_t nData, MacroLibrary* pLibrary = nullptr) override;
+  int GetProfile(ProfileFile* pFile, MacroLibrary* pLibrary) override;
 
  protected:
   int SendRequest(HidHandle* h, const uint8_t* payload, int* pErr) override;

@@ -66,7 +66,9 @@ int CHidDev::Reserved1() { return 0; }
 int CHidDev::SetNotifyWnd(EventSink*) { return 1; }
 int CHidDev::Reserved2() { return 1; }
 void CHidDev::ClearHandle() {}
-int CHidDev::ApplySetting(ProfileFile*, EventSink*, uint32_t, uint32_t, uint32_t) { return 0; }
+int CHidDev::ApplySetting(ProfileFile*, EventSink*, uint32_t, uint32_t, uint32_t, MacroLibrary*) {
+  return 0;
+}
 int CHidDev::GetProfile(ProfileFile*, MacroLibrary*) { return 0; }
 int CHidDev::SendRequest(HidHandle*, const uint8_t*, int*) { return 0; }
 

@@ -107,8 +107,9 @@ class CHidDev {
   virtual int Reserved2();                      // 1
   virtual void ClearHandle();                   // the base does nothing
   // Profile writer and reader; their bodies live with the profile code.
+  // `pLibrary` supplies the macros of macro buttons (null: none).
   virtual int ApplySetting(ProfileFile* pFile, EventSink* pProgress, uint32_t nMsg,
-                           uint32_t nFlag, uint32_t nData);
+                           uint32_t nFlag, uint32_t nData, MacroLibrary* pLibrary = nullptr);
   virtual int GetProfile(ProfileFile* pFile, MacroLibrary* pLibrary);
 
   // ---- Connection set-up (discovery) and tear-down.
@@ -139,6 +140,10 @@ class CHidDev {
   DevEntry* pEntry = nullptr;      // back pointer to the owning entry
   uintptr_t nEntryParam = 0;       // wParam of the events posted for this device
   const DevCfg* pDevCfg = nullptr; // the catalogue model (cid/mid of the log lines)
+  // Current DPI level (0-based): set by GetProfile from the device, written
+  // to the device by ApplySetting's current-level group. The device-list
+  // entry copies it.
+  std::atomic<int> nCurDpiLevel{0};
 
  protected:
   // Transport hook: sends one request payload (15 bytes) on `h`. 1 or 0; on
