@@ -13,6 +13,7 @@ namespace {
 const Registrar kRegistrars[] = {
     RegisterVersionCommand,
     RegisterModelsCommands,
+    RegisterDeviceCommands,
 };
 
 }  // namespace

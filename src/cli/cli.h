@@ -40,5 +40,6 @@ int RunCli(int argc, char** argv);
 // Every command file's registrar, in the order `--help` lists them.
 void RegisterVersionCommand(CLI::App& app, CliContext& ctx);
 void RegisterModelsCommands(CLI::App& app, CliContext& ctx);  // models, sensor
+void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // list, eeprom
 
 }  // namespace tolvane::cli
