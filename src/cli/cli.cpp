@@ -14,6 +14,7 @@ const Registrar kRegistrars[] = {
     RegisterVersionCommand,
     RegisterModelsCommands,
     RegisterDeviceCommands,
+    RegisterMacroCommands,
 };
 
 }  // namespace

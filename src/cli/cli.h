@@ -41,5 +41,6 @@ int RunCli(int argc, char** argv);
 void RegisterVersionCommand(CLI::App& app, CliContext& ctx);
 void RegisterModelsCommands(CLI::App& app, CliContext& ctx);  // models, sensor
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // list, eeprom
+void RegisterMacroCommands(CLI::App& app, CliContext& ctx);
 
 }  // namespace tolvane::cli

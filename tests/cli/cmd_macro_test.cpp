@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../macro/temp_library.h"
+#include "cli/cli.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CtlRun {
+  int rc;
+  std::string out, err;
+};
+
+class MacroCli : public ::testing::Test {
+ protected:
+  CtlRun Ctl(std::vector<std::string> args) {
+    args.insert(args.begin(), {"tolvanectl", "--user-dir", dir_.Dir()});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    int rc = cli::RunCli(int(argv.size()), argv.data());
+    std::fflush(stdout);
+    CtlRun r{rc, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+    return r;
+  }
+  std::string Mac(const std::string& rel) const { return dir_.Mac() + "/" + rel; }
+  test::TempUserDir dir_;
+};
+
+TEST_F(MacroCli, BuildAndShowAMacro) {
+  CtlRun r = Ctl({"macro", "new", "burst.v2"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  ASSERT_TRUE(fs::exists(Mac("burst.qxm")));
+  r = Ctl({"macro", "add", "BURST", "down:a", "delay:30", "delay:20", "up:0x41", "move:5,-3",
+           "delay:7", "down:Enter", "up:0D"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  r = Ctl({"macro", "show", "burst"});
+  EXPECT_EQ(r.out,
+            "press A\ndelay 50 ms\nrelease A\nmove X=5 Y=-3\ndelay 7 ms\npress Enter\nrelease Enter\n");
+  StMacro m = test::ReadBack(Mac("burst.qxm"));
+  EXPECT_EQ(m.stEvents[2].wCode, 0xFD05);  // x in the low byte, y in the high byte
+  EXPECT_EQ(m.stEvents[2].wFlag, kEventMove);
+  EXPECT_EQ(MacroEventCount(m), 5);
+
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%06X", m.dwID);
+  r = Ctl({"macro", "list", "--json"});
+  EXPECT_EQ(r.out, std::string("[{\"name\":\"burst\",\"id\":\"") + id +
+                       "\",\"events\":5,\"loop_mode\":0,\"repeat\":1,\"play\":\"repeat 1\"}]\n");
+  r = Ctl({"macro", "show", "burst", "--json"});
+  EXPECT_NE(r.out.find("{\"type\":\"move\",\"x\":5,\"y\":-3}"), std::string::npos) << r.out;
+  EXPECT_EQ(Ctl({"macro", "show", "nothing"}).rc, 1);
+}
+
+TEST_F(MacroCli, RefusalsExitOneAndChangeNothing) {
+  ASSERT_EQ(Ctl({"macro", "new", "one"}).rc, 0);
+  ASSERT_EQ(Ctl({"macro", "new", "two"}).rc, 0);
+  CtlRun r = Ctl({"macro", "new", "a-b"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.err, "tolvanectl: Invalid file name.\n");
+  EXPECT_EQ(Ctl({"macro", "new", "ONE"}).rc, 1);
+  EXPECT_EQ(Ctl({"macro", "rename", "one", "Two"}).rc, 1);
+  EXPECT_EQ(Ctl({"macro", "rename", "one", "../../up"}).rc, 1);
+  EXPECT_TRUE(fs::exists(Mac("one.qxm")));
+
+  std::vector<std::string> add = {"macro", "add", "one"};
+  for (int i = 0; i < 35; ++i) {
+    add.push_back("down:B");
+    add.push_back("up:B");
+  }
+  ASSERT_EQ(Ctl(add).rc, 0);
+  auto before = fs::last_write_time(Mac("one.qxm"));
+  r = Ctl({"macro", "add", "one", "down:C"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(MacroEventCount(test::ReadBack(Mac("one.qxm"))), 70);
+  EXPECT_EQ(fs::last_write_time(Mac("one.qxm")), before);
+
+  EXPECT_EQ(Ctl({"macro", "add", "two", "down:NoSuchKey"}).rc, 2);
+  EXPECT_EQ(Ctl({"macro", "add", "two", "delay:5"}).rc, 2);  // nothing to wait after
+  EXPECT_EQ(Ctl({"macro", "add", "two", "move:0,0"}).rc, 2);
+  EXPECT_EQ(Ctl({"macro", "add", "two", "delay:70000"}).rc, 2);
+  EXPECT_EQ(MacroEventCount(test::ReadBack(Mac("two.qxm"))), 0);
+}
+
+TEST_F(MacroCli, ImportExportRenameDelete) {
+  ASSERT_EQ(Ctl({"macro", "new", "src"}).rc, 0);
+  ASSERT_EQ(Ctl({"macro", "add", "src", "down:Z", "up:Z"}).rc, 0);
+  std::string out = dir_.Outside() + "/shared.qxm";
+  ASSERT_EQ(Ctl({"macro", "export", "src", out}).rc, 0);
+  std::ifstream a(out, std::ios::binary), b(Mac("src.qxm"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
+            std::string(std::istreambuf_iterator<char>(b), {}));
+
+  CtlRun r = Ctl({"macro", "import", out});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("shared 0x", 0), 0u);
+  EXPECT_EQ(Ctl({"macro", "import", out}).rc, 1);  // same title again
+  test::WriteBytes(dir_.Outside() + "/junk.qxm", std::string(834, 'j').data(), 834);
+  r = Ctl({"macro", "import", dir_.Outside() + "/junk.qxm"});
+  EXPECT_EQ(r.err, "tolvanectl: This is not a valid macro file.\n");
+
+  ASSERT_EQ(Ctl({"macro", "rename", "shared", "copy"}).rc, 0);
+  EXPECT_TRUE(fs::exists(Mac("copy.qxm")));
+  EXPECT_FALSE(fs::exists(Mac("shared.qxm")));
+  ASSERT_EQ(Ctl({"macro", "delete", "copy"}).rc, 0);
+  EXPECT_FALSE(fs::exists(Mac("copy.qxm")));
+  r = Ctl({"macro", "list"});
+  EXPECT_EQ(r.out.rfind("src ", 0), 0u);
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+}
+
+}  // namespace
+}  // namespace tolvane
