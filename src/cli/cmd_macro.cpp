@@ -8,6 +8,7 @@
 #include "app/paths.h"
 #include "cli/cli.h"
 #include "cli/user_dir.h"
+#include "config/texts.h"
 #include "macro/hd_macro.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
@@ -24,15 +25,15 @@ struct MacroArgs {
   std::vector<std::string> events;
 };
 
-// Language texts: none are loaded by the tool yet, so every lookup answers
-// empty and the library falls back to its fixed texts.
-std::string NoText(std::string_view) { return {}; }
+// Language texts of the installation's default text.xml.
+std::string LangText(std::string_view id) { return Tx(id); }
 
 std::unique_ptr<MacroLibrary> OpenLibrary(const CliContext& ctx) {
   EnsureUserDataDir(ctx);
+  EnsureTexts(ctx);
   // cfg.ini `MacroDir` is not read by the tool yet: the library is flat.
   auto lib = std::make_unique<MacroLibrary>(UserDataDir, false);
-  lib->SetTextSource([](const char* id) { return NoText(id); });
+  lib->SetTextSource([](const char* id) { return LangText(id); });
   lib->Load();
   return lib;
 }
@@ -68,7 +69,7 @@ std::string PlayMode(const StMacro& m) {
 }
 
 std::string KeyLabel(uint16_t code) {
-  std::string name = KeyName(code, NoText);
+  std::string name = KeyName(code, LangText);
   return name.empty() ? Hex(code, 2) : name;
 }
 
@@ -79,7 +80,7 @@ std::optional<uint16_t> ParseKey(const std::string& key) {
   bool prefixed = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');
   if (!prefixed) {
     for (uint32_t vk = 1; vk <= 0xFE; ++vk) {
-      std::string name = KeyName(vk, NoText);
+      std::string name = KeyName(vk, LangText);
       if (!name.empty() && SameNameNoCase(name, key)) return uint16_t(vk);
     }
   }
@@ -211,6 +212,7 @@ int NewMacroCmd(const CliContext& ctx, const MacroArgs& a) {
 }
 
 int AddEvents(const CliContext& ctx, const MacroArgs& a) {
+  EnsureTexts(ctx);  // key names of the mouse buttons
   // Parse everything before touching the library.
   struct Parsed {
     bool isDelay;
@@ -265,7 +267,7 @@ int AddEvents(const CliContext& ctx, const MacroArgs& a) {
         continue;
       }
       if (count >= kMaxMacroEvents) {
-        std::string text = NoText("tc_macro_msg18");
+        std::string text = LangText("tc_macro_msg18");
         CliContext::Fail(text.empty() ? "A macro holds at most 70 events." : text);
         status = kExitFailure;
         return;

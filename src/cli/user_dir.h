@@ -1,4 +1,4 @@
-// The per-user data folder for commands that work on local files.
+// The folders and texts of commands that work on local files.
 #pragma once
 
 #include "cli/cli.h"
@@ -8,5 +8,10 @@ namespace tolvane::cli {
 // Sets UserDataDir from --user-dir, or to the XDG default with the folder
 // "Tolvane" when it is not set yet, and creates the folder when missing.
 void EnsureUserDataDir(const CliContext& ctx);
+
+// Chooses ProgramDir (--data-dir, else the usual search) when it is not set
+// yet or --data-dir is given, and loads its default text.xml into Texts()
+// unless that file is already loaded.
+void EnsureTexts(const CliContext& ctx);
 
 }  // namespace tolvane::cli

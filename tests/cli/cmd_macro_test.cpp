@@ -21,7 +21,7 @@ struct CtlRun {
 class MacroCli : public ::testing::Test {
  protected:
   CtlRun Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {"tolvanectl", "--user-dir", dir_.Dir()});
+    args.insert(args.begin(), {"tolvanectl", "--user-dir", dir_.Dir(), "--data-dir", DataDir()});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     ::testing::internal::CaptureStdout();
@@ -32,6 +32,17 @@ class MacroCli : public ::testing::Test {
     return r;
   }
   std::string Mac(const std::string& rel) const { return dir_.Mac() + "/" + rel; }
+  // An installation with a small language file of its own.
+  std::string DataDir() {
+    std::string data = dir_.Outside() + "/data/";
+    if (!fs::exists(data)) {
+      std::string xml =
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config><tc_macro_msg8>Name taken."
+          "</tc_macro_msg8><tc_click>Left click</tc_click></config>\n";
+      test::WriteBytes(data + "text.xml", xml.data(), xml.size());
+    }
+    return data;
+  }
   test::TempUserDir dir_;
 };
 
@@ -40,21 +51,23 @@ TEST_F(MacroCli, BuildAndShowAMacro) {
   ASSERT_EQ(r.rc, 0) << r.err;
   ASSERT_TRUE(fs::exists(Mac("burst.qxm")));
   r = Ctl({"macro", "add", "BURST", "down:a", "delay:30", "delay:20", "up:0x41", "move:5,-3",
-           "delay:7", "down:Enter", "up:0D"});
+           "delay:7", "down:Enter", "up:0D", "down:left click", "up:0xF0"});
   ASSERT_EQ(r.rc, 0) << r.err;
   r = Ctl({"macro", "show", "burst"});
   EXPECT_EQ(r.out,
-            "press A\ndelay 50 ms\nrelease A\nmove X=5 Y=-3\ndelay 7 ms\npress Enter\nrelease Enter\n");
+            "press A\ndelay 50 ms\nrelease A\nmove X=5 Y=-3\ndelay 7 ms\npress Enter\nrelease Enter\n"
+            "press Left click\nrelease Left click\n");
   StMacro m = test::ReadBack(Mac("burst.qxm"));
   EXPECT_EQ(m.stEvents[2].wCode, 0xFD05);  // x in the low byte, y in the high byte
   EXPECT_EQ(m.stEvents[2].wFlag, kEventMove);
-  EXPECT_EQ(MacroEventCount(m), 5);
+  EXPECT_EQ(MacroEventCount(m), 7);
+  EXPECT_EQ(m.stEvents[5].wCode, kMouseLeft);
 
   char id[16];
   std::snprintf(id, sizeof id, "0x%06X", m.dwID);
   r = Ctl({"macro", "list", "--json"});
   EXPECT_EQ(r.out, std::string("[{\"name\":\"burst\",\"id\":\"") + id +
-                       "\",\"events\":5,\"loop_mode\":0,\"repeat\":1,\"play\":\"repeat 1\"}]\n");
+                       "\",\"events\":7,\"loop_mode\":0,\"repeat\":1,\"play\":\"repeat 1\"}]\n");
   r = Ctl({"macro", "show", "burst", "--json"});
   EXPECT_NE(r.out.find("{\"type\":\"move\",\"x\":5,\"y\":-3}"), std::string::npos) << r.out;
   EXPECT_EQ(Ctl({"macro", "show", "nothing"}).rc, 1);
@@ -66,7 +79,9 @@ TEST_F(MacroCli, RefusalsExitOneAndChangeNothing) {
   CtlRun r = Ctl({"macro", "new", "a-b"});
   EXPECT_EQ(r.rc, 1);
   EXPECT_EQ(r.err, "tolvanectl: Invalid file name.\n");
-  EXPECT_EQ(Ctl({"macro", "new", "ONE"}).rc, 1);
+  r = Ctl({"macro", "new", "ONE"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.err, "tolvanectl: Name taken.\n");
   EXPECT_EQ(Ctl({"macro", "rename", "one", "Two"}).rc, 1);
   EXPECT_EQ(Ctl({"macro", "rename", "one", "../../up"}).rc, 1);
   EXPECT_TRUE(fs::exists(Mac("one.qxm")));
