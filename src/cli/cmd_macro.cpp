@@ -8,7 +8,10 @@
 #include "app/paths.h"
 #include "cli/cli.h"
 #include "cli/user_dir.h"
+#include "config/catalogue.h"
 #include "config/texts.h"
+#include "app/notifier.h"
+#include "platform/xdg.h"
 #include "macro/hd_macro.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
@@ -31,8 +34,19 @@ std::string LangText(std::string_view id) { return Tx(id); }
 std::unique_ptr<MacroLibrary> OpenLibrary(const CliContext& ctx) {
   EnsureUserDataDir(ctx);
   EnsureTexts(ctx);
-  // cfg.ini `MacroDir` is not read by the tool yet: the library is flat.
-  auto lib = std::make_unique<MacroLibrary>(UserDataDir, false);
+  // Folders in the library only with cfg.ini `MacroDir`; without a cfg.ini
+  // the library is flat.
+  static std::string catalogueFrom;
+  const std::string cfg = ProgramDir + "cfg.ini";
+  bool folders = false;
+  if (platform::IsFile(cfg)) {
+    if (catalogueFrom != cfg || !Cat().bLoaded) {
+      LoadCatalogue(cfg, g_Catalogue(), GetNotifier());
+      catalogueFrom = cfg;
+    }
+    folders = Cat().opt.MacroDir != 0;
+  }
+  auto lib = std::make_unique<MacroLibrary>(UserDataDir, folders);
   lib->SetTextSource([](const char* id) { return LangText(id); });
   lib->Load();
   return lib;

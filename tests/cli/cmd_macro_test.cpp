@@ -134,3 +134,23 @@ TEST_F(MacroCli, ImportExportRenameDelete) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST_F(MacroCli, FoldersFollowMacroDir) {
+  test::WriteMacro(Mac("top.qxm"), test::MakeMacro("top", 0x10));
+  test::WriteMacro(Mac("Sub/inner.qxm"), test::MakeMacro("inner", 0x20));
+  CtlRun flat = Ctl({"macro", "list"});
+  EXPECT_EQ(flat.out.find("inner"), std::string::npos) << flat.out;
+  EXPECT_EQ(Ctl({"macro", "show", "Sub/inner"}).rc, 1);
+
+  const std::string ini = "[OPT]\r\nMacroDir=1\r\n";
+  test::WriteBytes(DataDir() + "cfg.ini", ini.data(), ini.size());
+  CtlRun tree = Ctl({"macro", "list"});
+  EXPECT_NE(tree.out.find("Sub/inner "), std::string::npos) << tree.out << tree.err;
+  EXPECT_EQ(Ctl({"macro", "show", "sub/INNER"}).out, "press A\ndelay 10 ms\nrelease A\n");
+}
+
+}  // namespace
+}  // namespace tolvane
