@@ -1,0 +1,111 @@
+// Test helpers of the stores: a temporary user folder, a model, texts.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/dev_cfg.h"
+#include "macro/st_macro.h"
+#include "macro/hd_macro.h"
+#include "profile/key_codes.h"
+#include "profile/profile_store.h"
+
+namespace tolvane::test {
+
+class TempDir {
+ public:
+  TempDir() {
+    char tmpl[] = "/tmp/tolvane-store-XXXXXX";
+    char* d = mkdtemp(tmpl);
+    if (!d) std::abort();
+    root_ = d;
+    dir_ = root_ + "/user/";
+    std::filesystem::create_directories(dir_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  const std::string& Dir() const { return dir_; }    // with trailing '/'
+  const std::string& Root() const { return root_; }  // holds Dir()
+
+ private:
+  std::string root_, dir_;
+};
+
+inline std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+inline void WriteAll(const std::string& path, const void* data, size_t len) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(static_cast<const char*>(data), std::streamsize(len));
+}
+
+inline TextFn TestTexts(std::map<std::string, std::string> extra = {}) {
+  std::map<std::string, std::string> t = {
+      {"tc_msg14", "Default"}, {"tc_msg35", "Profile"}, {"tc_tip2", "Cannot open"},
+      {"tc_tip3", "Not a profile"}, {"tc_msg10", "Not connected"}, {"tc_msg15", "No device"},
+      {"tc_adv_str15", "Busy"}, {"tc_msg12", "Please wait"}};
+  for (auto& [k, v] : extra) t[k] = v;
+  return [t](std::string_view id) {
+    auto it = t.find(std::string(id));
+    return it == t.end() ? std::string() : it->second;
+  };
+}
+
+// A six-level model with ten buttons.
+inline DevCfg TestModel(uint32_t cid = 0x0a, uint32_t mid = 0x31, uint32_t fw = 0) {
+  DevCfg m;
+  m.nCid = cid;
+  m.nMid = mid;
+  m.nFw = fw;
+  m.nSensor = 0x3395;
+  m.bWideRange = 1;
+  m.nDM = 6;
+  for (int i = 0; i < 6; ++i) {
+    m.dwDpi[i] = 400u * (i + 1);
+    m.dwDpiColor[i] = 0x000010u * (i + 1);
+  }
+  m.nDefRate = 0x1000;
+  m.nKeyCount = 10;
+  for (int t = 0; t < kKeyModes; ++t)
+    for (int b = 0; b < 10; ++b) {
+      m.keys[t][b].dwFunID = kFunLeftClick;
+      m.keys[t][b].nMatrix = uint32_t(b + 1);
+    }
+  m.nSleepTime = 30;
+  m.bSleepTimeCheck = 1;
+  m.bShowLOD = 1;
+  m.bShowDpi = 1;
+  m.dwDpiLEDMode = 0x030502;  // mode 2, brightness 5, speed 3
+  return m;
+}
+
+inline bool SameBytes(const ProfileFile& a, const ProfileFile& b) {
+  return std::memcmp(&a, &b, sizeof(ProfileFile)) == 0;
+}
+
+inline StMacro TestMacro(std::string_view name, uint32_t id, uint16_t key = 0x41) {
+  StMacro m{};
+  m.dwMagicNumber = kMacroMagic;
+  m.dwID = id;
+  m.bAutoDelay = 1;
+  m.wRepeat = 1;
+  SetMacroName(m, name);
+  m.stEvents[0] = {key, 1, 10};
+  m.stEvents[1] = {key, 0, 0};
+  return m;
+}
+
+}  // namespace tolvane::test
