@@ -104,8 +104,6 @@ class Runtime {
   bool Open(const CliContext& ctx) {
     if (!LoadCatalogueForCli(ctx, notifier_)) return false;
     const Catalogue& cat = Cat();
-    BuildUserDataDir(cat.opt.appdir, ctx.userDir);
-    LoadDefaultTexts();
     std::vector<std::string> folders;
     for (const Language& l : cat.languages) folders.push_back(l.folder);
     LoadChosenLanguage(folders);

@@ -12,6 +12,7 @@
 #include "device/discovery_host.h"
 #include "device/hid_dev.h"
 #include "macro/macro_library.h"
+#include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "store_rig.h"
 
@@ -571,6 +572,24 @@ TEST_F(SessionTest, ChoosingADeviceLoadsReadsAndOpensTheWaitAnimation) {
   devices.SetDevs({dev, nullptr});
   devices.SetCfgs({&model, &model});
   EXPECT_FALSE(session->ChooseDevice(1));
+}
+
+TEST(DevListSessionDevicesTest, FollowsTheDeviceList) {
+  DevCfg a = TestModel(0x0a, 0x31), b = TestModel(0x0b, 0x01);
+  CDevList list({&a, &b});
+  DevListSessionDevices d(list);
+  EXPECT_EQ(d.Current().index, -1);
+  EXPECT_FALSE(d.At(2).cfg);
+  d.SetCurrent(1);
+  d.SetCurDpiLevel(1, 3);
+  d.SetCurDpiLevel(5, 3);
+  SessionDevice cur = d.Current();
+  EXPECT_EQ(cur.index, 1);
+  EXPECT_EQ(cur.cfg, &b);
+  EXPECT_FALSE(cur.Connected());
+  EXPECT_EQ(d.CurDpiLevel(1), 3);
+  EXPECT_EQ(d.CurDpiLevel(0), 0);
+  EXPECT_EQ(list.View(1).nCurDpiLevel, 3);
 }
 
 }  // namespace
