@@ -157,7 +157,7 @@ void ProfileSession::ApplyThread() {
       // the next request writes the newer values.
       std::optional<ProfileFile> profile = store_.Current();
       result = cur.dev->ApplySetting(profile ? &*profile : nullptr, progress.get(), WM_PROGRESS,
-                                     flag, data);
+                                     flag, data, library_);
       if (result == 0) notifier_.Message(Caption::Error, kUpdateFailed);
       if (progress) {
         progress->Post(WM_CLOSE_WINDOW, 0, 0);
@@ -369,6 +369,7 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
   int level = int(cur.cfg->nDefLevel);
   if (level < 0 || level >= cur.cfg->DpiLevels()) level = 0;
   devices_.SetCurDpiLevel(cur.index, level);
+  if (cur.dev) cur.dev->nCurDpiLevel = level;
   m_nResetTickCount = Tick();
   hasReset_ = true;
   RequestApply(kRestoreFlags);
@@ -377,8 +378,10 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
 
 bool ProfileSession::ExportProfile(const std::string& path) {
   if (!library_) return false;
+  // The device object keeps the level the last read or change gave it.
   SessionDevice cur = devices_.Current();
-  return tolvane::ExportProfile(store_, *library_, devices_.CurDpiLevel(cur.index), path, notifier_);
+  const int level = cur.dev ? cur.dev->nCurDpiLevel.load() : devices_.CurDpiLevel(cur.index);
+  return tolvane::ExportProfile(store_, *library_, level, path, notifier_);
 }
 
 bool ProfileSession::ImportProfile(const std::string& path, bool withProgress) {
@@ -392,6 +395,7 @@ bool ProfileSession::ImportProfile(const std::string& path, bool withProgress) {
   ImportOutcome r = ImportProfileFile(store_, *library_, *cur.cfg, path, notifier_);
   if (!r.ok) return false;
   devices_.SetCurDpiLevel(cur.index, r.nCurDpiLevel);
+  if (cur.dev) cur.dev->nCurDpiLevel = r.nCurDpiLevel;
   if (hooks_.refreshPages) hooks_.refreshPages();
   if (withProgress)
     RequestApply(r.nFlag);

@@ -21,6 +21,7 @@
 #include "macro/macro_library.h"
 #include "macro/macro_names.h"
 #include "macro/st_macro.h"
+#include "platform/pointer_settings.h"
 #include "profile/key_codes.h"
 
 namespace tolvane {
@@ -253,7 +254,19 @@ int SaveGlobalSettings(const std::string& dir, const GlobalSettings& s) {
 // ---- The store -----------------------------------------------------------------
 
 ProfileStore::ProfileStore(std::string dir, TextFn texts, PointerQuery pointer)
-    : dir_(std::move(dir)), texts_(std::move(texts)), pointer_(std::move(pointer)) {}
+    : dir_(std::move(dir)), texts_(std::move(texts)), pointer_(std::move(pointer)) {
+  if (!pointer_) {
+    pointer_ = [] {
+      PointerValues v = GetPointerSettings().Current();
+      PointerReadings r;
+      r.doubleClickTime = v.nDoubleClickTime;
+      r.scrollLines = v.nScrollLines;
+      r.trails = v.nTrails;
+      r.speed = v.nPointerSpeed;
+      return r;
+    };
+  }
+}
 
 std::string ProfileStore::StorePath(const DevCfg& model) const {
   return dir_ + ProfileStoreName(model.nCid, model.nMid);

@@ -103,7 +103,8 @@ uint32_t ImportApplyFlags(const DevCfg& model);
 
 class ProfileStore {
  public:
-  // `dir`: the user data folder, with a trailing '/'.
+  // `dir`: the user data folder, with a trailing '/'. Without `pointer` the
+  // process-wide pointer settings are asked.
   explicit ProfileStore(std::string dir, TextFn texts = DefaultTexts(), PointerQuery pointer = {});
 
   const std::string& Dir() const { return dir_; }

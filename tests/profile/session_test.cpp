@@ -58,7 +58,7 @@ class FakeDev : public CHidDev {
     if (connected) SetOfflineMarker();
   }
   int ApplySetting(ProfileFile* p, EventSink* progress, uint32_t msg, uint32_t flag,
-                   uint32_t data) override {
+                   uint32_t data, MacroLibrary*) override {
     if (applyGate) applyGate->Wait();
     if (progress) {
       for (int pc : {20, 60, 100}) progress->Post(msg, uintptr_t(pc), 0);
@@ -520,6 +520,7 @@ TEST_F(SessionTest, RestoreDefaultsRebuildsThePositionZeroProfile) {
   EXPECT_EQ(now.SysMouse.nPointerSpeed, 10);
   EXPECT_EQ(now.SysMouse.bEnhancePrecision, 0);
   EXPECT_EQ(devices.CurDpiLevel(0), 2);
+  EXPECT_EQ(dev->nCurDpiLevel.load(), 2);
   EXPECT_EQ(session->ResetTickCount(), 123456u);
   EXPECT_EQ(session->Globals().bStartHidden, 0u);
   ASSERT_TRUE(dev->WaitCalls(1));
@@ -537,6 +538,7 @@ TEST_F(SessionTest, ImportRequestsTheWriteAndSetsTheLevel) {
   WriteAll(tmp.Root() + "/in.qxa", &p, sizeof(p));
   ASSERT_TRUE(session->ImportProfile(tmp.Root() + "/in.qxa"));
   EXPECT_EQ(devices.CurDpiLevel(0), 4);
+  EXPECT_EQ(dev->nCurDpiLevel.load(), 4);
   ASSERT_TRUE(dev->WaitCalls(1));
   EXPECT_EQ(dev->Calls()[0].flag, ImportApplyFlags(model));
   EXPECT_EQ(dev->Calls()[0].data, 255u);
