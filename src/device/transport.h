@@ -84,6 +84,12 @@ struct HotplugEvent {
   std::string name;
 };
 
+// A device node that exists but could not be opened for lack of permission.
+struct HidAccessDenied {
+  std::string node;  // the device node, e.g. "/dev/hidraw5"
+  int err = 0;       // EACCES or EPERM
+};
+
 class HidTransport {
  public:
   virtual ~HidTransport() = default;
@@ -101,6 +107,10 @@ class HidTransport {
   // until StopHotplug or destruction. Returns false when no events can be had.
   virtual bool StartHotplug(std::function<void(const HotplugEvent&)> fn) = 0;
   virtual void StopHotplug() = 0;
+
+  // Nodes whose last Open was refused for lack of permission, so that the
+  // user can be told why a mouse that is plugged in does not show up.
+  virtual std::vector<HidAccessDenied> AccessDenied() const { return {}; }
 };
 
 }  // namespace tolvane
