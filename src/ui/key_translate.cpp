@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 
+#include "profile/key_codes.h"
 #include "ui/ui_style.h"
 
 namespace tolvane::ui {
@@ -216,72 +217,10 @@ bool IsModifierVk(uint8_t vk) {
 }
 
 QString KeyDisplayName(uint8_t vk) {
-  if ((vk >= 0x30 && vk <= 0x39) || (vk >= 0x41 && vk <= 0x5A)) return QString(QChar(vk));
-  if (vk >= 0x60 && vk <= 0x69) return QStringLiteral("Num %1").arg(vk - 0x60);
-  if (vk >= 0x70 && vk <= 0x7B) return QStringLiteral("F%1").arg(vk - 0x70 + 1);
-  static const char* kMouse[] = {"tc_click", "tc_menu", "tc_middle", "tc_forward", "tc_back"};
-  if (vk >= 0xF0 && vk <= 0xF4) return UiText(kMouse[vk - 0xF0]);
-  const char* name = nullptr;
-  switch (vk) {
-    case 0xFF: return QString();
-    case 0x08: name = "Backspace"; break;
-    case 0x09: name = "Tab"; break;
-    case 0x0C: name = "Clr"; break;
-    case 0x0D: name = "Enter"; break;
-    case 0x10: name = "Shift"; break;
-    case 0x11: name = "Ctrl"; break;
-    case 0x12: name = "Alt"; break;
-    case 0x13: name = "Pause"; break;
-    case 0x14: name = "CapsLock"; break;
-    case 0x1B: name = "Esc"; break;
-    case 0x20: name = "Space"; break;
-    case 0x21: name = "PageUp"; break;
-    case 0x22: name = "PageDown"; break;
-    case 0x23: name = "End"; break;
-    case 0x24: name = "Home"; break;
-    case 0x25: name = "Left"; break;
-    case 0x26: name = "Up"; break;
-    case 0x27: name = "Right"; break;
-    case 0x28: name = "Down"; break;
-    case 0x29: name = "Select"; break;
-    case 0x2A: name = "Print"; break;
-    case 0x2B: name = "Enter"; break;
-    case 0x2C: name = "PrintScreen"; break;
-    case 0x2D: name = "Insert"; break;
-    case 0x2E: name = "Delete"; break;
-    case 0x2F: name = "Help"; break;
-    case 0x5B: name = "L_Win"; break;
-    case 0x5C: name = "R_Win"; break;
-    case 0x5D: name = "App"; break;
-    case 0x6A: name = "Num *"; break;
-    case 0x6B: name = "Num +"; break;
-    case 0x6C: name = "\\"; break;
-    case 0x6D: name = "Num -"; break;
-    case 0x6E: name = "Num ."; break;
-    case 0x6F: name = "Num /"; break;
-    case 0x90: name = "NumLock"; break;
-    case 0x91: name = "Scroll Lock"; break;
-    case 0xA0: name = "L_Shift"; break;
-    case 0xA1: name = "R_Shift"; break;
-    case 0xA2: name = "L_Ctrl"; break;
-    case 0xA3: name = "R_Ctrl"; break;
-    case 0xA4: name = "L_Alt"; break;
-    case 0xA5: name = "R_Alt"; break;
-    // The character the (US) layout gives for the punctuation keys.
-    case 0xBA: name = ";"; break;
-    case 0xBB: name = "="; break;
-    case 0xBC: name = ","; break;
-    case 0xBD: name = "-"; break;
-    case 0xBE: name = "."; break;
-    case 0xBF: name = "/"; break;
-    case 0xC0: name = "`"; break;
-    case 0xDB: name = "["; break;
-    case 0xDC: name = "\\"; break;
-    case 0xDD: name = "]"; break;
-    case 0xDE: name = "'"; break;
-    default: break;
-  }
-  return name ? QString::fromLatin1(name) : QString();
+  const TextLookup texts = [](std::string_view id) {
+    return UiText(std::string(id).c_str()).toStdString();
+  };
+  return QString::fromStdString(KeyName(vk, texts));
 }
 
 }  // namespace tolvane::ui

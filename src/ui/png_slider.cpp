@@ -64,7 +64,7 @@ bool CPngSlider::SetPos(int value, bool notify) {
   if (track_->HasFill()) track_->SetFillLength(centre + 1);
   update();
   track_->update();
-  if (notify) PostUiMessage(track_, SetMessage(), uintptr_t(model_.ValueOf(i)), intptr_t(id_));
+  if (notify) PostUiMessage(track_, SetMessage(), uintptr_t(model_.ValueOf(i)), NotifyTag());
   return true;
 }
 

@@ -60,6 +60,8 @@ class CPngSlider : public SkinWidget {
 
   // Hooks the two-thumb variant changes.
   virtual uint32_t SetMessage() const;
+  // lParam of the thumb's messages to its track.
+  virtual intptr_t NotifyTag() const { return intptr_t(id_); }
   virtual bool AskPress();
   virtual void DragMoved(const QPoint& trackPos);
   virtual void Released(const QPoint& trackPos);
@@ -159,6 +161,7 @@ class CPngHSliderEx : public CPngSlider {
 
  protected:
   uint32_t SetMessage() const override;
+  intptr_t NotifyTag() const override { return Tag(); }
   bool AskPress() override;
   void DragMoved(const QPoint& trackPos) override;
   void Released(const QPoint& trackPos) override;

@@ -93,6 +93,11 @@ QString UiText(const char* id) {
       {"tc_cancel", "Cancel"},
       {"tc_msg29", "A combination holds at most three members."},
       {"tc_combo_tips", "Press the key combination"},
+      {"tc_click", "Left click"},
+      {"tc_menu", "Right click"},
+      {"tc_middle", "Middle click"},
+      {"tc_forward", "Forward"},
+      {"tc_back", "Back"},
   };
   auto it = kTexts.find(id);
   return QString::fromUtf8(it != kTexts.end() ? it->second : id);
