@@ -1,0 +1,183 @@
+#include "ui/factories.h"
+
+#include <QPainter>
+
+#include <cstdlib>
+#include <vector>
+
+#include "ui/png_btn.h"
+#include "ui/png_slider.h"
+#include "ui/ui_style.h"
+
+namespace tolvane::ui {
+
+QImage CutBackground(const QImage& parentBg, const QRect& r) {
+  if (parentBg.isNull() || r.isEmpty()) return QImage();
+  return parentBg.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+namespace {
+
+void Missing(const char* format, const QString& name) {
+  ShowWarning("Warrning", QString::asprintf(format, qPrintable(SkinPath(name))).toStdString());
+}
+
+void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int left, int top,
+                 int right, int bottom) {
+  button->setParent(parent);
+  if (Style().hiRes) {
+    button->setGeometry(left, top, right - left, bottom - top);
+    button->SetHiRes(true);
+  } else {
+    button->setGeometry(left, top, normal.width(), normal.height());
+  }
+  const UiStyle& s = Style();
+  button->SetTextColors(s.btnTxtNr, s.btnTxtOv, s.btnTxtDn);
+}
+
+}  // namespace
+
+int NewSmallPngButton(const QImage& parentBg, const QString& pressed, QWidget* parent,
+                      const QString& normal, const QString& hover, CPngBtn* button,
+                      bool toggle, bool tooltip, int left, int top, int right, int bottom) {
+  if (!button) return 0;
+  const QString names[3] = {normal, hover, pressed};
+  QImage pics[3];
+  for (int i = 0; i < 3; ++i) {
+    pics[i] = LoadSkinPicture(names[i]);
+    if (pics[i].isNull()) {
+      Missing("NewSmallPngButton. file %s not exist", names[i]);
+      return 0;
+    }
+  }
+  button->SetImages(pics[0], pics[1], pics[2]);
+  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  button->SetBkPicture(CutBackground(parentBg, button->geometry()));
+  button->SetToggle(toggle);
+  if (tooltip) button->SetTipText(QString());
+  button->show();
+  return 1;
+}
+
+int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
+                       QWidget* parent, const QString& normal, const QString& hover,
+                       const QString& pressed, CPngBtn* button, bool toggle, bool tooltip,
+                       const QString& caption, int left, int top, int right, int bottom) {
+  if (!button || normal.isEmpty() || hover.isEmpty() || pressed.isEmpty()) return 0;
+  const QString names[3] = {normal, hover, pressed};
+  QImage pics[3];
+  for (int i = 0; i < 3; ++i) {
+    pics[i] = LoadSkinPicture(names[i]);
+    if (pics[i].isNull()) {
+      Missing("NewSmallPngButton3. file %s not exist", names[i]);
+      return 0;
+    }
+  }
+  button->SetImages(pics[0], pics[1], pics[2]);
+  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  const QPoint origin = cropOrigin.value_or(QPoint(0, 0));
+  button->SetBkPicture(CutBackground(parentBg, QRect(origin, button->size())));
+  button->SetToggle(toggle);
+  if (!caption.isEmpty()) button->SetCaption(caption);
+  if (tooltip) button->SetTipText(caption);
+  button->show();
+  return 1;
+}
+
+int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& parentBg,
+                         const QString& thumb, int minimum, int maximum, uint32_t id,
+                         QPoint barOrigin, const QRect& trackRect, const QRect& windowRect) {
+  if (!track) return 0;
+  const QString barName = QStringLiteral("dpibar_nr.png");
+  const QImage bar = LoadSkinPicture(barName);
+  if (bar.isNull()) {
+    Missing("NewSmallPngSliderBar Error. file %s not exist", barName);
+    return 0;
+  }
+  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
+  track->setParent(parent);
+  track->setGeometry(windowRect);
+  track->SetId(id);
+  track->Thumb()->SetId(id);
+  track->Compose(CutBackground(parentBg, trackRect), bar, fill, barOrigin);
+  track->SetThumbPicture(thumb.isEmpty() ? QImage() : LoadSkinPicture(thumb));
+  track->SetRange(minimum, maximum);
+  track->Thumb()->SetPos(minimum, false);
+  track->show();
+  return 1;
+}
+
+int NewSmallPngHSliderBarEx(const QImage& parentBg, const QString& thumb2, QWidget* parent,
+                            const QString& thumb1, CPngHSliderBarEx* track, uint32_t id,
+                            QPoint barOrigin, const QRect& rect) {
+  if (!track) return 0;
+  const QString barName = QStringLiteral("dpibar_nr.png");
+  const QImage bar = LoadSkinPicture(barName);
+  if (bar.isNull()) {
+    Missing("NewSmallPngHSliderBarEx Error. file %s not exist", barName);
+    return 0;
+  }
+  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
+  track->setParent(parent);
+  track->setGeometry(rect);
+  track->SetId(id);
+  track->Thumb(1)->SetId(id);
+  track->Thumb(2)->SetId(id);
+  track->Compose(CutBackground(parentBg, rect), bar, fill, barOrigin);
+  track->SetThumbPictures(thumb1.isEmpty() ? QImage() : LoadSkinPicture(thumb1),
+                          thumb2.isEmpty() ? QImage() : LoadSkinPicture(thumb2));
+  track->SetRange(1, 4);
+  track->SetPos(1, 1);
+  track->show();
+  return 1;
+}
+
+QRegion BitmapToRegion(const QImage& picture, uint32_t keyColor, int tolerance) {
+  if (picture.isNull()) return QRegion();
+  QImage img(picture.size(), QImage::Format_RGB32);
+  const QColor key = ColorFromRef(keyColor);
+  img.fill(key);
+  {
+    QPainter p(&img);
+    p.drawImage(0, 0, picture);
+  }
+  const int kr = key.red(), kg = key.green(), kb = key.blue();
+  auto isKey = [&](QRgb c) {
+    return std::abs(qRed(c) - kr) <= tolerance && std::abs(qGreen(c) - kg) <= tolerance &&
+           std::abs(qBlue(c) - kb) <= tolerance;
+  };
+  std::vector<QRect> rects;
+  rects.reserve(100);
+  QRegion region;
+  for (int y = 0; y < img.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    int x = 0;
+    while (x < img.width()) {
+      while (x < img.width() && isKey(row[x])) ++x;
+      const int start = x;
+      while (x < img.width() && !isKey(row[x])) ++x;
+      if (x > start) rects.emplace_back(start, y, x - start, 1);
+    }
+    if (rects.size() >= 2000) {
+      QRegion part;
+      part.setRects(rects.data(), int(rects.size()));
+      region = region.united(part);
+      rects.clear();
+    }
+  }
+  if (!rects.empty()) {
+    QRegion part;
+    part.setRects(rects.data(), int(rects.size()));
+    region = region.united(part);
+  }
+  return region;
+}
+
+void ShapeDialog(QWidget* dialog, const QImage& background) {
+  const uint32_t key = Style().clrMaskDialog;
+  if (!dialog || key == 0 || background.isNull()) return;
+  const QImage pic = Style().hiRes ? background.scaled(dialog->size()) : background;
+  dialog->setMask(BitmapToRegion(pic, key, 0));
+}
+
+}  // namespace tolvane::ui

@@ -1,0 +1,20 @@
+// Text drawing with the platform text-format flags the layouts are given in.
+#pragma once
+
+#include <QPainter>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+
+namespace tolvane::ui {
+
+constexpr uint32_t DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
+                   DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100,
+                   DT_END_ELLIPSIS = 0x8000;
+constexpr uint32_t kDefaultTextFormat = 0x8134;
+
+// Draws `text` in `r` with the pen and font already set on `p`.
+void DrawFormattedText(QPainter& p, const QRect& r, const QString& text, uint32_t format);
+
+}  // namespace tolvane::ui

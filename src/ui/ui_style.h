@@ -1,0 +1,77 @@
+// What every skinned control shares: colours and switches from cfg.ini, the
+// skins folder, warning boxes and the few fixed texts of the kit.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tolvane::ui {
+
+// Colours are 0x00BBGGRR values throughout.
+inline QColor ColorFromRef(uint32_t ref) {
+  return QColor(int(ref & 0xFF), int((ref >> 8) & 0xFF), int((ref >> 16) & 0xFF));
+}
+inline uint32_t RefFromColor(const QColor& c) {
+  return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
+}
+
+// Layout and colour settings the kit reads; the main window fills it from
+// cfg.ini at start-up. The defaults are the built-in ones.
+struct UiStyle {
+  uint32_t btnTxtNr = 0xC8C8C8;  // Btn_txt_clr_nr
+  uint32_t btnTxtOv = 0x646464;  // Btn_txt_clr_ov
+  uint32_t btnTxtDn = 0x000000;  // Btn_txt_clr_dn
+  uint32_t menuTxtNr = 0xC8C8C8; // Menu_txt_clr_nr
+  uint32_t menuTxtOv = 0xFFFFFF; // Menu_txt_clr_ov
+  uint32_t clrEdit = 0x141414;   // clrEdit
+  uint32_t clrEditText = 0xC8C8C8;
+  uint32_t clrMaskDialog = 0x00FF00;
+  bool comboRec = true;   // ComboRec: modifier check boxes in the combination dialog
+  bool btnTips = false;   // BtnTips
+  bool uiDebug = false;   // UIDebug
+  bool hiRes = false;     // high-resolution mode
+  int barY = 6;           // BarY
+  int dpiBarY = 6;        // DpiBarY
+  int sliderY = 0;        // SliderY
+  QString fontName;       // FontName: the shared application font when not empty
+  int fontSize = 16;      // FontSize
+};
+
+UiStyle& Style();
+
+// The application font when cfg.ini names one, else `fallback`.
+QFont SharedFontOr(const QFont& fallback);
+// "MS Shell Dlg"-like font of the given pixel height and GDI weight (100..900).
+QFont DialogFont(int height, int weight);
+
+// Skins folder: ProgramDir + "skins/". Tests may point it elsewhere.
+void SetSkinDir(const std::string& dir);
+std::string SkinDir();
+// Full path of a picture in the skins folder. A name may hold a sub-folder
+// ("0a1b/key_nr.png"). When the exact name is missing, a file in the same
+// folder whose name differs only in letter case is used (the skin names were
+// chosen on a file system that ignores case).
+QString SkinPath(const QString& name);
+// Decodes a skin picture; a null image when missing or of width 0.
+QImage LoadSkinPicture(const QString& name);
+// Number of picture files decoded since start (tests check the paint paths).
+int PictureLoadCount();
+
+// Warning boxes of the kit ("Warrning" and the like, texts as given). The GUI
+// installs a handler that shows a box; the default logs and forwards to the
+// process notifier.
+using WarningHandler = std::function<void(const std::string& title, const std::string& text)>;
+void SetWarningHandler(WarningHandler handler);  // empty restores the default
+void ShowWarning(const std::string& title, const std::string& text);
+
+// User-visible text by text id. Fixed English until the language table is
+// wired in; an unknown id gives the id itself.
+QString UiText(const char* id);
+
+}  // namespace tolvane::ui
