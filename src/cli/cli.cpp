@@ -15,6 +15,7 @@ const Registrar kRegistrars[] = {
     RegisterModelsCommands,
     RegisterDeviceCommands,
     RegisterMacroCommands,
+    RegisterProfileCommands,
 };
 
 }  // namespace
