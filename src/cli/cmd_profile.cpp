@@ -635,9 +635,10 @@ class LineSink : public EventSink {
 };
 
 int RunWatch(const CliContext& ctx, long count, double seconds) {
+  // The sink outlives the session, whose end joins the threads that post.
+  LineSink sink;
   Target t;
   if (int r = Open(ctx, t, false); r != kExitOk) return r;
-  LineSink sink;
   t.dev->SetNotifyWnd(&sink);
   g_interrupted = false;
   auto old = std::signal(SIGINT, OnInterrupt);
@@ -647,8 +648,6 @@ int RunWatch(const CliContext& ctx, long count, double seconds) {
          (seconds <= 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::signal(SIGINT, old);
-  // The device must not post into the sink once it is gone.
-  t.dev->SetNotifyWnd(nullptr);
   return kExitOk;
 }
 

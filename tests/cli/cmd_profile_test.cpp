@@ -161,8 +161,13 @@ TEST_F(ProfileCli, SnapReportLeftClickRuleAndRefusals) {
   r = Exec(sim + "profile set 2");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "profile 2\n");
+  r = Exec("--simulate pro:power=57,charging battery");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "battery 57% charging\n");
+  // A quiet device: watch ends when its time is up.
   r = Exec(sim + "watch --seconds 0.2");
   EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace
