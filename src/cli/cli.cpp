@@ -16,6 +16,7 @@ const Registrar kRegistrars[] = {
     RegisterDeviceCommands,
     RegisterMacroCommands,
     RegisterProfileCommands,
+    RegisterStoreCommands,
 };
 
 }  // namespace

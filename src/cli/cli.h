@@ -42,6 +42,7 @@ void RegisterVersionCommand(CLI::App& app, CliContext& ctx);
 void RegisterModelsCommands(CLI::App& app, CliContext& ctx);  // models, sensor
 void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // list, eeprom
 void RegisterMacroCommands(CLI::App& app, CliContext& ctx);
-void RegisterProfileCommands(CLI::App& app, CliContext& ctx);  // profiles, export, import, restore
+void RegisterStoreCommands(CLI::App& app, CliContext& ctx);    // profiles, export, import, restore
+void RegisterProfileCommands(CLI::App& app, CliContext& ctx);  // show, set, profile, battery, watch
 
 }  // namespace tolvane::cli

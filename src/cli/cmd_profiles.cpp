@@ -262,7 +262,7 @@ int RunRestore(const CliContext& ctx, bool yes) {
 
 }  // namespace
 
-void RegisterProfileCommands(CLI::App& app, CliContext& ctx) {
+void RegisterStoreCommands(CLI::App& app, CliContext& ctx) {
   auto* profiles = app.add_subcommand("profiles", "List the local profiles of the device's model");
   auto json = std::make_shared<bool>(false);
   profiles->add_flag("--json", *json, "JSON output");
