@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       BuildHdMacroRecord(st, hd, 0, 1);
       StMacro back{};
       HdMacro_To_StMacro(back, std::span<const uint8_t>(hd.Bytes() + kHdEventsOffset - 1,
-                                                        kHdMacroSize - kHdEventsOffset + 1));
+                                                        kHdMacroSize - kHdEventsOffset + 1),
+                       st.dwID);
     }
   }
   return 0;

@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lib.FindById(m.dwID);
     lib.FindByName(GetMacroName(m));
   }
-  lib.NewMacro("fresh");
   lib.FlushAll();
   lib.SaveSnapshot();
   // What the library wrote must load again.
