@@ -2,6 +2,11 @@
 # Installs what is missing, builds, and runs the program or the test suite.
 #   scripts/dev.sh run [ARGS...]   build, then run the main job (ARGS go to it)
 #   scripts/dev.sh test            build, then run the whole test suite
+#   scripts/dev.sh sanitizers      the whole suite under ASan+UBSan, the threaded
+#                                  tests under TSan (regex: TSAN_TESTS below)
+#   scripts/dev.sh fuzz [SECONDS]  build the fuzz targets (clang, libFuzzer) and
+#                                  run each for SECONDS (default 30) on its seeds
+#   scripts/dev.sh static          cppcheck and clang-tidy on the core (src/ minus src/ui)
 # Works as root or through sudo on a fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +28,26 @@ install_missing() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Installs the named packages when missing; fails when apt-get cannot.
+install_extra() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Tests that run threads of their own: discovery (scans, probe threads, match
+# threads, plug events), the device service threads and reply queue, the
+# virtual mouse's transport, the read and apply threads, hotplug monitors,
+# the soak. Matched against ctest test names (Suite.Case).
+TSAN_TESTS='^(Discovery|DiscoveryReliability|Protocol|ProtocolObjects|SimTransport|SimFaults|SimReceiver|SimNotify|ProfileRead|ProfileWrite|ReadThread|ApplyThread|Orchestration|Hotplug|HidrawIo|Soak)[A-Za-z]*[./]'
+
 build() {
   local preset=$1
   cmake --preset "$preset" >/dev/null
@@ -42,8 +67,36 @@ case "$cmd" in
     build default
     ctest --preset default
     ;;
+  sanitizers)
+    install_missing
+    start=$SECONDS
+    build asan
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --preset asan
+    echo "asan: $((SECONDS - start)) s"
+    start=$SECONDS
+    build tsan
+    # TSan needs the address space layout it knows; setarch -R turns randomisation off for it.
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      setarch "$(uname -m)" -R ctest --preset tsan -R "$TSAN_TESTS"
+    echo "tsan: $((SECONDS - start)) s"
+    ;;
+  fuzz)
+    secs=${1:-30}
+    install_missing
+    install_extra clang-14 libclang-rt-14-dev
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz
+    bash tools/fuzz/run_all.sh build/fuzz/fuzz "$secs"
+    ;;
+  static)
+    install_missing
+    install_extra cppcheck clang-tidy-14
+    cmake --preset default >/dev/null
+    bash tools/static/run.sh build/default
+    ;;
   *)
-    echo "usage: scripts/dev.sh run|test" >&2
+    echo "usage: scripts/dev.sh run|test|sanitizers|fuzz [SECONDS]|static" >&2
     exit 2
     ;;
 esac

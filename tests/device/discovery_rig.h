@@ -24,6 +24,14 @@
 
 namespace tolvane::test {
 
+// How long the waits for discovery's results give it. Sanitized builds run
+// several times slower (and CI machines may be loaded), so they get more.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr int kWaitMs = 10000;
+#else
+inline constexpr int kWaitMs = 3000;
+#endif
+
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
@@ -93,7 +101,7 @@ class NewDeviceSink : public EventSink {
     if (msg == WM_NEW_DEVICE) got_.push_back(wParam);
     cv_.notify_all();
   }
-  bool WaitFor(size_t n, int ms = 3000) {
+  bool WaitFor(size_t n, int ms = kWaitMs) {
     std::unique_lock<std::mutex> g(mu_);
     return cv_.wait_for(g, Ms(ms), [&] { return got_.size() >= n; });
   }
@@ -171,7 +179,7 @@ inline DiscoveryTimings FastTimings() {
 }
 
 template <class Pred>
-bool WaitUntil(Pred pred, int ms = 3000) {
+bool WaitUntil(Pred pred, int ms = kWaitMs) {
   auto end = Clock::now() + Ms(ms);
   while (Clock::now() < end) {
     if (pred()) return true;
