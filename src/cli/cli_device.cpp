@@ -8,6 +8,8 @@
 #include "config/catalogue.h"
 #include "device/report_trace.h"
 #include "device/tracing_transport.h"
+#include "platform/hidraw_transport.h"
+#include "platform/udev_rules.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
 
@@ -67,7 +69,13 @@ std::vector<WaitingReceiver> DeviceSession::Waiting() const {
   return out;
 }
 
-std::vector<std::string> DeviceSession::AccessProblems() const { return {}; }
+std::vector<std::string> DeviceSession::AccessProblems() const {
+  std::vector<std::string> out;
+  if (!base_) return out;
+  // Discovery opens only the nodes of our mice, so every refusal is one of ours.
+  for (const HidAccessDenied& d : base_->AccessDenied()) out.push_back(platform::AccessDeniedMessage(d));
+  return out;
+}
 
 std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx) {
   if (!LoadCatalogueForCli(ctx, GetNotifier())) return nullptr;
@@ -89,8 +97,7 @@ std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx) {
     s->keepAlive_ = simCat;
     s->base_ = std::move(t);
   } else {
-    CliContext::Fail("no hidraw support in this build yet; use --simulate SPEC");
-    return nullptr;
+    s->base_ = std::make_unique<platform::HidrawTransport>();
   }
   HidTransport* transport = s->base_.get();
   if (ctx.trace) {

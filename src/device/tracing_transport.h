@@ -20,6 +20,7 @@ class TracingTransport : public HidTransport {
                                   int* err = nullptr) override;
   bool StartHotplug(std::function<void(const HotplugEvent&)> fn) override;
   void StopHotplug() override;
+  std::vector<HidAccessDenied> AccessDenied() const override { return inner_.AccessDenied(); }
 
  private:
   HidTransport& inner_;
