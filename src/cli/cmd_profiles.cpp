@@ -14,6 +14,7 @@
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "cli/cli.h"
+#include "cli/cli_device.h"
 #include "cli/cli_startup.h"
 #include "cli/json.h"
 #include "config/catalogue.h"
@@ -22,6 +23,7 @@
 #include "device/discovery_host.h"
 #include "device/link_options.h"
 #include "macro/macro_library.h"
+#include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "profile/profile_store.h"
 
@@ -113,30 +115,49 @@ class Runtime {
       CliContext::Fail("the catalogue lists no model");
       return false;
     }
-    if (ctx.device < 0 || ctx.device >= int(models.size())) {
-      CliContext::Fail("no device " + std::to_string(ctx.device) + " (the catalogue has " +
-                       std::to_string(models.size()) + " models)");
-      return false;
-    }
-    offline_ = ctx.offline || cat.opt.GoWithNoDev != 0;
-    LinkOptions lo = GetLinkOptions();
-    lo.bGoWithNoDev = offline_;
-    SetLinkOptions(lo);
-    devices_ = std::make_unique<CliDevices>(models);
-    index_ = ctx.device;
-    const DevCfg& model = *models[size_t(index_)];
-    // Without a mouse the entry gets the offline object, as the window's
-    // start does with GoWithNoDev.
+    offline_ = ctx.offline;
     std::shared_ptr<CHidDev> dev;
-    if (model.nFw == 1)
-      dev = std::make_shared<CDevProPlus>();
-    else
-      dev = std::make_shared<CDevPro>();
-    dev->pDevCfg = &model;
-    dev->cid = uint8_t(model.nCid);
-    dev->mid = uint8_t(model.nMid);
-    dev->SetOfflineMarker();
-    devices_->SetDevice(index_, dev);
+    if (!offline_) {
+      dev = OpenChosenDevice(ctx, &devSession_);
+      if (!dev) {
+        if (!cat.opt.GoWithNoDev) return false;
+        std::fprintf(stderr, "tolvanectl: GoWithNoDev: working on the local store\n");
+        offline_ = true;
+      }
+    }
+    if (offline_) {
+      LinkOptions lo = GetLinkOptions();
+      lo.bGoWithNoDev = true;
+      SetLinkOptions(lo);
+      if (ctx.device < 0 || ctx.device >= int(models.size())) {
+        CliContext::Fail("no model " + std::to_string(ctx.device) + " (the catalogue has " +
+                         std::to_string(models.size()) + ")");
+        return false;
+      }
+      index_ = ctx.device;
+      const DevCfg& model = *models[size_t(index_)];
+      // Without a mouse the entry gets the offline object, as the window's
+      // start does with GoWithNoDev.
+      if (model.nFw == 1)
+        dev = std::make_shared<CDevProPlus>();
+      else
+        dev = std::make_shared<CDevPro>();
+      dev->pDevCfg = &model;
+      dev->cid = uint8_t(model.nCid);
+      dev->mid = uint8_t(model.nMid);
+      dev->SetOfflineMarker();
+      auto list = std::make_unique<CliDevices>(models);
+      list->SetDevice(index_, dev);
+      devices_ = std::move(list);
+    } else {
+      CDevList& list = devSession_->Manager().List();
+      index_ = list.FindByIdentity(dev->cid, dev->mid);
+      if (index_ < 0) {
+        CliContext::Fail("the device is not in the device list");
+        return false;
+      }
+      devices_ = std::make_unique<DevListSessionDevices>(list);
+    }
 
     library_ = std::make_unique<MacroLibrary>(UserDataDir, cat.opt.MacroDir != 0);
     library_->SetTextSource([](const char* id) { return Tx(id); });
@@ -174,10 +195,13 @@ class Runtime {
 
   // Exit: the current model's store is saved, then the session ends.
   void Close() {
-    if (!session_) return;
-    session_->SaveCurrentStore();
-    session_->Stop();
+    if (session_) {
+      session_->SaveCurrentStore();
+      session_->Stop();
+      session_.reset();
+    }
     host_.Stop();
+    devSession_.reset();
   }
   ~Runtime() { Close(); }
 
@@ -189,7 +213,8 @@ class Runtime {
   StderrNotifier notifier_;
   NullEventSink window_;
   LoopHost host_;
-  std::unique_ptr<CliDevices> devices_;
+  std::unique_ptr<DeviceSession> devSession_;  // discovery, when a device is used
+  std::unique_ptr<SessionDevices> devices_;
   std::unique_ptr<MacroLibrary> library_;
   std::unique_ptr<ProfileStore> store_;
   std::unique_ptr<ProfileSession> session_;
