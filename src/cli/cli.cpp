@@ -17,6 +17,7 @@ const Registrar kRegistrars[] = {
     RegisterMacroCommands,
     RegisterProfileCommands,
     RegisterStoreCommands,
+    RegisterUdevCommand,
 };
 
 }  // namespace

@@ -44,5 +44,6 @@ void RegisterDeviceCommands(CLI::App& app, CliContext& ctx);  // list, eeprom
 void RegisterMacroCommands(CLI::App& app, CliContext& ctx);
 void RegisterStoreCommands(CLI::App& app, CliContext& ctx);    // profiles, export, import, restore
 void RegisterProfileCommands(CLI::App& app, CliContext& ctx);  // show, set, profile, battery, watch
+void RegisterUdevCommand(CLI::App& app, CliContext& ctx);      // udev-rules
 
 }  // namespace tolvane::cli

@@ -162,3 +162,15 @@ TEST_F(ModelsCli, SensorTablesFollowTheCatalogue) {
 }
 
 }  // namespace
+
+TEST_F(ModelsCli, UdevRulesCoverEveryWiredAndWirelessId) {
+  Outcome r = Exec("udev-rules", Data("[OPT]\nappdir=T\nVID=3151\nPID=4011\nPID2=4012,A013\n"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* pid : {"4011", "4012", "a013"}) {
+    const std::string line = std::string("ATTRS{idVendor}==\"3151\", ATTRS{idProduct}==\"") + pid + "\"";
+    EXPECT_NE(r.out.find(line), std::string::npos) << pid << "\n" << r.out;
+  }
+  EXPECT_NE(r.out.find("SUBSYSTEM==\"hidraw\""), std::string::npos);
+  EXPECT_NE(r.out.find("TAG+=\"uaccess\""), std::string::npos);
+  EXPECT_EQ(Exec("udev-rules --bogus").status, 2);
+}
