@@ -241,17 +241,20 @@ void GalleryWindow::Build() {
                          CMenuDlg::Preview(sub, o, 1)});
   }
   {
-    CMsgDlg confirm(this, CMsgDlg::kConfirm, QStringLiteral("Restore the default settings?"));
-    if (confirm.Prepare()) pictures_.push_back({QPoint(340, y), confirm.grab().toImage()});
+    // The combination dialog, cut to its window shape.
     CMsgDlg combo(this, CMsgDlg::kCombo, UiText("tc_combo_tips"));
     combo.SetShowCheckBoxes(true);
     if (combo.Prepare()) {
       combo.Edit()->setText(QStringLiteral("L-Ctrl + R-Shift + F5"));
       combo.CheckBox(1)->SetCheck(true);
-      const QImage img = combo.grab().toImage();
-      pictures_.push_back({QPoint(340 + img.width() + 20 > kWidth - img.width() ? 340 : 340 + img.width() + 20,
-                                  340 + img.width() + 20 > kWidth - img.width() ? y + 10 + img.height() : y),
-                           img});
+      const QImage shot = combo.grab().toImage();
+      QImage shaped(shot.size(), QImage::Format_ARGB32_Premultiplied);
+      shaped.fill(Qt::transparent);
+      QPainter p(&shaped);
+      if (!combo.mask().isEmpty()) p.setClipRegion(combo.mask());
+      p.drawImage(0, 0, shot);
+      p.end();
+      pictures_.push_back({QPoint(std::max(340, kWidth - 20 - shaped.width()), y), shaped});
     }
   }
   SetWarningHandler(WarningHandler());

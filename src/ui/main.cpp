@@ -9,6 +9,7 @@
 
 #include "app/log.h"
 #include "app/paths.h"
+#include "config/texts.h"
 #include "ui/gallery.h"
 #include "ui/menu_dlg.h"
 #include "ui/ui_style.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   tolvane::ResolveProgramDir(dataDir);
+  tolvane::LoadDefaultTexts();
   tolvane::ui::LoadMenuPictures();
 
   tolvane::ui::GalleryWindow window;

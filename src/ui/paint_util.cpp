@@ -23,6 +23,7 @@ void DrawFormattedText(QPainter& p, const QRect& r, const QString& text, uint32_
     align |= Qt::TextWordWrap;
   }
   const bool clip = !(format & DT_NOCLIP);
+  if (!clip) align |= Qt::TextDontClip;
   if (clip) {
     p.save();
     p.setClipRect(r, Qt::IntersectClip);

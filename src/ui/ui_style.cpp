@@ -11,6 +11,7 @@
 #include "app/log.h"
 #include "app/notifier.h"
 #include "app/paths.h"
+#include "config/texts.h"
 
 namespace tolvane::ui {
 
@@ -99,6 +100,8 @@ QString UiText(const char* id) {
       {"tc_forward", "Forward"},
       {"tc_back", "Back"},
   };
+  const std::string& text = Tx(id);
+  if (!text.empty()) return QString::fromStdString(text);
   auto it = kTexts.find(id);
   return QString::fromUtf8(it != kTexts.end() ? it->second : id);
 }

@@ -70,8 +70,8 @@ using WarningHandler = std::function<void(const std::string& title, const std::s
 void SetWarningHandler(WarningHandler handler);  // empty restores the default
 void ShowWarning(const std::string& title, const std::string& text);
 
-// User-visible text by text id. Fixed English until the language table is
-// wired in; an unknown id gives the id itself.
+// User-visible text by text id from the language table; the kit's own few
+// texts fall back to English when the table has none, any other id to itself.
 QString UiText(const char* id);
 
 }  // namespace tolvane::ui
