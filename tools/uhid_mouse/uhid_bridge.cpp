@@ -79,12 +79,18 @@ bool UhidBridge::Create(const std::string& name) {
 }
 
 void UhidBridge::Destroy() {
+  // The device whose request the kernel is waiting on goes first. The kernel
+  // serialises hidraw requests and removals of all devices: removing another
+  // one first would wait until that request times out (5 s), where a real
+  // unplug ends it at once.
   std::vector<size_t> created;
   {
     std::lock_guard lk(mu_);
     if (destroyed_.exchange(true)) return;
-    for (size_t d = 0; d < ifs_.size(); ++d) {
-      if (ifs_[d].created) created.push_back(d);
+    const int busy = busy_.load();
+    if (busy >= 0 && ifs_[size_t(busy)].created) created.push_back(size_t(busy));
+    for (size_t d = ifs_.size(); d-- > 0;) {
+      if (ifs_[d].created && int(d) != busy) created.push_back(d);
       ifs_[d].created = false;
     }
   }
@@ -129,9 +135,11 @@ void UhidBridge::HandleEvent(size_t device, const uhid_event& ev) {
     case UHID_SET_REPORT: {
       const uhid_set_report_req& s = ev.u.set_report;
       const size_t size = std::min<size_t>(s.size, sizeof s.data);
+      busy_ = int(device);
       const HidStatus st = s.rtype == UHID_FEATURE_REPORT
                                ? Command(s.data, size, s.rnum, true)
                                : HidStatus::Failed;
+      busy_ = -1;
       // The mouse vanished during the transfer: the kernel learns it from
       // the unplug, not from an answer.
       if (destroyed_.load() || st == HidStatus::NotConnected) return;

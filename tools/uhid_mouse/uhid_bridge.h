@@ -58,8 +58,10 @@ class UhidBridge {
   bool PumpInput(int timeoutMs);
   void CancelPump();
 
-  // Unplugs: UHID_DESTROY on every created device, once. The firmware stops
-  // answering. Called by itself when the mouse vanishes (fault injection).
+  // Unplugs: UHID_DESTROY on every created device, once, the one with a
+  // request in progress first, the others last-created first. The firmware
+  // stops answering. Called by itself when the mouse vanishes (fault
+  // injection).
   void Destroy();
   bool Destroyed() const { return destroyed_.load(); }
 
@@ -89,6 +91,7 @@ class UhidBridge {
   std::shared_ptr<sim::VirtualMouse::Reader> reader_;
   uint64_t generation_ = 0;
   std::atomic<bool> destroyed_{false};
+  std::atomic<int> busy_{-1};  // device whose SET_REPORT is being handled
   std::atomic<bool> stop_{false};
   std::atomic<int> in_{0}, out_{0};
 };
