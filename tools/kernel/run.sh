@@ -78,9 +78,15 @@ if ! ls "$KROOT"/boot/vmlinuz-* >/dev/null 2>&1 || ! ls -d "$KROOT"/lib/modules/
     pkg=$(find_pkg)
     if [ -z "$pkg" ]; then apt_update; pkg=$(find_pkg); fi
     [ -n "$pkg" ] || skip "apt-cache does not know linux-image-amd64 (no package lists, no network?)"
-    echo "kernel test: downloading $pkg into $CACHE"
-    ( cd "$CACHE" && apt-get -q -o APT::Sandbox::User=root download "$pkg" >"$CACHE/apt-download.log" 2>&1 ) ||
-      skip "apt-get download $pkg failed: $(tail -n 1 "$CACHE/apt-download.log")"
+    download() {
+      echo "kernel test: downloading $pkg into $CACHE"
+      ( cd "$CACHE" && apt-get -q -o APT::Sandbox::User=root download "$pkg" >"$CACHE/apt-download.log" 2>&1 )
+    }
+    # Stale package lists name a version the archive no longer has.
+    if ! download; then
+      [ -z "$APT_UPDATED" ] && apt_update && pkg=$(find_pkg) && [ -n "$pkg" ] && download ||
+        skip "apt-get download $pkg failed: $(tail -n 1 "$CACHE/apt-download.log")"
+    fi
     deb=$(ls "$CACHE"/"$pkg"_*.deb 2>/dev/null | tail -n 1)
     [ -n "$deb" ] || skip "apt-get download $pkg left no package"
   fi
