@@ -17,24 +17,6 @@ namespace tolvane::cli {
 
 namespace {
 
-std::shared_ptr<sim::SimCatalogue> SimCatalogueOf(const Catalogue& cat) {
-  auto c = std::make_shared<sim::SimCatalogue>();
-  for (int i : cat.ModelsInUse()) c->models.push_back(cat.dev[size_t(i)]);
-  c->vids = cat.opt.VID;
-  c->wiredPids = cat.opt.PID;
-  c->wirelessPids = cat.opt.PID2;
-  for (size_t i = 0; i < 6; ++i) c->factory.ledParam[i] = cat.opt.LEDParam[i];
-  c->factory.debounce = uint8_t(cat.opt.Debounce);
-  const SensorTables* tables = &cat.sensors;
-  c->factory.dpiToCode = [tables](uint32_t sensor, uint32_t dpi, uint32_t* mode) {
-    int m = 0;
-    const int code = tables->DpiToCode(sensor, int(dpi), &m);
-    *mode = uint32_t(m);
-    return code < 0 ? 0u : uint32_t(code);
-  };
-  return c;
-}
-
 void PrintTrace(TraceDir dir, const Report& r) {
   static std::mutex mu;
   const std::string line = FormatReportTrace(dir, r);
@@ -82,7 +64,7 @@ std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx) {
   const Catalogue& cat = Cat();
   std::unique_ptr<DeviceSession> s(new DeviceSession());
   if (!ctx.simulate.empty()) {
-    auto simCat = SimCatalogueOf(cat);
+    auto simCat = std::make_shared<sim::SimCatalogue>(sim::SimCatalogueFrom(cat));
     auto t = std::make_unique<sim::SimTransport>();
     for (const std::string& spec : ctx.simulate) {
       std::string err;

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "app/log.h"
+#include "platform/hid_descriptor.h"
 
 namespace tolvane::sim {
 
@@ -30,29 +31,29 @@ VirtualMouse::VirtualMouse(MouseState state, MouseOptions opt)
 
 VirtualMouse::~VirtualMouse() = default;
 
+std::vector<UsbInterface> VirtualMouse::UsbInterfaces() const {
+  return UsbInterfacesOf(family_, opt_.mouseCollection);
+}
+
+// What a host learns from the descriptors: one record per top-level collection.
 std::vector<HidIfInfo> VirtualMouse::Interfaces() const {
   std::lock_guard lk(mu_);
   std::vector<HidIfInfo> out;
-  auto add = [&](const char* name, uint32_t in, uint32_t outLen, uint32_t feat, uint32_t page,
-                 uint32_t usage) {
-    HidIfInfo i;
-    i.szPath = base_ + "/" + name;
-    i.nInputLen = in;
-    i.nOutputLen = outLen;
-    i.nFeatureLen = feat;
-    i.nUsagePage = page;
-    i.nUsage = usage;
-    i.nVID = vid_;
-    i.nPID = pid_;
-    i.nVersion = state_.version;
-    out.push_back(i);
-  };
-  if (opt_.mouseCollection) add("mouse", 8, 0, 0, 0x01, 0x02);
-  if (family_ == Family::Pro) {
-    add("notify", 17, 0, 0, 0xFF01, 0);
-    add("cmd", 0, 0, 17, 0xFF02, 2);
-  } else {
-    add("dev", 17, 17, 0, 0xFF02, 2);
+  for (const UsbInterface& u : UsbInterfacesOf(family_, opt_.mouseCollection)) {
+    const platform::HidDescriptor d = platform::ParseReportDescriptor(u.descriptor);
+    for (const platform::HidCollection& c : d.collections) {
+      HidIfInfo i;
+      i.szPath = base_ + "/" + u.name;
+      i.nInputLen = c.InputLen();
+      i.nOutputLen = c.OutputLen();
+      i.nFeatureLen = c.FeatureLen();
+      i.nUsagePage = c.usagePage;
+      i.nUsage = c.usage;
+      i.nVID = vid_;
+      i.nPID = pid_;
+      i.nVersion = state_.version;
+      out.push_back(i);
+    }
   }
   return out;
 }

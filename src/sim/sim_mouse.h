@@ -19,6 +19,7 @@
 
 #include "device/report_trace.h"
 #include "device/transport.h"
+#include "sim/sim_descriptor.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_state.h"
 
@@ -50,7 +51,10 @@ class VirtualMouse : public std::enable_shared_from_this<VirtualMouse> {
   Link link() const { return link_; }
   uint16_t vid() const { return vid_; }
   uint16_t pid() const { return pid_; }
-  // The interface records the host enumerates (paths under the plug-in base).
+  // The USB interfaces with their report descriptors.
+  std::vector<UsbInterface> UsbInterfaces() const;
+  // The interface records a host enumerates from those descriptors (paths
+  // under the plug-in base).
   std::vector<HidIfInfo> Interfaces() const;
   bool Connected() const;
   std::string Base() const;

@@ -79,6 +79,24 @@ DevCfg GenericModel(Family f, uint8_t cid, uint8_t mid) {
 
 }  // namespace
 
+SimCatalogue SimCatalogueFrom(const Catalogue& cat) {
+  SimCatalogue c;
+  for (int i : cat.ModelsInUse()) c.models.push_back(cat.dev[size_t(i)]);
+  c.vids = cat.opt.VID;
+  c.wiredPids = cat.opt.PID;
+  c.wirelessPids = cat.opt.PID2;
+  for (size_t i = 0; i < 6; ++i) c.factory.ledParam[i] = cat.opt.LEDParam[i];
+  c.factory.debounce = uint8_t(cat.opt.Debounce);
+  const SensorTables* tables = &cat.sensors;
+  c.factory.dpiToCode = [tables](uint32_t sensor, uint32_t dpi, uint32_t* mode) {
+    int m = 0;
+    const int code = tables->DpiToCode(sensor, int(dpi), &m);
+    *mode = uint32_t(m);
+    return code < 0 ? 0u : uint32_t(code);
+  };
+  return c;
+}
+
 bool ParseSimSpec(const std::string& text, SimSpec* out, std::string* err) {
   auto bad = [&](const std::string& m) {
     if (err) *err = "--simulate " + text + ": " + m;

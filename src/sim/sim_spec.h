@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "config/catalogue.h"
 #include "config/dev_cfg.h"
 #include "sim/sim_factory.h"
 #include "sim/sim_mouse.h"
@@ -45,6 +46,11 @@ struct SimCatalogue {
   std::vector<uint16_t> vids, wiredPids, wirelessPids;
   FactoryOptions factory;
 };
+
+// The models in use and the USB id lists of a loaded catalogue. The DPI codes
+// of the factory images come from the catalogue's sensor tables, which must
+// outlive the result.
+SimCatalogue SimCatalogueFrom(const Catalogue& cat);
 
 // Ids used when the catalogue lists none.
 constexpr uint16_t kFallbackVid = 0x7A05;
