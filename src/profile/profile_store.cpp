@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -444,7 +445,10 @@ std::vector<uint8_t> BuildExportImage(const ProfileFile& p, const MacroLibrary& 
 }
 
 uint32_t ImportApplyFlags(const DevCfg& c) {
-  uint32_t f = 0x7F + 0x40000;
+  // Every group up to the DPI colours, and the number of DPI levels (0x80):
+  // without it the device would keep its old count while the pages show the
+  // imported one, and the next read would bring the old count back.
+  uint32_t f = 0x7F + 0x80 + 0x40000;
   if (c.bShowDebounce) f |= 0x1000;
   if (c.bShowSleep) f |= 0x4000;
   if (c.bWideRange) f |= 0x2000;
@@ -567,6 +571,10 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
   int level = imported.nCurDpiLevel;
   LogPrint("ImportProfile: nCurDpiLevel=%d", level);
   if (level < 0 || level >= model.DpiLevels()) level = 0;
+  // A profile of a model with more levels than this one: the device gets
+  // only the levels this model has values for.
+  if (model.DpiLevels() > 0)
+    imported.nDpiLevels = std::clamp(imported.nDpiLevels, int32_t(1), int32_t(model.DpiLevels()));
   if (!store.Edit([&](ProfileFile& p) {
         uint32_t keepId = p.dwID;
         p = imported;

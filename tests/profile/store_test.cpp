@@ -288,7 +288,7 @@ TEST_F(TransferTest, ImportOfAProfileOnlyFile) {
   ImportOutcome r = ImportProfileFile(store, library, model, Qxa(), notes);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.nCurDpiLevel, 0);
-  EXPECT_EQ(r.nFlag, 0x7Fu + 0x40000 + 0x2000 + 0x200);
+  EXPECT_EQ(r.nFlag, 0x7Fu + 0x80 + 0x40000 + 0x2000 + 0x200);
   ProfileFile cur = *store.Current();
   EXPECT_EQ(cur.dwID, keepId);
   EXPECT_EQ(cur.nLOD, 2);
@@ -306,7 +306,15 @@ TEST_F(TransferTest, ImportOfAProfileOnlyFile) {
   DevCfg all = model;
   all.bShowDebounce = all.bShowSleep = all.bShowFixLine = all.bShowRipple = 1;
   all.bWideRange = all.bShowLOD = 0;
-  EXPECT_EQ(ImportApplyFlags(all), 0x7Fu + 0x40000 + 0x1000 + 0x4000 + 0x400 + 0x800);
+  EXPECT_EQ(ImportApplyFlags(all), 0x7Fu + 0x80 + 0x40000 + 0x1000 + 0x4000 + 0x400 + 0x800);
+
+  // The level count goes to the device too, within the levels the model has.
+  for (auto [levels, expect] : {std::pair{8, 6}, {0, 1}, {-3, 1}, {4, 4}}) {
+    p.nDpiLevels = levels;
+    WriteAll(Qxa(), &p, sizeof(p));
+    ASSERT_TRUE(ImportProfileFile(store, library, model, Qxa(), notes).ok);
+    EXPECT_EQ(store.Current()->nDpiLevels, expect) << levels;
+  }
 }
 
 TEST_F(TransferTest, RejectedFilesChangeNothing) {

@@ -1,0 +1,494 @@
+// The program's core running headless from start-up to exit: the start-up
+// sequence on a copy of the installation data, discovery on two virtual mice
+// of different models, the stores, the macro library and the profile session
+// together, with the test thread as the main window (it takes the posted
+// messages and answers them as the window does).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "../device/discovery_rig.h"
+#include "app/app_core.h"
+#include "app/notifier.h"
+#include "app/paths.h"
+#include "config/catalogue.h"
+#include "config/texts.h"
+#include "device/link_options.h"
+#include "macro/macro_library.h"
+#include "profile/dev_list_devices.h"
+#include "profile/profile_session.h"
+#include "profile/program_exit.h"
+#include "sim/sim_state.h"
+#include "store_rig.h"
+
+namespace tolvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+int ThreadCount() {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/task")) n += e.is_directory() ? 1 : 0;
+  return n;
+}
+
+// The main window's message queue: background threads post, the window's
+// thread takes the messages one by one.
+class WindowQueue : public EventSink {
+ public:
+  struct Msg {
+    uint32_t msg;
+    uintptr_t w;
+    intptr_t l;
+  };
+  void Post(uint32_t msg, uintptr_t w, intptr_t l) override {
+    {
+      std::lock_guard<std::mutex> g(mu_);
+      q_.push_back({msg, w, l});
+    }
+    cv_.notify_all();
+  }
+  std::optional<Msg> Next(Clock::time_point until) {
+    std::unique_lock<std::mutex> g(mu_);
+    if (!cv_.wait_until(g, until, [&] { return !q_.empty(); })) return std::nullopt;
+    Msg m = q_.front();
+    q_.pop_front();
+    return m;
+  }
+
+ private:
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::deque<Msg> q_;
+};
+
+// What a progress dialog receives.
+class ProgressWindow : public EventSink {
+ public:
+  void Post(uint32_t msg, uintptr_t w, intptr_t) override {
+    std::lock_guard<std::mutex> g(mu_);
+    if (msg == WM_PROGRESS) percents_.push_back(int(w));
+    if (msg == WM_CLOSE_WINDOW) ++closes_;
+  }
+  std::vector<int> Percents() {
+    std::lock_guard<std::mutex> g(mu_);
+    return percents_;
+  }
+  int Closes() {
+    std::lock_guard<std::mutex> g(mu_);
+    return closes_;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<int> percents_;
+  int closes_ = 0;
+};
+
+// Log lines (debugger output, "BY: " removed).
+class LogLines {
+ public:
+  void Add(std::string_view t) {
+    if (t.substr(0, 4) == "BY: ") t.remove_prefix(4);
+    std::lock_guard<std::mutex> g(mu_);
+    lines_.emplace_back(t);
+  }
+  bool Has(const std::string& needle) {
+    std::lock_guard<std::mutex> g(mu_);
+    for (const auto& s : lines_)
+      if (s.find(needle) != std::string::npos) return true;
+    return false;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<std::string> lines_;
+};
+
+// The virtual mice's view of the catalogue (factory images included), as
+// tolvanectl builds it for --simulate.
+sim::SimCatalogue SimCatalogueOf(const Catalogue& cat) {
+  sim::SimCatalogue c;
+  for (int i : cat.ModelsInUse()) c.models.push_back(cat.dev[size_t(i)]);
+  c.vids = cat.opt.VID;
+  c.wiredPids = cat.opt.PID;
+  c.wirelessPids = cat.opt.PID2;
+  for (size_t i = 0; i < 6; ++i) c.factory.ledParam[i] = cat.opt.LEDParam[i];
+  c.factory.debounce = uint8_t(cat.opt.Debounce);
+  const SensorTables* tables = &cat.sensors;
+  c.factory.dpiToCode = [tables](uint32_t sensor, uint32_t dpi, uint32_t* mode) {
+    int m = 0;
+    const int code = tables->DpiToCode(sensor, int(dpi), &m);
+    *mode = uint32_t(m);
+    return code < 0 ? 0u : uint32_t(code);
+  };
+  return c;
+}
+
+std::vector<size_t> Differences(const sim::Eeprom& a, const sim::Eeprom& b) {
+  std::vector<size_t> out;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) out.push_back(i);
+  return out;
+}
+
+std::vector<uint8_t> At(const sim::Eeprom& e, size_t addr, size_t n) {
+  return std::vector<uint8_t>(e.begin() + long(addr), e.begin() + long(addr + n));
+}
+
+uint8_t RateCode(uint32_t rate) {
+  switch (rate) {
+    case 0x125: return 8;
+    case 0x250: return 4;
+    case 0x500: return 2;
+    case 0x1000: return 1;
+    case 0x2000: return 16;
+    case 0x4000: return 32;
+  }
+  return 0;
+}
+
+class OrchestrationStartup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedCatalogue_ = g_Catalogue();
+    savedProgramDir_ = ProgramDir;
+    savedUserDataDir_ = UserDataDir;
+    savedLink_ = GetLinkOptions();
+    root_ = fs::path(tmp_.Root());
+    // The installation data as shipped, with the debugger log switched on.
+    fs::copy(TOLVANE_SOURCE_DATA_DIR, root_ / "data", fs::copy_options::recursive);
+    std::ifstream in(root_ / "data" / "cfg.ini");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string cfg = ss.str();
+    const size_t at = cfg.find("\nDebug=0");
+    ASSERT_NE(at, std::string::npos);
+    cfg.replace(at, 8, "\nDebug=1");
+    in.close();
+    std::ofstream(root_ / "data" / "cfg.ini", std::ios::trunc) << cfg;
+    fs::create_directories(root_ / "run");
+    SetDebugOutput([this](std::string_view t) { log_.Add(t); });
+  }
+  void TearDown() override {
+    SetDebugOutput({});
+    LogLevel = 0;
+    SetupLogger();
+    g_Catalogue() = savedCatalogue_;
+    ProgramDir = savedProgramDir_;
+    UserDataDir = savedUserDataDir_;
+    SetLinkOptions(savedLink_);
+  }
+
+  // Takes the window's messages until `done` holds or `ms` have passed.
+  template <class Pred>
+  bool PumpUntil(Pred done, int ms = kWaitMs) {
+    const auto until = Clock::now() + Ms(ms);
+    while (!done()) {
+      std::optional<WindowQueue::Msg> m = window_.Next(until);
+      if (!m) return done();
+      Dispatch(*m);
+    }
+    return true;
+  }
+  void Dispatch(const WindowQueue::Msg& m) {
+    if (m.msg == WM_NEW_DEVICE) {
+      newDevices_.push_back(m.w);
+      EXPECT_TRUE(mgr_->OnNewDevice(m.w));
+    } else if (m.msg == WM_DEVICE_BEHAVIOR) {
+      behaviors_.push_back({m.w, m.l});
+      session_->OnDeviceBehavior(m.w, m.l);
+    } else if (m.msg == WM_SYNC_OK) {
+      ++syncs_;
+    }
+  }
+  int NewDevicesOf(size_t index) const {
+    return int(std::count(newDevices_.begin(), newDevices_.end(), uintptr_t(index)));
+  }
+  // Choosing a device on the overview: the read runs and the window refreshes.
+  void Choose(int index) {
+    const int syncs = syncs_;
+    ASSERT_TRUE(session_->ChooseDevice(index));
+    ASSERT_TRUE(session_->WaitReadDone(kWaitMs));
+    ASSERT_TRUE(PumpUntil([&] { return syncs_ == syncs + 1; }));
+  }
+  // What the store holds: the current id and the four records.
+  std::vector<uint8_t> StoreImage() {
+    std::vector<uint8_t> out(4);
+    const uint32_t id = store_->Current()->dwID;
+    std::memcpy(out.data(), &id, 4);
+    for (int i = 0; i < kStoreProfiles; ++i) {
+      ProfileFile p = *store_->GetProfileAt(i);
+      const auto* b = reinterpret_cast<const uint8_t*>(&p);
+      out.insert(out.end(), b, b + sizeof p);
+    }
+    return out;
+  }
+
+  TempDir tmp_;
+  fs::path root_;
+  LogLines log_;
+  Catalogue savedCatalogue_;
+  std::string savedProgramDir_, savedUserDataDir_;
+  LinkOptions savedLink_;
+
+  WindowQueue window_;
+  RecordingNotifier notes_;
+  // The window's objects, owned by the test body.
+  DeviceManager* mgr_ = nullptr;
+  ProfileSession* session_ = nullptr;
+  ProfileStore* store_ = nullptr;
+  std::vector<uintptr_t> newDevices_;
+  std::vector<std::pair<uintptr_t, intptr_t>> behaviors_;
+  int syncs_ = 0;
+};
+
+TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
+  // A sanitizer runtime starts a thread of its own with the first thread of
+  // the process; let that happen before counting.
+  std::thread([] {}).join();
+  const int threadsBefore = ThreadCount();
+
+  // ---- Start-up: folders, texts, catalogue and logger, single instance.
+  AppCore app;
+  StartupOptions so;
+  so.dataDir = (root_ / "data").string();
+  so.userDir = (root_ / "user").string();
+  so.args = {"tolvane"};
+  so.instanceDir = (root_ / "run").string();
+  ASSERT_EQ(app.Startup(so, notes_), StartResult::Ok);
+  EXPECT_EQ(UserDataDir, (root_ / "user").string() + "/");
+  EXPECT_TRUE(log_.Has("Launch "));
+  const Catalogue& cat = Cat();
+  ASSERT_TRUE(cat.opt.ApplyNow);
+  std::vector<std::string> folders;
+  for (const Language& l : cat.languages) folders.push_back(l.folder);
+  LoadChosenLanguage(folders);
+
+  // Two mice of two models: a PRO Kestrel and a PRO+ Heron.
+  const sim::SimCatalogue simCat = SimCatalogueOf(cat);
+  std::string err;
+  auto kestrel = sim::MakeVirtualMouse("pro:cid=10,mid=1", simCat, &err);
+  ASSERT_TRUE(kestrel) << err;
+  auto heron = sim::MakeVirtualMouse("pro+:cid=20,mid=1", simCat, &err);
+  ASSERT_TRUE(heron) << err;
+  sim::SimTransport transport;
+  transport.Plug(kestrel);
+  transport.Plug(heron);
+
+  // ---- The main window's start: discovery, the apply thread, the library.
+  LoopHost host;
+  MacroLibrary library(UserDataDir, cat.opt.MacroDir != 0);
+  ProfileStore store(UserDataDir);
+  store_ = &store;
+  DeviceManager mgr(transport, DiscoveryConfigFrom(cat), window_, host, FastTimings());
+  mgr_ = &mgr;
+  CDevList& list = mgr_->List();
+  const int k = list.FindByIdentity(0x10, 0x01), h = list.FindByIdentity(0x20, 0x01);
+  ASSERT_GE(k, 0);
+  ASSERT_GE(h, 0);
+  const DevCfg& kModel = *list.View(size_t(k)).pDevCfg;
+  const DevCfg& hModel = *list.View(size_t(h)).pDevCfg;
+  mgr_->SetWindowHooks({[] { return g_bInitProOK.load() == 0; }, {}, {}});
+  library.SetTextSource([](const char* id) { return Tx(id); });
+  DevListSessionDevices devices(list);
+  SessionOptions o;
+  o.applyNow = true;
+  o.goWithNoDev = cat.opt.GoWithNoDev != 0;
+  o.defaults = ProfileDefaultsFrom(cat.opt);
+  ProfileSession session(store, devices, &library, window_, notes_, host, o);
+  session_ = &session;
+  mgr_->Start();
+  session_->Start();
+  ASSERT_TRUE(library.Load());
+  ASSERT_TRUE(PumpUntil([&] { return NewDevicesOf(size_t(k)) == 1 && NewDevicesOf(size_t(h)) == 1; }));
+  ASSERT_TRUE(mgr_->WaitSettled(kWaitMs));
+
+  // ---- Choose the Kestrel: its store is built, the device read, the store saved.
+  ASSERT_NO_FATAL_FAILURE(Choose(k));
+  EXPECT_EQ(kestrel->Snapshot().drvStatus, 1);  // told the driver is there
+  EXPECT_EQ(store_->CurrentIndex(), 0);
+  {
+    ProfileFile cur = *store_->Current();
+    for (int i = 0; i < int(kModel.nDM); ++i) {
+      EXPECT_EQ(cur.Dpi[i].dwDpiX, kModel.dwDpi[i]) << i;
+      EXPECT_EQ(cur.Dpi[i].bAbsent, 0u) << i;
+    }
+    EXPECT_EQ(ReadAll(store_->StorePath(kModel)).size(), kProfileStoreSize);
+  }
+
+  // ---- The DPI page: level 3 becomes 26100 x 3200 (record, then request 0x4, item 2).
+  const sim::Eeprom beforeDpi = kestrel->EepromCopy();
+  ASSERT_EQ(session_->CanChangeSettings(), 1);
+  ASSERT_TRUE(store_->Edit([](ProfileFile& p) {
+    p.Dpi[2].dwDpiX = 26100;
+    p.Dpi[2].dwDpiY = 3200;
+  }));
+  session_->RequestApplyEx(0x4, 2);
+  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(session_->LastApplyResult(), 1);
+  const sim::Eeprom afterDpi = kestrel->EepromCopy();
+  // Only the entry at 0x14: X 260 low byte, Y 63, multiplier (X mode 1, X
+  // code bit 8), guard.
+  for (size_t a : Differences(beforeDpi, afterDpi)) EXPECT_TRUE(a >= 0x14 && a < 0x18) << a;
+  EXPECT_EQ(At(afterDpi, 0x14, 4), (std::vector<uint8_t>{0x04, 0x3F, 0x05, 0x0D}));
+
+  // ---- Restore defaults, with a progress window; the device's reset echo is ignored.
+  auto progress = std::make_shared<ProgressWindow>();
+  session_->SetProgressWindow(progress);
+  const size_t behaviorsBefore = behaviors_.size();
+  ASSERT_TRUE(session_->RestoreDefaults());
+  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(session_->LastApplyResult(), 1);
+  session_->SetProgressWindow(nullptr);
+  // No button or DPI colour group: no 60 or 70.
+  EXPECT_EQ(progress->Percents(), (std::vector<int>{20, 80, 90, 100}));
+  EXPECT_EQ(progress->Closes(), 2);
+  const sim::MouseState restored = kestrel->Snapshot();
+  EXPECT_TRUE(restored.eeprom == restored.factory);
+  ASSERT_TRUE(PumpUntil([&] {
+    for (size_t i = behaviorsBefore; i < behaviors_.size(); ++i)
+      if (behaviors_[i].first == uintptr_t(k) && ((behaviors_[i].second >> 8) & 0xFF) == kBehaviorReset)
+        return true;
+    return false;
+  }));
+  EXPECT_TRUE(log_.Has("this is reset notify, do not process"));
+  EXPECT_EQ(store_->CurrentIndex(), 0);
+  EXPECT_EQ(store_->Current()->Dpi[2].dwDpiX, kModel.dwDpi[2]);
+
+  // ---- Export the restored profile.
+  const std::string qxa = (root_ / "kestrel.qxa").string();
+  ASSERT_TRUE(session_->ExportProfile(qxa));
+  const ProfileFile exported = *store_->Current();
+  const std::vector<uint8_t> qxaBytes = ReadAll(qxa);
+  ASSERT_EQ(qxaBytes.size(), kExportFileSize);
+  EXPECT_EQ(std::memcmp(qxaBytes.data(), &exported, sizeof exported), 0);
+  const std::vector<uint8_t> kStore = StoreImage();
+
+  // ---- Back to the overview (the store is saved), choose the Heron, import.
+  ASSERT_EQ(session_->SaveCurrentStore(), 1);
+  ASSERT_NO_FATAL_FAILURE(Choose(h));
+  const uint32_t heronId = store_->Current()->dwID;
+  const int heronPos = store_->CurrentIndex();
+  ASSERT_EQ(session_->CanChangeSettings(), 1);
+  ASSERT_TRUE(session_->ImportProfile(qxa));
+  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(session_->LastApplyResult(), 1);
+  const ProfileFile imported = *store_->Current();
+  EXPECT_EQ(imported.dwID, heronId);
+  {
+    ProfileFile expect = exported;
+    expect.dwID = heronId;
+    EXPECT_TRUE(SameBytes(imported, expect));
+  }
+  const sim::Eeprom he = heron->EepromCopy();
+  const uint8_t rate = RateCode(imported.dwPollingRate);
+  EXPECT_EQ(At(he, 0x00, 2), (std::vector<uint8_t>{rate, uint8_t(0x55 - rate)}));
+  const uint8_t levels = uint8_t(imported.nDpiLevels);
+  EXPECT_EQ(At(he, 0x02, 2), (std::vector<uint8_t>{levels, uint8_t(0x55 - levels)}));
+  EXPECT_EQ(At(he, 0x0A, 2), (std::vector<uint8_t>{uint8_t(imported.nLOD), uint8_t(0x55 - imported.nLOD)}));
+  for (int i = 0; i < levels; ++i) {
+    EXPECT_TRUE(sim::QuadOk(he, uint16_t(0x0C + 4 * i))) << i;
+    const uint32_t c = imported.Dpi[i].dwColor;
+    EXPECT_EQ(At(he, size_t(0x2C + 4 * i), 3),
+              (std::vector<uint8_t>{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)}))
+        << i;
+    EXPECT_TRUE(sim::QuadOk(he, uint16_t(0x2C + 4 * i))) << i;
+  }
+  // The device read back gives the imported values.
+  session_->StartRead(h);
+  ASSERT_TRUE(session_->WaitReadDone(kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return syncs_ == 3; }));
+  {
+    const ProfileFile back = *store_->Current();
+    EXPECT_EQ(store_->CurrentIndex(), heronPos);
+    EXPECT_EQ(back.dwPollingRate, imported.dwPollingRate);
+    EXPECT_EQ(back.nDpiLevels, imported.nDpiLevels);
+    EXPECT_EQ(back.nLOD, imported.nLOD);
+    for (int i = 0; i < levels; ++i) {
+      EXPECT_EQ(back.Dpi[i].dwDpiX, imported.Dpi[i].dwDpiX) << i;
+      EXPECT_EQ(back.Dpi[i].dwDpiY, imported.Dpi[i].dwDpiY) << i;
+      EXPECT_EQ(back.Dpi[i].dwColor, imported.Dpi[i].dwColor) << i;
+    }
+  }
+  const std::vector<uint8_t> hStoreAfterImport = StoreImage();
+  const ProfileFile heronHeld = *store_->Current();
+  ASSERT_EQ(session_->SaveCurrentStore(), 1);
+
+  // ---- Unplug the Kestrel (not the current device) and plug it in again.
+  transport.Unplug(kestrel);
+  ASSERT_TRUE(PumpUntil([&] { return !list.Device(size_t(k)); }));
+  EXPECT_TRUE(list.Device(size_t(h)));
+  transport.Plug(kestrel);
+  ASSERT_TRUE(PumpUntil([&] { return NewDevicesOf(size_t(k)) == 2; }));
+  ASSERT_NO_FATAL_FAILURE(Choose(k));
+  EXPECT_EQ(kestrel->Snapshot().drvStatus, 1);
+  {
+    // The store file gave back the list; the read replaced the device's
+    // settings in the record at the device's profile number and kept the
+    // rest (id, name, pointer settings).
+    const std::vector<uint8_t> now = StoreImage();
+    ASSERT_EQ(now.size(), kStore.size());
+    EXPECT_TRUE(std::equal(now.begin(), now.begin() + 4, kStore.begin()));  // current id
+    EXPECT_TRUE(std::equal(now.begin() + 4 + long(sizeof(ProfileFile)), now.end(),
+                           kStore.begin() + 4 + long(sizeof(ProfileFile))));
+    const ProfileFile p0 = *store_->GetProfileAt(0);
+    EXPECT_EQ(p0.dwID, exported.dwID);
+    EXPECT_EQ(GetProfileName(p0), GetProfileName(exported));
+    EXPECT_EQ(std::memcmp(&p0.SysMouse, &exported.SysMouse, sizeof p0.SysMouse), 0);
+    EXPECT_EQ(p0.Dpi[2].dwDpiX, kModel.dwDpi[2]);  // the device's factory level after the restore
+    const sim::Eeprom ke = kestrel->EepromCopy();
+    EXPECT_EQ(p0.LogoLight.nMode, ke[0x58]);
+    EXPECT_EQ(p0.LogoLight.nSpeed, ke[0x5C]);
+  }
+
+  // ---- Exit: tell the devices, save the store, empty the list, stop the threads.
+  const std::vector<uint8_t> kStoreAtExit = StoreImage();
+  std::vector<ProfileFile> kHeld;
+  for (int i = 0; i < kStoreProfiles; ++i) kHeld.push_back(*store_->GetProfileAt(i));
+  const int kPos = store_->CurrentIndex();
+  EXPECT_EQ(RunProgramExit(*mgr_, *session_), 2);
+  EXPECT_EQ(list.ConnectedCount(), 0u);
+  EXPECT_EQ(store_->Count(), 0u);
+  host.Stop();
+  app.Shutdown();
+  EXPECT_TRUE(log_.Has("Driver exit"));
+
+  EXPECT_EQ(kestrel->Snapshot().drvStatus, 0);
+  EXPECT_EQ(heron->Snapshot().drvStatus, 0);
+  EXPECT_EQ(ReadAll(store_->StorePath(kModel)), kStoreAtExit);
+  EXPECT_EQ(ReadAll(store_->StorePath(hModel)), hStoreAfterImport);
+  EXPECT_EQ(ReadAll(UserDataDir + kGlobalSettingsName), std::vector<uint8_t>(8, 0));
+  {
+    // The stores load back to what the session held.
+    ProfileStore again(UserDataDir);
+    again.LoadPro(hModel, o.defaults);
+    EXPECT_EQ(again.CurrentIndex(), heronPos);
+    EXPECT_TRUE(SameBytes(*again.Current(), heronHeld));
+    again.LoadPro(kModel, o.defaults);
+    EXPECT_EQ(again.CurrentIndex(), kPos);
+    for (int i = 0; i < kStoreProfiles; ++i) EXPECT_TRUE(SameBytes(*again.GetProfileAt(i), kHeld[size_t(i)])) << i;
+  }
+  // No temporary file is left behind.
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(UserDataDir))
+    if (e.is_regular_file()) names.insert(e.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{ProfileStoreName(0x10, 0x01), ProfileStoreName(0x20, 0x01),
+                                          kGlobalSettingsName}));
+  EXPECT_TRUE(notes_.Entries().empty());
+
+  // Every thread has ended.
+  EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threadsBefore; }))
+      << ThreadCount() << " threads, " << threadsBefore << " before";
+}
+
+}  // namespace
+}  // namespace tolvane::test
