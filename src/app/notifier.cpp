@@ -37,8 +37,8 @@ std::atomic<Notifier*> g_notifier{nullptr};
 }  // namespace
 
 Notifier& GetNotifier() {
-  Notifier* n = g_notifier.load();
-  return n ? *n : g_stderrNotifier;
+  if (Notifier* n = g_notifier.load()) return *n;
+  return g_stderrNotifier;
 }
 
 void SetNotifier(Notifier* notifier) { g_notifier = notifier; }

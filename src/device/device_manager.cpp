@@ -172,7 +172,7 @@ int CheckPsd(HidHandle* send, HidHandle* read, bool plus, int readMs, uint8_t* c
 // ---- Life cycle.
 
 DeviceManager::DeviceManager(HidTransport& transport, DiscoveryConfig config, EventSink& sink,
-                             DiscoveryHost& host, DiscoveryTimings timings)
+                             DiscoveryHost& host, const DiscoveryTimings& timings)
     : transport_(transport),
       cfg_(std::move(config)),
       sink_(sink),

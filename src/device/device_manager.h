@@ -79,7 +79,7 @@ class DeviceManager {
  public:
   // Everything but the config is borrowed and must outlive the manager.
   DeviceManager(HidTransport& transport, DiscoveryConfig config, EventSink& sink,
-                DiscoveryHost& host, DiscoveryTimings timings = {});
+                DiscoveryHost& host, const DiscoveryTimings& timings = {});
   ~DeviceManager();  // Shutdown()
   DeviceManager(const DeviceManager&) = delete;
   DeviceManager& operator=(const DeviceManager&) = delete;

@@ -25,7 +25,7 @@ std::array<uint8_t, kMacroFileSize> EncodeMacroFile(const StMacro& m) {
 }
 
 StMacro DecodeMacroFile(const uint8_t* bytes) {
-  uint8_t plain[kMacroFileSize];
+  uint8_t plain[kMacroFileSize]{};
   for (size_t i = 0; i < kMacroFileSize; ++i) plain[i] = RotateFromFile(bytes[i]);
   StMacro m;
   std::memcpy(&m, plain, kMacroFileSize);

@@ -48,8 +48,8 @@ std::atomic<PointerSettings*> g_pointer{nullptr};
 
 PointerSettings& GetPointerSettings() {
   static MemoryPointerSettings fallback;
-  PointerSettings* p = g_pointer.load();
-  return p ? *p : fallback;
+  if (PointerSettings* p = g_pointer.load()) return *p;
+  return fallback;
 }
 
 void SetPointerSettings(PointerSettings* settings) { g_pointer = settings; }

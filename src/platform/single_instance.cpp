@@ -19,10 +19,8 @@ namespace {
 
 // Wire form: "TOLVANE <msg> <wParam> <lParam>\n".
 std::string Encode(const InstanceMessage& m) {
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "TOLVANE %u %zu %zd\n", unsigned(m.msg), size_t(m.wParam),
-                ssize_t(m.lParam));
-  return buf;
+  return "TOLVANE " + std::to_string(unsigned(m.msg)) + " " + std::to_string(size_t(m.wParam)) +
+         " " + std::to_string(ssize_t(m.lParam)) + "\n";
 }
 
 bool Decode(const char* text, InstanceMessage& m) {
@@ -46,7 +44,7 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
 
 }  // namespace
 
-SingleInstance::SingleInstance(std::string name, std::string dir) {
+SingleInstance::SingleInstance(const std::string& name, std::string dir) {
   if (dir.empty()) dir = RuntimeDir();
   lockPath_ = dir + "/" + name + ".lock";
   socketPath_ = dir + "/" + name + ".sock";

@@ -25,7 +25,7 @@ struct InstanceMessage {
 class SingleInstance {
  public:
   // `dir` is the folder of the lock and socket (RuntimeDir() by default).
-  explicit SingleInstance(std::string name, std::string dir = {});
+  explicit SingleInstance(const std::string& name, std::string dir = {});
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;

@@ -25,7 +25,7 @@ VirtualMouse::VirtualMouse(MouseState state, MouseOptions opt)
       link_(state.link),
       vid_(state.vid),
       pid_(state.pid),
-      state_(std::move(state)),
+      state_(state),
       fw_(state_),
       opt_(std::move(opt)) {}
 

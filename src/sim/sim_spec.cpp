@@ -254,7 +254,7 @@ std::shared_ptr<VirtualMouse> MakeVirtualMouse(const SimSpec& spec, const SimCat
   opt.latencyMs = spec.latencyMs;
   opt.wakeAfterMs = spec.wakeAfterMs;
   opt.eepromPath = spec.eeprom;
-  return std::make_shared<VirtualMouse>(std::move(st), std::move(opt));
+  return std::make_shared<VirtualMouse>(st, std::move(opt));
 }
 
 std::shared_ptr<VirtualMouse> MakeVirtualMouse(const std::string& spec, const SimCatalogue& cat,

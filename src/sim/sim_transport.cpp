@@ -94,7 +94,7 @@ class SimHandle : public HidHandle {
 SimTransport::SimTransport() : core_(std::make_shared<Core>()) {}
 
 SimTransport::~SimTransport() {
-  StopHotplug();
+  SimTransport::StopHotplug();
   std::vector<std::shared_ptr<VirtualMouse>> mice;
   {
     std::lock_guard lk(core_->mu);

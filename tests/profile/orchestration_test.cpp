@@ -26,6 +26,7 @@
 #include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "profile/program_exit.h"
+#include "sim/sim_spec.h"
 #include "sim/sim_state.h"
 #include "store_rig.h"
 
@@ -112,26 +113,6 @@ class LogLines {
   std::mutex mu_;
   std::vector<std::string> lines_;
 };
-
-// The virtual mice's view of the catalogue (factory images included), as
-// tolvanectl builds it for --simulate.
-sim::SimCatalogue SimCatalogueOf(const Catalogue& cat) {
-  sim::SimCatalogue c;
-  for (int i : cat.ModelsInUse()) c.models.push_back(cat.dev[size_t(i)]);
-  c.vids = cat.opt.VID;
-  c.wiredPids = cat.opt.PID;
-  c.wirelessPids = cat.opt.PID2;
-  for (size_t i = 0; i < 6; ++i) c.factory.ledParam[i] = cat.opt.LEDParam[i];
-  c.factory.debounce = uint8_t(cat.opt.Debounce);
-  const SensorTables* tables = &cat.sensors;
-  c.factory.dpiToCode = [tables](uint32_t sensor, uint32_t dpi, uint32_t* mode) {
-    int m = 0;
-    const int code = tables->DpiToCode(sensor, int(dpi), &m);
-    *mode = uint32_t(m);
-    return code < 0 ? 0u : uint32_t(code);
-  };
-  return c;
-}
 
 std::vector<size_t> Differences(const sim::Eeprom& a, const sim::Eeprom& b) {
   std::vector<size_t> out;
@@ -274,7 +255,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   LoadChosenLanguage(folders);
 
   // Two mice of two models: a PRO Kestrel and a PRO+ Heron.
-  const sim::SimCatalogue simCat = SimCatalogueOf(cat);
+  const sim::SimCatalogue simCat = sim::SimCatalogueFrom(cat);
   std::string err;
   auto kestrel = sim::MakeVirtualMouse("pro:cid=10,mid=1", simCat, &err);
   ASSERT_TRUE(kestrel) << err;
