@@ -276,8 +276,9 @@ int AddEvents(const CliContext& ctx, const MacroArgs& a) {
           status = kExitUsage;
           return;
         }
-        uint32_t& d = edit.stEvents[count - 1].dwDelay;
-        d = std::min<uint32_t>(d + p.e.dwDelay, kMaxMacroDelay);
+        // The record is packed: work on the field's value, never bind a reference to it.
+        auto& prev = edit.stEvents[count - 1];
+        prev.dwDelay = std::min<uint32_t>(uint32_t(prev.dwDelay) + p.e.dwDelay, kMaxMacroDelay);
         continue;
       }
       if (count >= kMaxMacroEvents) {

@@ -225,7 +225,7 @@ TEST(GetProfile, MacroButtonsMergeIntoTheLibrary) {
   EXPECT_EQ(burst->nLoopMode, 2u);
   EXPECT_EQ(burst->stEvents[0].wCode, 0x41);
   EXPECT_EQ(burst->stEvents[0].wFlag, 1);
-  EXPECT_EQ(burst->stEvents[0].dwDelay, 10u);
+  EXPECT_EQ(uint32_t(burst->stEvents[0].dwDelay), 10u);
   EXPECT_EQ(burst->stEvents[1].wFlag, 0);
   EXPECT_EQ(f.Key[0][0].dwFunID, kFunMacro);
   EXPECT_EQ(f.Key[0][0].dwMacroID, burst->dwID);
