@@ -20,7 +20,7 @@ struct VirtualMouse::Reader {
   bool cancelled = false;
 };
 
-VirtualMouse::VirtualMouse(MouseState state, MouseOptions opt)
+VirtualMouse::VirtualMouse(const MouseState& state, MouseOptions opt)
     : family_(state.family),
       link_(state.link),
       vid_(state.vid),

@@ -41,7 +41,7 @@ struct MouseOptions {
 
 class VirtualMouse : public std::enable_shared_from_this<VirtualMouse> {
  public:
-  VirtualMouse(MouseState state, MouseOptions opt);
+  VirtualMouse(const MouseState& state, MouseOptions opt);
   ~VirtualMouse();
   VirtualMouse(const VirtualMouse&) = delete;
   VirtualMouse& operator=(const VirtualMouse&) = delete;
