@@ -91,6 +91,7 @@ struct DeviceManager::Probe {
   std::string notifyPath;
   uint8_t cid = 0, mid = 0;
   uint32_t b4KDevice = 0;
+  uint64_t removals = 0;  // removals handled before its scan enumerated
 };
 
 namespace {
@@ -345,6 +346,7 @@ void DeviceManager::Scan() {
   if (Stopping()) return;
   ++scanning_;
   ReapWorkers();
+  scanRemovals_ = removals_.load();
   std::vector<HidIfInfo> ifs = transport_.Enumerate();
   ForgetGoneLosers(&ifs);
   if (cfg_.spotFw & 2) FindOurDevice_PROPLUS(ifs);
@@ -410,6 +412,7 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
     if (cand == notifies.end()) continue;
     LogPrint("* Dev match OK: hDev=%x, hIN=%x", HandleLogId(hCmd.get()), HandleLogId(hIn));
     auto probe = std::make_shared<Probe>();
+    probe->removals = scanRemovals_;
     probe->plus = false;
     probe->hCmd = std::move(hCmd);
     probe->hNotify = std::move(cand->h);
@@ -451,6 +454,7 @@ void DeviceManager::FindOurDevice_PROPLUS(const std::vector<HidIfInfo>& ifs) {
     auto h = transport_.Open(rec.szPath, HidRole::ProPlus);
     if (!h) continue;
     auto probe = std::make_shared<Probe>();
+    probe->removals = scanRemovals_;
     probe->plus = true;
     probe->hCmd = std::move(h);
     probe->info = rec;
@@ -544,6 +548,17 @@ bool DeviceManager::Connect(Probe& p) {
   if (Stopping()) return false;
   const int found = list_.FindByIdentity(p.cid, p.mid);
   if (found < 0) return false;
+  // A removal handled while this device was being identified found nothing
+  // to release; a device that is gone by now must not enter the list, where
+  // no later removal event would come for it. Removals take this lock too,
+  // so the device is either refused here or released by the removal.
+  if (removals_.load() != p.removals) {
+    int err = 0;
+    if (!transport_.Open(p.info.szPath, p.plus ? HidRole::ProPlus : HidRole::ProCommand, &err)) {
+      LogPrint("Psd_Thread: device gone before it was connected, cid=%x, mid=%x", p.cid, p.mid);
+      return false;
+    }
+  }
   const size_t idx = size_t(found);
   const uint16_t newPid = uint16_t(p.info.nPID);
   std::shared_ptr<CHidDev> old = list_.Device(idx);
@@ -713,6 +728,8 @@ int DeviceManager::OnDeviceChange(const HotplugEvent& ev) {
     counter = 5;
   } else {
     LogPrint("Device OUT");
+    std::lock_guard<std::mutex> connect(connectMu_);
+    ++removals_;
     WindowHooks hooks;
     {
       std::lock_guard<std::mutex> lock(hooksMu_);

@@ -172,6 +172,8 @@ class DeviceManager {
 
   std::mutex scanMu_;        // one scan at a time
   std::mutex connectMu_;     // one probe at a time through takeover and connection
+  std::atomic<uint64_t> removals_{0};  // removal events handled
+  uint64_t scanRemovals_ = 0;          // removals_ when the running scan enumerated
   mutable std::mutex uiMu_;  // rescan counter and timer state
   int counter_ = 0;
   bool timerRunning_ = false;

@@ -400,5 +400,27 @@ TEST(DiscoveryTest, ProbeSlotsAreBoundedAndFreedSlotsAreReused) {
   EXPECT_TRUE(WaitUntil([&] { return rig.mgr->List().BusySlots().size() == kProbeSlots; }));
 }
 
+// A mouse that vanishes at any point of its identification, its removal
+// event included, must not be left in the list: no later event would come
+// to take it out.
+TEST(DiscoveryTest, MouseGoneDuringIdentificationNeverStaysInTheList) {
+  for (const char* spec : {"pro:cid=11,mid=01,link=wired", "pro+:cid=22,mid=07,link=wired"}) {
+    for (int reports = 1; reports <= 10; ++reports) {
+      SCOPED_TRACE(std::string(spec) + " gone after " + std::to_string(reports) + " reports");
+      DiscoveryRig rig;
+      auto m = rig.Make(spec);
+      ASSERT_TRUE(m);
+      m->UnplugAfterReports(reports);
+      rig.transport.Plug(m);
+      rig.mgr->Start();
+      ASSERT_TRUE(rig.mgr->WaitSettled(5000));
+      const bool vanished = !m->Connected();
+      if (!vanished) rig.transport.Unplug(m);  // identified before its time came
+      EXPECT_TRUE(WaitUntil([&] { return rig.mgr->List().ConnectedCount() == 0; }, 2000))
+          << (vanished ? "vanished during identification" : "unplugged after it");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolvane::test
