@@ -7,6 +7,8 @@
 #   scripts/dev.sh fuzz [SECONDS]  build the fuzz targets (clang, libFuzzer) and
 #                                  run each for SECONDS (default 30) on its seeds
 #   scripts/dev.sh static          cppcheck and clang-tidy on the core (src/ minus src/ui)
+#   scripts/dev.sh kernel          the kernel-in-the-loop test: a stock kernel in qemu,
+#                                  the virtual mouse behind uhid, tolvanectl on hidraw
 # Works as root or through sudo on a fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,11 +44,13 @@ install_extra() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Tests that run threads of their own: discovery (scans, probe threads, match
-# threads, plug events), the device service threads and reply queue, the
-# virtual mouse's transport, the read and apply threads, hotplug monitors,
-# the soak. Matched against ctest test names (Suite.Case).
-TSAN_TESTS='^(Discovery|DiscoveryReliability|Protocol|ProtocolObjects|SimTransport|SimFaults|SimReceiver|SimNotify|ProfileRead|ProfileWrite|ReadThread|ApplyThread|Orchestration|Hotplug|HidrawIo|Soak)[A-Za-z]*[./]'
+# Tests that run threads of their own: discovery (scans, probe and match
+# threads, plug events), the device families' service threads and reply
+# queue, profile reads and writes through them, the session's read and apply
+# threads, import writes, the virtual mouse's transport, hotplug monitors,
+# hidraw readers, the uhid bridge, the start-up test and the soak. Matched
+# against ctest test names (Suite.Case).
+TSAN_TESTS='^(Discovery|Families|Session|GetProfile|ApplySetting|Transfer|Protocol|SimTransport|SimFaults|SimReceiver|SimNotify|SimCommands|Orchestration|Hotplug|HidrawTransport|HidrawIo|UhidBridge|DevListSession|Soak)[A-Za-z]*[./]'
 
 build() {
   local preset=$1
@@ -95,8 +99,13 @@ case "$cmd" in
     cmake --preset default >/dev/null
     bash tools/static/run.sh build/default
     ;;
+  kernel)
+    install_missing
+    build default
+    bash tools/kernel/run.sh build/default
+    ;;
   *)
-    echo "usage: scripts/dev.sh run|test|sanitizers|fuzz [SECONDS]|static" >&2
+    echo "usage: scripts/dev.sh run|test|sanitizers|fuzz [SECONDS]|static|kernel" >&2
     exit 2
     ;;
 esac
