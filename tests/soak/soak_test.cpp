@@ -65,7 +65,7 @@ TEST(SoakTest, ShortRun) {
 
 // ---- the EEPROM checks
 
-class ApplyCheck : public ::testing::Test {
+class SoakApplyCheck : public ::testing::Test {
  protected:
   void SetUp() override {
     model = SoakCatalogue().models[0];
@@ -92,7 +92,7 @@ class ApplyCheck : public ::testing::Test {
   MacroLibrary library{"/nonexistent/", false};
 };
 
-TEST_F(ApplyCheck, GoodWritesPassAndHalfWrittenOrFalseSuccessIsCaught) {
+TEST_F(SoakApplyCheck, GoodWritesPassAndHalfWrittenOrFalseSuccessIsCaught) {
   // The LOD pair written whole: fine as success and as failure.
   Eeprom after = before;
   after[0x0A] = 2;
@@ -117,7 +117,7 @@ TEST_F(ApplyCheck, GoodWritesPassAndHalfWrittenOrFalseSuccessIsCaught) {
   EXPECT_TRUE(Has(Check(colour, {{0x30, {1, 2, 3, 0x4F}}}, kApplyLod, 0, false), "outside the groups"));
 }
 
-TEST_F(ApplyCheck, WholeButtonMatrixExpectsUnusedEntriesCleared) {
+TEST_F(SoakApplyCheck, WholeButtonMatrixExpectsUnusedEntriesCleared) {
   for (int b = 0; b < 6; ++b) p.Key[0][b] = model.keys[0][b];
   std::vector<Expected> e = ExpectedWrites(p, model, false, kApplyButtons, kAllItems, 0, library);
   ASSERT_EQ(e.size(), 16u);
@@ -130,7 +130,7 @@ TEST_F(ApplyCheck, WholeButtonMatrixExpectsUnusedEntriesCleared) {
   EXPECT_EQ(cleared, 10);  // matrix 4 and 8-16 have no button
 }
 
-TEST(ReadCheck, ReadProfileMustMatchTheEeprom) {
+TEST(SoakReadCheck, ReadProfileMustMatchTheEeprom) {
   const DevCfg model = SoakCatalogue().models[1];
   Eeprom e{};
   e[0x00] = 2;  // 500 Hz
@@ -161,7 +161,7 @@ TEST(ReadCheck, ReadProfileMustMatchTheEeprom) {
 
 // ---- the file checks
 
-TEST(FileCheck, DamagedStoresExportsAndMacrosAreFound) {
+TEST(SoakFileCheck, DamagedStoresExportsAndMacrosAreFound) {
   const std::string dir = ::testing::TempDir() + "soak-files-" + std::to_string(getpid()) + "/";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir + "Mac");

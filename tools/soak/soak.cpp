@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   app.add_flag("--pacing", o.pacing, "keep the pauses between EEPROM pieces");
   app.add_flag("--verbose", o.verbose, "one line per operation");
   CLI11_PARSE(app, argc, argv);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   tolvane::LogLevel = 0;
   tolvane::soak::SoakCounts c = tolvane::soak::RunSoak(o);
   std::fflush(stdout);

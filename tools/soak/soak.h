@@ -41,6 +41,7 @@ struct SoakCounts {
   int ops = 0;
   int failuresReported = 0;  // operations that reported failure
   std::map<std::string, int> faults;  // injected faults by kind
+  int unidentified = 0;  // replugged mice connected only by a later scan
   std::vector<std::string> violations;
 
   void Add(const SoakCounts& o);

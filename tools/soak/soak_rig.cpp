@@ -65,7 +65,7 @@ DiscoveryTimings SoakTimings() {
   t.probeShortSleepMs = 5;
   t.probeLongSleepMs = 40;
   t.takeoverSleepMs = 1;
-  t.rescanPeriodMs = 40;
+  t.rescanPeriodMs = 500;  // five probe read time-outs, as 1000 ms are to 200 ms
   t.removalReadWaitMs = 10;
   return t;
 }

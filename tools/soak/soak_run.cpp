@@ -41,6 +41,7 @@ void SoakCounts::Add(const SoakCounts& o) {
   runs += o.runs;
   ops += o.ops;
   failuresReported += o.failuresReported;
+  unidentified += o.unidentified;
   for (const auto& [k, v] : o.faults) faults[k] += v;
   violations.insert(violations.end(), o.violations.begin(), o.violations.end());
 }
@@ -54,7 +55,9 @@ std::string Summary(const SoakCounts& c) {
     total += v;
   }
   if (c.faults.empty()) s += " none";
-  s += " (" + std::to_string(total) + "), violations " + std::to_string(c.violations.size());
+  s += " (" + std::to_string(total) + ")";
+  if (c.unidentified) s += ", replugged mice connected only by a later scan " + std::to_string(c.unidentified);
+  s += ", violations " + std::to_string(c.violations.size());
   return s;
 }
 
@@ -137,8 +140,23 @@ class Runner {
     if (!Choose(0)) return;
     for (int i = 0; i < opt_.ops && !dead_; ++i) {
       opIndex_ = i;
-      if (Pick(2) == 0) InjectFaults(cur_);
+      // Faults armed before the operation, or at a random moment during it.
+      std::thread during;
+      if (Pick(2) == 0) {
+        sim::VirtualMouse& v = *Cur().mouse;
+        FaultPlan plan = PlanFaults(cur_);
+        if (Pick(2) == 0) {
+          for (auto& f : plan) f(v);
+        } else {
+          const int delayMs = Pick(300);
+          during = std::thread([&v, delayMs, plan = std::move(plan)] {
+            std::this_thread::sleep_for(Ms(delayMs));
+            for (auto& f : plan) f(v);
+          });
+        }
+      }
       Step();
+      if (during.joinable()) during.join();
       AfterOp();
     }
   }
@@ -178,68 +196,81 @@ class Runner {
     return r;
   }
 
-  void InjectFaults(size_t m) {
-    sim::VirtualMouse& v = *rig_.mice[m].mouse;
+  // Draws the faults to inject on mouse m (counted here) as actions that
+  // may run on another thread.
+  using FaultPlan = std::vector<std::function<void(sim::VirtualMouse&)>>;
+  FaultPlan PlanFaults(size_t m) {
+    FaultPlan plan;
     const int n = 1 + Pick(2);
+    // Replies that take a few milliseconds leave room for a late one to
+    // arrive while a later command waits.
+    if (Pick(3) == 0) {
+      const int ms = Pick(4);
+      plan.push_back([ms](sim::VirtualMouse& v) { v.SetLatency(ms); });
+      Fault("slow-replies");
+    }
     for (int i = 0; i < n; ++i) {
       switch (Pick(9)) {
         case 0: {
-          int k = 1 + Pick(2);
-          v.DropReplies(k);
+          const int k = 1 + Pick(2);
+          plan.push_back([k](sim::VirtualMouse& v) { v.DropReplies(k); });
           Fault("dropped", k);
           costly_ += k;
           break;
         }
         case 1: {
           static const int kLate[] = {200, 1200, 2500};
-          int ms = kLate[Pick(3)];
-          v.DelayReplies(1, ms);
+          const int ms = kLate[Pick(3)];
+          plan.push_back([ms](sim::VirtualMouse& v) { v.DelayReplies(1, ms); });
           Fault("late");
           if (ms > 1000) costly_ += 1;
           break;
         }
         case 2:
-          v.WrongIdReplies(1, 0x05);
+          plan.push_back([](sim::VirtualMouse& v) { v.WrongIdReplies(1, 0x05); });
           Fault("wrong-id");
           costly_ += 1;
           break;
         case 3: {
-          int k = 1 + Pick(2);
-          v.FailReplies(k, 0x01);
+          const int k = 1 + Pick(2);
+          plan.push_back([k](sim::VirtualMouse& v) { v.FailReplies(k, 0x01); });
           Fault("failing", k);
           break;
         }
         case 4: {
-          int k = 1 + Pick(3);
-          v.ForeignReplies(k);
+          const int k = 1 + Pick(3);
+          plan.push_back([k](sim::VirtualMouse& v) { v.ForeignReplies(k); });
           Fault("foreign", k);
           break;
         }
         case 5: {
-          int k = 1 + Pick(4);
-          v.SendGarbage(k, rng_());
+          const int k = 1 + Pick(4);
+          const uint32_t seed = rng_();
+          plan.push_back([k, seed](sim::VirtualMouse& v) { v.SendGarbage(k, seed); });
           Fault("garbage", k);
           break;
         }
         case 6:
-          v.RejectSends(1);
+          plan.push_back([](sim::VirtualMouse& v) { v.RejectSends(1); });
           Fault("rejected-send");
           break;
         case 7:
           if (rig_.mice[m].plus) {
-            v.StallWrites(1);
+            plan.push_back([](sim::VirtualMouse& v) { v.StallWrites(1); });
             Fault("stalled-write");
             costly_ += 1;
           }
           break;
         default:
-          if (Pick(3) == 0) {
-            v.UnplugAfterReports(1 + Pick(60));
+          if (Pick(2) == 0) {
+            const int k = 1 + Pick(60);
+            plan.push_back([k](sim::VirtualMouse& v) { v.UnplugAfterReports(k); });
             Fault("unplug-mid-op");
           }
           break;
       }
     }
+    return plan;
   }
 
   void Step() {
@@ -274,14 +305,44 @@ class Runner {
       if (rig_.mice[m].mouse->Connected()) continue;
       rig_.mice[m].mouse->UnplugAfterReports(-1);
       rig_.Plug(m);
-      if (!Timed("rediscovery", [&] { return rig_.WaitConnected(m, 5000 * Scale()); })) {
-        Violation("mouse " + std::to_string(m) + " was not connected again after it came back");
-        dead_ = true;
-      }
+      Reconnect(m);
     }
     std::vector<std::string> bad;
     CheckUserFiles(rig_.Dir(), bad);
     for (auto& b : bad) Violation(b);
+  }
+
+  // Waits for discovery to connect a mouse that was plugged in again. An
+  // arrival rescans a few times; when faults still armed on the mouse make
+  // every identification fail, the mouse stays unconnected until the next
+  // scan, as on a real machine. That is counted; a clean mouse that a scan
+  // does not connect is a violation.
+  bool Reconnect(size_t m) {
+    if (Timed("rediscovery", [&] { return rig_.WaitConnected(m, 5000 * Scale()); })) return true;
+    sim::VirtualMouse& v = *rig_.mice[m].mouse;
+    std::string state = "mouse " + std::to_string(m) + (v.Connected() ? " plugged" : " gone");
+    const DevEntryView e = rig_.mgr->List().View(rig_.mice[m].entry);
+    state += e.pDev ? (e.bConnected ? ", entry connected to " + e.szCmdPath : ", entry holds a closed object")
+                    : ", entry empty";
+    state += ", " + std::to_string(rig_.mgr->List().BusySlots().size()) + " probes busy, " +
+             std::to_string(rig_.mgr->ScanCount()) + " scans";
+    v.DropReplies(0);
+    v.DelayReplies(0, 0);
+    v.WrongIdReplies(0, 0);
+    v.FailReplies(0, 0);
+    v.ForeignReplies(0);
+    v.RejectSends(0);
+    v.StallWrites(0);
+    v.SetAsleep(false);
+    rig_.host.Post([this] { rig_.mgr->Scan(); });
+    if (Timed("rescan", [&] { return rig_.WaitConnected(m, 5000 * Scale()); })) {
+      ++c_.unidentified;
+      if (opt_.verbose) Say("  identification gave up under faults: " + state);
+      return true;
+    }
+    Violation("the mouse was not connected again, not even by a scan without faults: " + state);
+    dead_ = true;
+    return false;
   }
 
   // ---- applies
@@ -759,11 +820,7 @@ class Runner {
       Cur().mouse->SetAsleep(false);
     }
     opName_ = "replug";
-    if (!Timed("rediscovery", [&] { return rig_.WaitConnected(cur_, 5000 * Scale()); })) {
-      Violation("the mouse was not connected again");
-      dead_ = true;
-      return;
-    }
+    if (!Reconnect(cur_)) return;
     ReadAndCheck(false);
   }
 
