@@ -22,10 +22,11 @@
 namespace tolvane::soak {
 namespace {
 
+// Sanitized builds run several times slower: fewer operations, longer bounds.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int kScale = 4;
+constexpr int kScale = 4, kRuns = 2, kOps = 8;
 #else
-constexpr int kScale = 1;
+constexpr int kScale = 1, kRuns = 3, kOps = 12;
 #endif
 
 int EnvInt(const char* name, int fallback) {
@@ -42,8 +43,8 @@ bool Has(const std::vector<std::string>& v, const std::string& needle) {
 
 TEST(SoakTest, ShortRun) {
   SoakOptions o;
-  o.runs = EnvInt("TOLVANE_SOAK_RUNS", 3);
-  o.ops = EnvInt("TOLVANE_SOAK_OPS", 12);
+  o.runs = EnvInt("TOLVANE_SOAK_RUNS", kRuns);
+  o.ops = EnvInt("TOLVANE_SOAK_OPS", kOps);
   o.seed = uint32_t(EnvInt("TOLVANE_SOAK_SEED", 7));
   o.boundScale = kScale;
   std::vector<std::string> lines;
