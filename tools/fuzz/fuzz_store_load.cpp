@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "fuzz_model.h"
 #include "fuzz_support.h"
@@ -22,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scratch.Clear();
   const std::string dir = scratch.Dir().string() + "/";
   auto parts = fuzz::SplitParts(data, size, 2);
+  // A store of another size only gives default profiles; half the inputs
+  // are cut or padded to the store's size, so that the records get the work.
+  std::string store0(parts[0]);
+  if (store0.size() != kProfileStoreSize && (store0.size() & 1)) store0.resize(kProfileStoreSize);
+  parts[0] = store0;
   const fs::path storePath = scratch.Dir() / ProfileStoreName(model.nCid, model.nMid);
   fuzz::Scratch::Write(storePath, parts[0]);
   if (parts.size() > 1) fuzz::Scratch::Write(scratch.Dir() / kGlobalSettingsName, parts[1]);

@@ -333,7 +333,9 @@ class Runner {
     v.ForeignReplies(0);
     v.RejectSends(0);
     v.StallWrites(0);
+    v.UnplugAfterReports(-1);
     v.SetAsleep(false);
+    if (!v.Connected()) rig_.Plug(m);  // it vanished again while being identified
     rig_.host.Post([this] { rig_.mgr->Scan(); });
     if (Timed("rescan", [&] { return rig_.WaitConnected(m, 5000 * Scale()); })) {
       ++c_.unidentified;
