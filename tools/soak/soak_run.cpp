@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -310,6 +311,18 @@ class Runner {
     std::vector<std::string> bad;
     CheckUserFiles(rig_.Dir(), bad);
     for (auto& b : bad) Violation(b);
+    // A macro's name is its file's name: one name, one macro.
+    std::vector<std::string> names;
+    for (const StMacro& m : rig_.library->Records()) {
+      std::string n = GetMacroName(m);
+      std::transform(n.begin(), n.end(), n.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+      if (std::find(names.begin(), names.end(), n) != names.end() &&
+          std::find(dupNames_.begin(), dupNames_.end(), n) == dupNames_.end()) {
+        dupNames_.push_back(n);
+        Violation("two library macros are named \"" + n + "\"");
+      }
+      names.push_back(n);
+    }
   }
 
   // Waits for discovery to connect a mouse that was plugged in again. An
@@ -720,8 +733,13 @@ class Runner {
     MacroFileRead f = ReadMacroFile(*path);
     if (f.status != MacroFileStatus::Ok)
       Violation("saved macro " + *path + " does not load");
-    else if (std::memcmp(f.macro.stEvents, rec->stEvents, sizeof rec->stEvents) != 0)
-      Violation("saved macro " + *path + " does not hold the events saved");
+    else if (std::memcmp(f.macro.stEvents, rec->stEvents, sizeof rec->stEvents) != 0) {
+      auto n = rig_.library->Node(node);
+      char ids[96];
+      std::snprintf(ids, sizeof ids, " (macro 0x%x named \"%s\", its node holds 0x%x)", id,
+                    GetMacroName(*rec).c_str(), n ? n->id : 0);
+      Violation("saved macro " + *path + " does not hold the events saved" + ids);
+    }
   }
 
   void MacroEdit() {
@@ -850,6 +868,7 @@ class Runner {
   bool dead_ = false;
   std::string opName_ = "start";
   std::vector<std::string> exports_;
+  std::vector<std::string> dupNames_;
 };
 
 }  // namespace
