@@ -1,9 +1,9 @@
 // Profile import (.qxa): the input is the file the user picked. The user
 // folder holds a store of four profiles and a library of two macros. After an
 // import that failed, every file and the current profile must be as before;
-// after one that succeeded, every macro file must still load, the current
-// profile must keep its id and be in range. No file may appear outside the
-// user folder.
+// after one that succeeded, every macro file must still load under its own
+// name, and the current profile must keep its id and be in range. No file may
+// appear outside the user folder.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +16,7 @@
 #include "app/notifier.h"
 #include "fuzz_model.h"
 #include "fuzz_support.h"
+#include "macro/hd_macro.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "profile/profile_store.h"
@@ -110,10 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ProfileFile check = after;
   if (SanitizeProfile(check)) __builtin_trap();  // the import left something out of range
   if (r.nCurDpiLevel < 0 || r.nCurDpiLevel >= model.DpiLevels()) __builtin_trap();
-  // Every macro file of the library loads, and a fresh load finds them all.
+  // Every macro file of the library loads and carries its file's name, and
+  // a fresh load finds them all.
   for (const auto& [path, bytes] : filesAfter) {
     if (path.size() < 4 || path.compare(path.size() - 4, 4, ".qxm") != 0) continue;
-    if (ReadMacroFile(path).status != MacroFileStatus::Ok) __builtin_trap();
+    MacroFileRead m = ReadMacroFile(path);
+    if (m.status != MacroFileStatus::Ok) __builtin_trap();
+    if (GetMacroName(m.macro) != fs::path(path).stem().string()) __builtin_trap();
   }
   MacroLibrary again(dir, false);
   again.Load();
