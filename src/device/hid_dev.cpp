@@ -122,7 +122,21 @@ int CHidDev::SharedWaitNotify(int nCmdID, CRetParam& reply) {
     if (queue_.empty()) break;  // time is up, or no reply can come any more
     reply = queue_.front();
     queue_.pop_front();
-    if (reply.Cmd() == uint8_t(nCmdID)) return 1;
+    if (reply.Cmd() != uint8_t(nCmdID)) continue;
+    // EEPROM replies echo the address and length of their request. One that
+    // echoes another request is the late answer to an earlier attempt or
+    // exchange: taking it would hand over the bytes of another address.
+    const uint8_t* req = waitingFor_;
+    if (req && req[kPayCmd] == uint8_t(nCmdID) &&
+        (nCmdID == kCmdReadEEPROM || nCmdID == kCmdWriteEEPROM) &&
+        (reply.data[kPayAddrHi] != req[kPayAddrHi] || reply.data[kPayAddrLo] != req[kPayAddrLo] ||
+         reply.data[kPayLen] != req[kPayLen])) {
+      LogPrint("WaitNotify: reply for another address (0x%x, %d bytes), discarded",
+               unsigned(reply.data[kPayAddrHi] << 8 | reply.data[kPayAddrLo]),
+               int(reply.data[kPayLen]));
+      continue;
+    }
+    return 1;
   }
   q.unlock();
   LogPrint("WaitNotify TimeOut for nCmdID=%x, ThreadId=0x%x", unsigned(nCmdID), LogThreadId());
@@ -138,7 +152,10 @@ CHidDev::Outcome CHidDev::Attempt(HidHandle* h, const uint8_t* payload, CRetPara
     return Outcome::SendFailed;
   }
   if (!SendRequest(h ? h : hCmd_.get(), payload, pErr)) return Outcome::SendFailed;
-  if (WaitNotify(payload[kPayCmd], reply) == 1 && reply.Status() == 0) return Outcome::Good;
+  waitingFor_ = payload;
+  const int got = WaitNotify(payload[kPayCmd], reply);
+  waitingFor_ = nullptr;
+  if (got == 1 && reply.Status() == 0) return Outcome::Good;
   return Outcome::NoGoodReply;
 }
 

@@ -185,6 +185,10 @@ class CHidDev {
 
   std::atomic<EventSink*> hWndNotify_{nullptr};
   std::mutex m_Lock;  // one exchange at a time on this device
+  // The request of the attempt that waits for its reply (set and read only
+  // by the thread that runs the attempt, under m_Lock), so that the wait can
+  // tell its reply from a late one to an earlier request.
+  const uint8_t* waitingFor_ = nullptr;
 
  private:
   void ServiceThread(HidHandle* h);

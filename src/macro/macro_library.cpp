@@ -365,8 +365,10 @@ std::optional<StMacro> MacroLibrary::AddLocked(const StMacro& macro,
   copy.dwID &= 0xFFFFFF;
   if (copy.dwID == 0 || FindByIdLocked(copy.dwID)) copy.dwID = UniqueIdLocked();
   std::string name = SafeMacroFileName(GetMacroName(copy));
-  SetMacroName(copy, name);
+  // The macro is named after the file it gets ("Name (2)" when "Name" is
+  // taken), so that one name never stands for two macros.
   std::string text = UniqueTopLevelName(name, kRootNode);
+  SetMacroName(copy, text);
   NodeId node = tree_.Add(kRootNode, NodeKind::Macro, text, copy.dwID);
   copy.dwDirty |= kDirtyBits;
   list_.push_back(copy);
@@ -630,9 +632,14 @@ bool MacroLibrary::ReplaceMacro(uint32_t id, const StMacro& content) {
     std::lock_guard lock(mutex_);
     StMacro* rec = FindByIdLocked(id);
     if (!rec) return false;
-    uint32_t keep = rec->dwID;
+    // The macro takes the content but keeps its id and its name, which is
+    // its file's name (the user may have renamed it since the export).
+    const uint32_t keep = rec->dwID;
+    uint16_t name[kMacroNameUnits];
+    std::memcpy(name, rec->szName, sizeof name);
     *rec = content;
     rec->dwID = keep;
+    std::memcpy(rec->szName, name, sizeof name);
     rec->dwMagicNumber = kMacroMagic;
     rec->dwDirty &= ~kDirtyBits;
     for (NodeId n : tree_.Subtree(kRootNode)) {

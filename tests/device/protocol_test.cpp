@@ -77,6 +77,25 @@ TEST_P(Protocol, ForeignRepliesAndNotificationsAreSkipped) {
   EXPECT_EQ(link.dev->GetConnectStatus(), 1);
 }
 
+TEST_P(Protocol, LateReplyOfAnEarlierReadIsNotTakenForTheNextOne) {
+  LogCapture log;
+  // Replies take 100 ms; the first one comes 1200 ms later still, after its
+  // wait gave up and the request went again.
+  SimLink link(GetParam() + std::string(":latency=100"));
+  link.mouse->PokeEeprom(0x10, {0x11});
+  link.mouse->PokeEeprom(0x20, {0x22});
+  const auto t0 = Clock::now();
+  link.mouse->DelayReplies(1, 1200);
+  uint8_t b[1] = {};
+  ASSERT_EQ(link.dev->ReadEEPROM(0x10, b, 1), 1);
+  EXPECT_EQ(b[0], 0x11);
+  // The next read is waiting for its reply when the late one comes.
+  std::this_thread::sleep_until(t0 + Ms(1250));
+  ASSERT_EQ(link.dev->ReadEEPROM(0x20, b, 1), 1);
+  EXPECT_EQ(b[0], 0x22) << "the late reply for 0x10 was taken as the data of 0x20";
+  EXPECT_TRUE(log.Has("WaitNotify: reply for another address"));
+}
+
 TEST_P(Protocol, NoReplyEndsNearTheBound) {
   LogCapture log;
   SetRetry(1);

@@ -333,6 +333,34 @@ TEST_F(Library, DeviceMergeKeepsTheFileUntilTheNextSave) {
   EXPECT_EQ(lib->Count(), 2u);
 }
 
+// A macro's name is its file's name: a macro added under a name the library
+// already uses (a profile import, a device macro) is named after the file it
+// gets, and an imported macro that replaces a renamed one keeps the new name.
+// Otherwise two records answer to one name, and the next device merge or
+// save by name goes to the wrong macro.
+TEST_F(Library, AddedAndReplacedMacrosAreNamedAfterTheirFiles) {
+  WriteMacro(Mac("Combo.qxm"), MakeMacro("Combo", 0x111, {{0x41, 1, 10}, {0x41, 0, 0}}));
+  auto lib = Open();
+  auto added = lib->Add_Macro(MakeMacro("Combo", 0x222, {{0x42, 1, 10}, {0x42, 0, 0}}));
+  ASSERT_TRUE(added);
+  EXPECT_EQ(GetMacroName(*added), "Combo (2)");
+  EXPECT_EQ(ChildTexts(*lib), (std::vector<std::string>{"Combo", "Combo (2)"}));
+  EXPECT_EQ(GetMacroName(ReadBack(Mac("Combo (2).qxm"))), "Combo (2)");
+  EXPECT_EQ(lib->FindByName("Combo")->dwID, 0x111u);
+  EXPECT_EQ(lib->FindNodeByPath(GetMacroName(*lib->FindById(0x222))),
+            lib->FindNodeByPath("Combo (2)"));
+
+  ASSERT_TRUE(lib->Rename(lib->FindNodeByPath("Combo"), "Renamed").ok);
+  ASSERT_TRUE(lib->ReplaceMacro(0x111, MakeMacro("Combo", 0x999, {{0x43, 1, 10}, {0x43, 0, 0}})));
+  const StMacro mem = *lib->FindById(0x111);
+  EXPECT_EQ(GetMacroName(mem), "Renamed");
+  EXPECT_EQ(mem.stEvents[0].wCode, 0x43);
+  const StMacro file = ReadBack(Mac("Renamed.qxm"));
+  EXPECT_EQ(GetMacroName(file), "Renamed");
+  EXPECT_EQ(file.stEvents[0].wCode, 0x43);
+  EXPECT_FALSE(lib->FindByName("Combo"));
+}
+
 TEST_F(Library, ForeignNamesStayInsideTheLibrary) {
   auto lib = Open(true);
   const char* names[] = {"../../x", "..", "a/b", "/etc/passwd", "", "tab\tand\nline", "..\\..\\y"};

@@ -1,0 +1,241 @@
+#include "soak_rig.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+#include "profile/key_codes.h"
+
+namespace tolvane::soak {
+
+namespace {
+
+DevCfg SoakModel(uint32_t cid, uint32_t mid, uint32_t fw) {
+  DevCfg m;
+  std::snprintf(m.szName, sizeof m.szName, "Soak %02x%02x", cid, mid);
+  m.nCid = cid;
+  m.nMid = mid;
+  m.nFw = fw;
+  m.nSensor = 0x3395;
+  m.bWideRange = 1;
+  m.nDM = 6;
+  const uint32_t dpi[6] = {400, 800, 1600, 3200, 6400, 12000};
+  for (int i = 0; i < 6; ++i) {
+    m.dwDpi[i] = dpi[i];
+    m.dwDpiColor[i] = 0x0000FFu << (8 * (i % 3));
+  }
+  m.nDefRate = 0x1000;
+  m.nKeyCount = 6;
+  m.bShowLOD = m.bShowDpi = m.bShowDpiColor = m.bShowUsbRate = m.bShowRipple = 1;
+  m.bShowFixLine = m.bShowDpiLED = m.bShowMainEffect = m.bShowLogoEffect = m.bShowSleep = 1;
+  m.bShowDebounce = 1;
+  m.nDebounce = 8;
+  m.dwDpiLEDMode = 0x030502;
+  m.nSleepTime = 120;
+  const uint32_t funs[6] = {kFunLeftClick, 0x01000013, 0x01000012, 0x01000015, 0x01000014,
+                            0x080000AA};
+  const uint32_t matrix[6] = {1, 2, 3, 5, 6, 7};
+  for (int t = 0; t < kKeyModes; ++t)
+    for (int b = 0; b < 6; ++b) m.keys[t][b] = {funs[b], matrix[b], 0, {}, 0, 0};
+  return m;
+}
+
+}  // namespace
+
+sim::SimCatalogue SoakCatalogue() {
+  sim::SimCatalogue c;
+  c.models = {SoakModel(0x51, 0x01, 0), SoakModel(0x52, 0x01, 1), SoakModel(0x51, 0x02, 0),
+              SoakModel(0x52, 0x02, 1)};
+  c.vids = {0x3A3A};
+  c.wiredPids = {0x1001};
+  c.wirelessPids = {0x2002};
+  return c;
+}
+
+DiscoveryTimings SoakTimings() {
+  DiscoveryTimings t;
+  t.notifyOpenSleepMs = 1;
+  t.echoWaitMs = 20;
+  t.matchReadMs = 300;
+  t.probeReadMs = 100;
+  t.probeShortSleepMs = 5;
+  t.probeLongSleepMs = 40;
+  t.takeoverSleepMs = 1;
+  t.rescanPeriodMs = 500;  // five probe read time-outs, as 1000 ms are to 200 ms
+  t.removalReadWaitMs = 10;
+  return t;
+}
+
+// ---- WriteRecorder
+
+class WriteRecorder::Handle : public HidHandle {
+ public:
+  Handle(WriteRecorder& owner, std::string path, std::unique_ptr<HidHandle> h)
+      : owner_(owner), path_(std::move(path)), h_(std::move(h)), live_(owner.live_) {
+    ++*live_;
+  }
+  ~Handle() override { --*live_; }
+  HidStatus SendFeature(const Report& r) override {
+    HidStatus s = h_->SendFeature(r);
+    if (s == HidStatus::Ok) owner_.Record(path_, r);
+    return s;
+  }
+  HidStatus Write(const Report& r, int ms) override {
+    HidStatus s = h_->Write(r, ms);
+    if (s == HidStatus::Ok) owner_.Record(path_, r);
+    return s;
+  }
+  HidStatus Read(Report& r, int ms) override { return h_->Read(r, ms); }
+  void CancelRead() override { h_->CancelRead(); }
+  int LastError() const override { return h_->LastError(); }
+
+ private:
+  WriteRecorder& owner_;
+  std::string path_;
+  std::unique_ptr<HidHandle> h_;
+  std::shared_ptr<std::atomic<int>> live_;
+};
+
+std::unique_ptr<HidHandle> WriteRecorder::Open(const std::string& path, HidRole role, int* err) {
+  auto h = inner_.Open(path, role, err);
+  if (!h) return nullptr;
+  return std::make_unique<Handle>(*this, path, std::move(h));
+}
+
+void WriteRecorder::SetBase(size_t mouse, const std::string& base) {
+  std::lock_guard l(mu_);
+  if (bases_.size() <= mouse) {
+    bases_.resize(mouse + 1);
+    writes_.resize(mouse + 1);
+  }
+  bases_[mouse] = base + "/";
+}
+
+void WriteRecorder::Record(const std::string& path, const Report& r) {
+  // Payload: byte 0 command, 2-3 address, 4 length, 5-14 data.
+  if (r[1] != kCmdWriteEEPROM) return;
+  const int len = r[5];
+  if (len < 1 || len > 10) return;
+  std::lock_guard l(mu_);
+  for (size_t m = 0; m < bases_.size(); ++m) {
+    if (bases_[m].empty() || path.rfind(bases_[m], 0) != 0) continue;
+    writes_[m].push_back({uint16_t(r[3] << 8 | r[4]), std::vector<uint8_t>(r.begin() + 6, r.begin() + 6 + len)});
+    return;
+  }
+}
+
+std::vector<SentWrite> WriteRecorder::Take(size_t mouse) {
+  std::lock_guard l(mu_);
+  if (mouse >= writes_.size()) return {};
+  return std::exchange(writes_[mouse], {});
+}
+
+// ---- SoakWindow
+
+void SoakWindow::Post(uint32_t msg, uintptr_t, intptr_t) {
+  if (msg == WM_SYNC_OK) ++syncOk_;
+}
+
+// ---- SoakRig
+
+SoakRig::SoakRig(int count, uint32_t seed, int boundScale) : cat(SoakCatalogue()) {
+  (void)boundScale;
+  const char* base = std::getenv("TMPDIR");
+  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvane-soak-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) std::abort();
+  root_ = buf.data();
+  dir_ = root_ + "/user/";
+  std::filesystem::create_directories(dir_);
+
+  DiscoveryConfig cfg;
+  cfg.vids = cat.vids;
+  cfg.wiredPids = cat.wiredPids;
+  cfg.wirelessPids = cat.wirelessPids;
+  for (const DevCfg& m : cat.models) cfg.models.push_back(&m);
+  mgr = std::make_unique<DeviceManager>(recorder, cfg, window, host, SoakTimings());
+  devices = std::make_unique<DevListSessionDevices>(mgr->List());
+
+  for (int i = 0; i < count && i < int(cat.models.size()); ++i) {
+    const DevCfg& m = cat.models[size_t(i)];
+    SoakMouse s;
+    s.entry = size_t(i);
+    s.plus = m.nFw != 0;
+    s.wireless = ((seed >> i) & 1) != 0;
+    char spec[96];
+    std::snprintf(spec, sizeof spec, "%s:cid=%02x,mid=%02x,link=%s", s.plus ? "pro+" : "pro",
+                  unsigned(m.nCid), unsigned(m.nMid), s.wireless ? "wireless" : "wired");
+    std::string err;
+    s.mouse = sim::MakeVirtualMouse(spec, cat, &err);
+    if (!s.mouse) {
+      std::fprintf(stderr, "soak: %s: %s\n", spec, err.c_str());
+      std::abort();
+    }
+    mice.push_back(std::move(s));
+  }
+
+  store = std::make_unique<ProfileStore>(
+      dir_, [](std::string_view id) { return std::string(id); }, [] { return PointerReadings{}; });
+  library = std::make_unique<MacroLibrary>(dir_, false);
+  SessionOptions opt;
+  opt.batteryPeriodMs = 3600 * 1000;  // no battery polling between operations
+  session = std::make_unique<ProfileSession>(*store, *devices, library.get(), window, notes, host,
+                                             std::move(opt));
+}
+
+SoakRig::~SoakRig() {
+  Shutdown();
+  std::error_code ec;
+  std::filesystem::remove_all(root_, ec);
+}
+
+bool SoakRig::Start() {
+  for (size_t m = 0; m < mice.size(); ++m) Plug(m);
+  library->Load();
+  session->Start();
+  mgr->Start();
+  for (size_t m = 0; m < mice.size(); ++m)
+    if (!WaitConnected(m, 10000)) return false;
+  return true;
+}
+
+void SoakRig::Shutdown() {
+  if (down_) return;
+  down_ = true;
+  session->Stop();
+  mgr->Shutdown();
+  host.Stop();
+  for (size_t m = 0; m < mice.size(); ++m)
+    if (mice[m].plugged) Unplug(m);
+}
+
+void SoakRig::Plug(size_t m) {
+  transport.Plug(mice[m].mouse);
+  recorder.SetBase(m, mice[m].mouse->Base());
+  mice[m].plugged = true;
+}
+
+void SoakRig::Unplug(size_t m) {
+  transport.Unplug(mice[m].mouse);
+  mice[m].plugged = false;
+}
+
+std::shared_ptr<CHidDev> SoakRig::Device(size_t m) { return mgr->List().Device(mice[m].entry); }
+
+bool SoakRig::WaitConnected(size_t m, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const std::string base = mice[m].mouse->Base() + "/";
+  for (;;) {
+    DevEntryView v = mgr->List().View(mice[m].entry);
+    if (v.bConnected && v.szCmdPath.rfind(base, 0) == 0) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace tolvane::soak
