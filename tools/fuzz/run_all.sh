@@ -3,7 +3,7 @@
 # (and regression inputs), with the extra options of <target>.flags; fails when a target finds a crash, a leak or a hang.
 #   tools/fuzz/run_all.sh BINDIR SECONDS
 set -uo pipefail
-bindir=$1
+bindir=$(cd "$1" && pwd) || { echo "fuzz: no folder $1" >&2; exit 1; }
 secs=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/tolvane-fuzzrun-XXXXXX)
