@@ -123,14 +123,12 @@ int CHidDev::SharedWaitNotify(int nCmdID, CRetParam& reply) {
     reply = queue_.front();
     queue_.pop_front();
     if (reply.Cmd() != uint8_t(nCmdID)) continue;
-    // EEPROM replies echo the address and length of their request. One that
-    // echoes another request is the late answer to an earlier attempt or
-    // exchange: taking it would hand over the bytes of another address.
-    const uint8_t* req = waitingFor_;
-    if (req && req[kPayCmd] == uint8_t(nCmdID) &&
-        (nCmdID == kCmdReadEEPROM || nCmdID == kCmdWriteEEPROM) &&
-        (reply.data[kPayAddrHi] != req[kPayAddrHi] || reply.data[kPayAddrLo] != req[kPayAddrLo] ||
-         reply.data[kPayLen] != req[kPayLen])) {
+    // A reply that carries the address and length of an earlier EEPROM
+    // request that went unanswered, and not those of this one, is that
+    // request's late answer: taking it would hand over the bytes of another
+    // address. Only such known stale replies are dropped; a reply that
+    // carries no echo at all is taken as before.
+    if (IsStaleEepromReply(nCmdID, reply)) {
       LogPrint("WaitNotify: reply for another address (0x%x, %d bytes), discarded",
                unsigned(reply.data[kPayAddrHi] << 8 | reply.data[kPayAddrLo]),
                int(reply.data[kPayLen]));
@@ -155,8 +153,37 @@ CHidDev::Outcome CHidDev::Attempt(HidHandle* h, const uint8_t* payload, CRetPara
   waitingFor_ = payload;
   const int got = WaitNotify(payload[kPayCmd], reply);
   waitingFor_ = nullptr;
+  if (got != 1) RememberUnanswered(payload);
   if (got == 1 && reply.Status() == 0) return Outcome::Good;
   return Outcome::NoGoodReply;
+}
+
+namespace {
+bool IsEepromCommand(uint8_t cmd) { return cmd == kCmdReadEEPROM || cmd == kCmdWriteEEPROM; }
+}  // namespace
+
+void CHidDev::RememberUnanswered(const uint8_t* payload) {
+  if (!IsEepromCommand(payload[kPayCmd])) return;
+  unanswered_[unansweredNext_] = {payload[kPayCmd], payload[kPayAddrHi], payload[kPayAddrLo],
+                                  payload[kPayLen]};
+  unansweredNext_ = (unansweredNext_ + 1) % unanswered_.size();
+}
+
+bool CHidDev::IsStaleEepromReply(int nCmdID, const CRetParam& reply) {
+  const uint8_t* req = waitingFor_;
+  if (!req || req[kPayCmd] != uint8_t(nCmdID) || !IsEepromCommand(req[kPayCmd])) return false;
+  const std::array<uint8_t, 4> echo = {reply.data[kPayCmd], reply.data[kPayAddrHi],
+                                       reply.data[kPayAddrLo], reply.data[kPayLen]};
+  const std::array<uint8_t, 4> mine = {req[kPayCmd], req[kPayAddrHi], req[kPayAddrLo],
+                                       req[kPayLen]};
+  if (echo == mine) return false;
+  for (auto& u : unanswered_) {
+    if (u[3] != 0 && u == echo) {
+      u = {};  // one late answer per unanswered attempt
+      return true;
+    }
+  }
+  return false;
 }
 
 CHidDev::Outcome CHidDev::Exchange(HidHandle* h, const uint8_t* payload, CRetParam& reply,

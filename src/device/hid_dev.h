@@ -11,6 +11,7 @@
 // the other way round.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -189,6 +190,12 @@ class CHidDev {
   // by the thread that runs the attempt, under m_Lock), so that the wait can
   // tell its reply from a late one to an earlier request.
   const uint8_t* waitingFor_ = nullptr;
+  // Command, address and length of the last EEPROM attempts that got no
+  // reply (same thread and lock as waitingFor_).
+  std::array<std::array<uint8_t, 4>, 4> unanswered_{};
+  size_t unansweredNext_ = 0;
+  void RememberUnanswered(const uint8_t* payload);
+  bool IsStaleEepromReply(int nCmdID, const CRetParam& reply);
 
  private:
   void ServiceThread(HidHandle* h);

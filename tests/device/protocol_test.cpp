@@ -96,6 +96,27 @@ TEST_P(Protocol, LateReplyOfAnEarlierReadIsNotTakenForTheNextOne) {
   EXPECT_TRUE(log.Has("WaitNotify: reply for another address"));
 }
 
+// A reply that does not carry its request's address and length is still
+// the reply: only an echo of an earlier unanswered request marks one stale.
+TEST_P(Protocol, ReplyWithoutAnEchoIsTaken) {
+  SimLink link(GetParam());
+  link.mouse->PokeEeprom(0x30, {0x33});
+  link.mouse->DropReplies(1);
+  std::thread answer([&] {
+    std::this_thread::sleep_for(Ms(150));
+    Report r{};
+    r[0] = kNotifyReportId;
+    r[1 + kPayCmd] = kCmdReadEEPROM;  // status 0, address and length left 0
+    r[1 + kPayData] = 0x5A;
+    r[16] = ReportChecksum(r);
+    link.mouse->InjectInput(r);
+  });
+  uint8_t b[1] = {};
+  EXPECT_EQ(link.dev->ReadEEPROM(0x30, b, 1), 1);
+  answer.join();
+  EXPECT_EQ(b[0], 0x5A) << "the reply without an echo was dropped and the read tried again";
+}
+
 TEST_P(Protocol, NoReplyEndsNearTheBound) {
   LogCapture log;
   SetRetry(1);
