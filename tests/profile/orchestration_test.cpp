@@ -125,18 +125,6 @@ std::vector<uint8_t> At(const sim::Eeprom& e, size_t addr, size_t n) {
   return std::vector<uint8_t>(e.begin() + long(addr), e.begin() + long(addr + n));
 }
 
-uint8_t RateCode(uint32_t rate) {
-  switch (rate) {
-    case 0x125: return 8;
-    case 0x250: return 4;
-    case 0x500: return 2;
-    case 0x1000: return 1;
-    case 0x2000: return 16;
-    case 0x4000: return 32;
-  }
-  return 0;
-}
-
 class OrchestrationStartup : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -371,7 +359,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
     EXPECT_TRUE(SameBytes(imported, expect));
   }
   const sim::Eeprom he = heron->EepromCopy();
-  const uint8_t rate = RateCode(imported.dwPollingRate);
+  const uint8_t rate = sim::RateToCode(imported.dwPollingRate);
   EXPECT_EQ(At(he, 0x00, 2), (std::vector<uint8_t>{rate, uint8_t(0x55 - rate)}));
   const uint8_t levels = uint8_t(imported.nDpiLevels);
   EXPECT_EQ(At(he, 0x02, 2), (std::vector<uint8_t>{levels, uint8_t(0x55 - levels)}));
