@@ -15,7 +15,17 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libcli11-dev libudev-dev
-          qt6-base-dev libgl-dev)
+          qt6-base-dev libgl-dev ccache)
+
+# A compiler cache when there is one: a second build of the same sources, in
+# this clone or another one, takes seconds instead of minutes.
+use_ccache() {
+  command -v ccache >/dev/null || return 0
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+}
 
 install_missing() {
   local missing=()
@@ -54,6 +64,7 @@ TSAN_TESTS='^(Discovery|Families|Session|GetProfile|ApplySetting|Transfer|Protoc
 
 build() {
   local preset=$1
+  use_ccache
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 }
