@@ -1,5 +1,7 @@
 #include "macro/macro_page.h"
 
+#include <cstring>
+
 #include "profile/key_codes.h"
 
 namespace tolvane {
@@ -69,6 +71,21 @@ SaveOutcome SaveShownMacro(MacroEditor& editor, MacroLibrary& library, NodeId no
   }
   out.saved = true;
   out.applyButtons = applyNow && KeysUseMacro(keys, n->id);
+  return out;
+}
+
+DeleteOutcome DeleteLibraryNode(MacroEditor& editor, MacroLibrary& library, NodeId node,
+                                const KeyTables& tables, bool applyNow) {
+  DeleteOutcome out;
+  std::vector<KeyInfo> before;
+  if (tables.keys) before.assign(&tables.keys[0][0], &tables.keys[0][0] + kKeyModes * kMaxKeys);
+  out.result = library.DeleteNode(node, &tables);
+  if (tables.keys) {
+    out.keysReset = std::memcmp(before.data(), &tables.keys[0][0],
+                                before.size() * sizeof(KeyInfo)) != 0;
+  }
+  out.applyButtons = applyNow && out.keysReset;
+  editor.Clear();
   return out;
 }
 

@@ -71,6 +71,18 @@ struct SaveOutcome {
 SaveOutcome SaveShownMacro(MacroEditor& editor, MacroLibrary& library, NodeId node,
                            const KeyInfo (*keys)[kMaxKeys], bool applyNow);
 
+struct DeleteOutcome {
+  MacroResult result;         // the library's outcome and message
+  bool keysReset = false;     // buttons lost their macro and got their defaults back
+  bool applyButtons = false;  // ... and ApplyNow is set: apply them (flag 1, data 255),
+                              // so the mouse does not keep playing the deleted macro
+};
+// Deletes a node of the macro tree after the user confirmed: the library
+// removes the node, its macros and their files and gives every button whose
+// macro is gone its default; the editor shows nothing afterwards.
+DeleteOutcome DeleteLibraryNode(MacroEditor& editor, MacroLibrary& library, NodeId node,
+                                const KeyTables& tables, bool applyNow);
+
 // ---- the macro picker ----
 
 struct PickResult {

@@ -41,6 +41,11 @@ TEST(MacroEditorShow, RowsFollowTheRecordUpTo70Events) {
   EXPECT_EQ(ed.Events(), (std::vector<EventNode>{
                              {K::Press, 0x41}, {K::Delay, 15}, {K::Delay, 7}, {K::Move, 0x07FB}}));
   EXPECT_EQ(ed.CountedEvents(), 2);
+  const TextLookup noTexts;
+  EXPECT_EQ(EventNodeText(ed.Events()[0], noTexts), "A");
+  EXPECT_EQ(EventNodeText(ed.Events()[1], noTexts), "15 ms");
+  EXPECT_EQ(EventNodeIcon(ed.Events()[0].kind), "mac_d.png");
+  EXPECT_EQ(EventNodeIcon(ed.Events()[3].kind), "mac_m.png");
   EXPECT_EQ(ed.Radio(), PlayRadio::Repeat);
   EXPECT_EQ(ed.Dirty(), 0u);
 

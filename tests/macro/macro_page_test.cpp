@@ -120,6 +120,30 @@ TEST_F(MacroPage, AFailedWriteKeepsTheChangesPending) {
   EXPECT_NE(library_.FindById(0x11)->dwDirty & kMacroDirtyEvents, 0u);
 }
 
+TEST_F(MacroPage, DeletingAMacroThatButtonsUseAppliesTheirDefaults) {
+  WriteMacro(Mac("used.qxm"), MakeMacro("used", 0x31));
+  WriteMacro(Mac("F/spare.qxm"), MakeMacro("spare", 0x32));
+  library_.Load();
+  KeyInfo defaults[kKeyModes][kMaxKeys]{};
+  defaults[1][4] = KeyInfo{kFunLeftClick, 5, 0, {}, 0, 0};
+  keys_[1][4] = KeyInfo{kFunMacro, 5, 0x31, {}, 0, 0};
+  const KeyTables tables{keys_, defaults};
+
+  ASSERT_TRUE(ShowNode(editor_, library_, library_.FindNodeByPath("F/spare")));
+  DeleteOutcome out = DeleteLibraryNode(editor_, library_, library_.FindNodeByPath("F"), tables, true);
+  EXPECT_TRUE(out.result.ok);
+  EXPECT_FALSE(out.keysReset);
+  EXPECT_FALSE(out.applyButtons);
+  EXPECT_FALSE(editor_.HasMacro());
+
+  out = DeleteLibraryNode(editor_, library_, library_.FindNodeByPath("used"), tables, true);
+  EXPECT_TRUE(out.result.ok);
+  EXPECT_TRUE(out.keysReset);
+  EXPECT_TRUE(out.applyButtons);
+  EXPECT_EQ(keys_[1][4].dwFunID, kFunLeftClick);
+  EXPECT_FALSE(fs::exists(Mac("used.qxm")));
+}
+
 TEST_F(MacroPage, PickerOffersTheIdsOfTheLibraryInMemory) {
   WriteMacro(Mac("first.qxm"), MakeMacro("first", 0x4242));
   WriteMacro(Mac("F/second.qxm"), MakeMacro("second", 0x4242));  // same id: renumbered at load
