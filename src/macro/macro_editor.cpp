@@ -147,7 +147,9 @@ EditStatus MacroEditor::CanEdit() const {
 }
 
 EditStatus MacroEditor::Room(int needed) const {
-  return CountedEvents() + needed > kMaxMacroEvents ? EditStatus::Full : EditStatus::Done;
+  // At the limit every row is refused, a delay too.
+  return CountedEvents() + std::max(needed, 1) > kMaxMacroEvents ? EditStatus::Full
+                                                                 : EditStatus::Done;
 }
 
 size_t MacroEditor::InsertPosition() const {
@@ -304,7 +306,7 @@ uint32_t MacroEditor::Commit(StMacro& record) {
     int n = 0;
     for (const EventNode& node : events_) {
       if (node.kind == EventKind::Delay) {
-        record.stEvents[n - 1].dwDelay = node.value;  // MergeDelays left none at the top
+        if (n > 0) record.stEvents[n - 1].dwDelay = node.value;  // none at the top after MergeDelays
         continue;
       }
       if (n == kMaxMacroEvents) break;

@@ -119,7 +119,7 @@ class MacroEditor {
   // room for both the press and the release.
   EditStatus InsertClick(uint16_t mouseCode);
   // Row 3: a delay after the selected row; the typed value (1..65535) is
-  // raised to MinDelay.
+  // raised to MinDelay. Refused, like every row, once 70 rows count.
   EditStatus InsertDelay(uint32_t typed);
 
   // ---- editing the selected row ----

@@ -55,7 +55,11 @@ RecordStatus MacroRecorder::Key(const RecordedKey& key) {
   } else if (last_.any && last_.code == code && !last_.press) {
     return RecordStatus::Repeat;
   }
-  if (editor_.CountedEvents() >= kMaxMacroEvents) return RecordStatus::Full;
+  // Every key held keeps a row for its release: rows + held keys stay within
+  // the limit, so a full macro never leaves a key down.
+  const size_t added = key.press ? 2 : (held_.count(code) ? 0 : 1);
+  if (size_t(editor_.CountedEvents()) + held_.size() + added > size_t(kMaxMacroEvents))
+    return RecordStatus::Full;
 
   const Last before = last_;
   const size_t rowsBefore = editor_.Events().size();

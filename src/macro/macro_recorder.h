@@ -55,7 +55,9 @@ class MacroRecorder {
   // release: a repeated press (with or without a release between) is
   // ignored; a release followed by a press of the same key with the same
   // timestamp, as key repeat arrives on some systems, takes that release
-  // (and the delay before it) back out of the list.
+  // (and the delay before it) back out of the list. Of the 70 press,
+  // release and move rows, one is kept free for the release of every key
+  // held, so the macro never ends with a key down.
   RecordStatus Key(const RecordedKey& key);
 
  private:

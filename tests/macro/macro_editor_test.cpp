@@ -115,6 +115,7 @@ TEST(MacroEditorInsert, RefusalsLeaveTheListAlone) {
   EXPECT_EQ(ed.InsertClick(kMouseLeft), EditStatus::Full);
   EXPECT_EQ(ed.InsertKey(0x42, true), EditStatus::Done);
   EXPECT_EQ(ed.InsertKey(0x42, false), EditStatus::Full);
+  EXPECT_EQ(ed.InsertDelay(30), EditStatus::Full);  // at the limit every row is refused
   EXPECT_EQ(EditStatusText(EditStatus::Full), "tc_macro_msg18");
   EXPECT_EQ(ed.CountedEvents(), 70);
 }

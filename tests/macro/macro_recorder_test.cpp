@@ -153,6 +153,19 @@ TEST_F(Recording, SeventyEventsCountKeysNotDelays) {
   EXPECT_EQ(recorder_.Key(Down(0x42, 9000)), RecordStatus::Full);
 }
 
+TEST_F(Recording, AFullMacroNeverEndsWithAKeyDown) {
+  for (int i = 0; i < 34; ++i) {
+    recorder_.Key(Down(0x41, 10 * i));
+    recorder_.Key(Up(0x41, 10 * i + 5));
+  }
+  ASSERT_EQ(editor_.CountedEvents(), 68);
+  EXPECT_EQ(recorder_.Key(Down(0x10, 1000)), RecordStatus::Recorded);  // Shift held: 69
+  EXPECT_EQ(recorder_.Key(Down(0x42, 1010)), RecordStatus::Full);     // its release would not fit
+  EXPECT_EQ(recorder_.Key(Up(0x42, 1020)), RecordStatus::Full);       // nor may a release of a key not held take it
+  EXPECT_EQ(recorder_.Key(Up(0x10, 1030)), RecordStatus::Recorded);
+  EXPECT_EQ(editor_.CountedEvents(), 70);
+}
+
 TEST_F(Recording, StartEmptiesTheListForgetsTheLastKeyAndStopMarksBothBits) {
   EXPECT_TRUE(Rows().empty());
   EXPECT_EQ(editor_.InsertKey(0x41, true), EditStatus::Recording);
