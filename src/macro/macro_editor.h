@@ -97,7 +97,8 @@ class MacroEditor {
   // and the dirty bits; the auto-delay switch keeps its state. Refused
   // (false) while recording.
   bool Show(const StMacro& macro);
-  // Nothing shown (a folder or empty space clicked, a macro deleted).
+  // Nothing shown (a folder or empty space clicked, a macro deleted). Does
+  // nothing while recording.
   void Clear();
   bool HasMacro() const { return hasMacro_; }
   uint32_t ShownId() const { return shownId_; }
@@ -158,8 +159,9 @@ class MacroEditor {
   // Writes the pending changes into `record` (the record of the macro
   // shown): the play settings when they changed; the events when they
   // changed, after merging each run of delay rows into one (at most 65535
-  // ms) and dropping a delay at the top, which the list then shows the same
-  // way. The committed bits are set in record.dwDirty so that the library
+  // ms), dropping a delay at the top and a (0, 0) move without a delay
+  // after it (an all-zero event would end the macro); the list then shows
+  // the same. The committed bits are set in record.dwDirty so that the library
   // writes the file, and cleared here. Returns the committed bits.
   uint32_t Commit(StMacro& record);
 
