@@ -1,9 +1,14 @@
 #include "cli/cli_startup.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/app_core.h"
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "cli/user_dir.h"
 #include "platform/xdg.h"
 
 namespace tolvane::cli {
@@ -15,17 +20,23 @@ AppCore& CliApp() {
 }
 bool g_started = false;
 
-// Passes loading messages on, except the start-up failure box: the command
-// says that in its own one-line message, naming the file.
+// Keeps the loading messages until the catalogue proves usable, then passes
+// them on, except the start-up failure box. When loading fails the command
+// says why in its own one-line message, naming the file, instead.
 class LoadNotifier : public Notifier {
  public:
   explicit LoadNotifier(Notifier& next) : next_(next) {}
   void Message(Caption caption, const std::string& text) override {
-    if (text != kDataInitFailed) next_.Message(caption, text);
+    if (text != kDataInitFailed) held_.emplace_back(caption, text);
+  }
+  void PassOn() {
+    for (const auto& [caption, text] : held_) next_.Message(caption, text);
+    held_.clear();
   }
 
  private:
   Notifier& next_;
+  std::vector<std::pair<Caption, std::string>> held_;
 };
 }  // namespace
 
@@ -49,6 +60,14 @@ bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n) {
     CliContext::Fail("Data Init failed: " + path + " has an invalid MDNUM or KM");
     return false;
   }
+  // An empty or damaged file loads as a catalogue that does not even name
+  // the application's folder ("APPDATA=NULL").
+  if (Cat().opt.appdir.empty()) {
+    CliContext::Fail(path + " is empty or damaged: its [OPT] section names no appdir");
+    return false;
+  }
+  if (!CheckUserDataDir()) return false;
+  loading.PassOn();
   g_started = true;
   return true;
 }

@@ -161,7 +161,10 @@ int RunEepromWrite(const CliContext& ctx, const EepromArgs& a) {
   auto dev = OpenChosenDevice(ctx, &session);
   if (!dev) return kExitFailure;
   if (!dev->WriteEEPROM(uint32_t(addr), data.data(), int(data.size()), 0)) {
-    CliContext::Fail("EEPROM write failed");
+    const HidHandle* h = dev->Cmd();
+    CliContext::Fail(h && h->LastError() == EBUSY
+                         ? "EEPROM write failed: the device is in use by another program"
+                         : "EEPROM write failed");
     return kExitFailure;
   }
   return kExitOk;

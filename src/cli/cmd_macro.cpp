@@ -31,8 +31,9 @@ struct MacroArgs {
 // Language texts of the installation's default text.xml.
 std::string LangText(std::string_view id) { return Tx(id); }
 
+// Null, after the one-line message, when the user folder cannot be used.
 std::unique_ptr<MacroLibrary> OpenLibrary(const CliContext& ctx) {
-  EnsureUserDataDir(ctx);
+  if (!EnsureUserDataDir(ctx)) return nullptr;
   EnsureTexts(ctx);
   // Folders in the library only with cfg.ini `MacroDir`; without a cfg.ini
   // the library is flat.
@@ -147,6 +148,7 @@ std::string NodePath(const MacroTree& tree, NodeId n) {
 
 int ListMacros(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   MacroTree tree = lib->Tree();
   std::string json = "[";
   for (NodeId n : tree.Subtree(kRootNode)) {
@@ -173,6 +175,7 @@ int ListMacros(const CliContext& ctx, const MacroArgs& a) {
 
 int ShowMacro(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   NodeId n = FindMacroNode(*lib, a.name);
   auto m = n ? lib->FindById(lib->Node(n)->id) : std::nullopt;
   if (!m) return NoSuchMacro(a.name);
@@ -218,6 +221,7 @@ int Save(MacroLibrary& lib, NodeId n) {
 
 int NewMacroCmd(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   MacroResult r = lib->NewMacro(a.name);
   if (!r.ok) return Refuse(r);
   if (int rc = Save(*lib, r.node); rc != kExitOk) return rc;
@@ -262,6 +266,7 @@ int AddEvents(const CliContext& ctx, const MacroArgs& a) {
     }
   }
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   NodeId n = FindMacroNode(*lib, a.name);
   auto node = lib->Node(n);
   if (!node || !lib->FindById(node->id)) return NoSuchMacro(a.name);
@@ -299,6 +304,7 @@ int AddEvents(const CliContext& ctx, const MacroArgs& a) {
 
 int RenameCmd(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   NodeId n = lib->FindNodeByPath(a.name);
   if (n == 0) return NoSuchMacro(a.name);
   MacroResult r = lib->Rename(n, a.newName);
@@ -307,6 +313,7 @@ int RenameCmd(const CliContext& ctx, const MacroArgs& a) {
 
 int DeleteCmd(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   NodeId n = lib->FindNodeByPath(a.name);
   if (n == 0) return NoSuchMacro(a.name);
   MacroResult r = lib->DeleteNode(n);
@@ -315,6 +322,7 @@ int DeleteCmd(const CliContext& ctx, const MacroArgs& a) {
 
 int ImportCmd(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   MacroResult r = lib->Import(a.file);
   if (!r.ok) return Refuse(r);
   if (!r.message.empty()) {
@@ -327,6 +335,7 @@ int ImportCmd(const CliContext& ctx, const MacroArgs& a) {
 
 int ExportCmd(const CliContext& ctx, const MacroArgs& a) {
   auto lib = OpenLibrary(ctx);
+  if (!lib) return kExitFailure;
   NodeId n = FindMacroNode(*lib, a.name);
   if (n == 0) return NoSuchMacro(a.name);
   if (!lib->ExportMacro(n, a.file).ok) {

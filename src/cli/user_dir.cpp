@@ -2,11 +2,19 @@
 
 #include "app/paths.h"
 #include "config/texts.h"
+#include "platform/xdg.h"
 
 namespace tolvane::cli {
 
-void EnsureUserDataDir(const CliContext& ctx) {
+bool EnsureUserDataDir(const CliContext& ctx) {
   if (!ctx.userDir.empty() || UserDataDir.empty()) BuildUserDataDir("Tolvane", ctx.userDir);
+  return CheckUserDataDir();
+}
+
+bool CheckUserDataDir() {
+  if (platform::IsDirectory(UserDataDir)) return true;
+  CliContext::Fail("cannot use " + UserDataDir + " as the user folder: not a folder");
+  return false;
 }
 
 void EnsureTexts(const CliContext& ctx) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/regular_file.h"
+
 namespace tolvane {
 
 namespace {
@@ -126,6 +128,7 @@ std::vector<int64_t> ParseNumberList(std::string_view text, size_t maxCount, int
 bool IniFile::Load(const std::string& path) {
   sections_.clear();
   entries_ = 0;
+  if (!IsRegularFile(path)) return false;  // a FIFO would block the read
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
   std::string data;

@@ -12,6 +12,7 @@
 
 #include "app/log.h"
 #include "app/paths.h"
+#include "app/regular_file.h"
 #include "config/xml_reader.h"
 
 namespace tolvane {
@@ -163,6 +164,7 @@ bool SameIgnoreCase(std::string_view a, std::string_view b) {
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
+  if (!IsRegularFile(path)) return lines;
   std::ifstream in(path, std::ios::binary);
   std::string line;
   while (in && std::getline(in, line)) lines.push_back(line);

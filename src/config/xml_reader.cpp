@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "app/log.h"
+#include "app/regular_file.h"
 
 namespace tolvane {
 namespace {
@@ -199,6 +200,10 @@ void XmlDocument::Clear() {
 
 bool XmlDocument::Load(const std::string& path) {
   Clear();
+  if (!IsRegularFile(path)) {  // a FIFO or device node would block the read
+    result_ = "Unable to open file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     result_ = "Unable to open file";

@@ -1,5 +1,6 @@
 #include "device/hid_dev.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -149,10 +150,22 @@ CHidDev::Outcome CHidDev::Attempt(HidHandle* h, const uint8_t* payload, CRetPara
     if (pErr) *pErr = 0;
     return Outcome::SendFailed;
   }
-  if (!SendRequest(h ? h : hCmd_.get(), payload, pErr)) return Outcome::SendFailed;
+  HidHandle* target = h ? h : hCmd_.get();
+  // Another process of ours may be talking to the same mouse: the request
+  // and its reply go under the device's advisory lock.
+  if (target && !target->Lock(kDeviceLockWaitMs)) {
+    LogPrint("SendCMD: the device is in use by another program (%s)", szCmdPath.c_str());
+    if (pErr) *pErr = EBUSY;
+    return Outcome::SendFailed;
+  }
+  if (!SendRequest(target, payload, pErr)) {
+    if (target) target->Unlock();
+    return Outcome::SendFailed;
+  }
   waitingFor_ = payload;
   const int got = WaitNotify(payload[kPayCmd], reply);
   waitingFor_ = nullptr;
+  if (target) target->Unlock();
   if (got != 1) RememberUnanswered(payload);
   if (got == 1 && reply.Status() == 0) return Outcome::Good;
   return Outcome::NoGoodReply;

@@ -23,6 +23,8 @@ class TracingHandle : public HidHandle {
   }
   void CancelRead() override { h_->CancelRead(); }
   int LastError() const override { return h_->LastError(); }
+  bool Lock(int timeoutMs) override { return h_->Lock(timeoutMs); }
+  void Unlock() override { h_->Unlock(); }
 
  private:
   std::unique_ptr<HidHandle> h_;

@@ -75,7 +75,22 @@ class HidHandle {
 
   // The platform error code of the last failed operation (errno here), 0 if none.
   virtual int LastError() const = 0;
+
+  // The device's advisory lock, which every process of ours holds around each
+  // exchange (request and reply) so that two programs never interleave their
+  // exchanges with one mouse. Waits at most timeoutMs; false when another
+  // process still holds it then (LastError() is EBUSY after that). A handle
+  // without such a lock always succeeds. Unlock releases a lock that Lock
+  // took.
+  virtual bool Lock(int timeoutMs) {
+    (void)timeoutMs;
+    return true;
+  }
+  virtual void Unlock() {}
 };
+
+// How long an exchange waits for another process to release the device.
+constexpr int kDeviceLockWaitMs = 3000;
 
 // A plug event: arrival or removal of a USB device. `name` is an interface
 // name that holds "VID_xxxx" and "PID_xxxx" the way the discovery code parses it.

@@ -113,6 +113,13 @@ std::atomic<uint32_t> g_lastTimeId{0xFFFFFFFF};
 
 }  // namespace
 
+bool MacroCodeHasKey(uint16_t code) {
+  uint8_t type = 0, hid = 0;
+  if (FixedHdCode(code, type, hid)) return true;
+  if (code >= kMouseLeft && code <= kWheelDown) return false;  // the wheel: no device form
+  return code <= 0xFF && VkToHid(code) != 0;
+}
+
 size_t StMacro_To_HdMacro(const StMacro& macro, HdMacro& out) {
   std::memset(&out, 0, sizeof out);
   uint8_t* buf = out.Bytes();

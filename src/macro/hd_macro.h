@@ -59,6 +59,10 @@ constexpr uint16_t HdMacroAddress(int m) { return uint16_t(kHdMacroBase + kHdMac
 // 32 + 5 x events.
 size_t StMacro_To_HdMacro(const StMacro& macro, HdMacro& out);
 
+// True when a press or release code (virtual key or mouse code 0xF0..0xF4)
+// has a device form; the wheel codes and unknown keys have none.
+bool MacroCodeHasKey(uint16_t code);
+
 // The complete EEPROM record of a button's macro: events, checksum, the three
 // terminator bytes where they fit, and the name (first 15 code units, not
 // covered by the checksum). Returns the number of bytes to write from record

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,12 +128,27 @@ int WriteAll(int fd, const void* data, size_t len) {
 
 }  // namespace
 
+bool RemoveIfStaleTemp(const std::string& path) {
+  size_t slash = path.rfind('/');
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (base.rfind(".~", 0) != 0) return false;
+  char* end = nullptr;
+  const long pid = std::strtol(base.c_str() + 2, &end, 10);
+  if (pid <= 0 || !end || *end != '.') return false;
+  if (pid != long(getpid()) && !(kill(pid_t(pid), 0) != 0 && errno == ESRCH)) return false;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (unlink(path.c_str()) != 0) return false;
+  LogPrint("RemoveStaleTemp: %s", path.c_str());
+  return true;
+}
+
 int WriteFileReplacing(const std::string& path, const void* data, size_t len,
-                       bool* createFailed) {
+                       bool* createFailed, bool makeFolders) {
   if (createFailed) *createFailed = false;
   std::string tmp = TempNameFor(path);
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0 && errno == ENOENT && MakeSureFolderExist(path)) {
+  if (fd < 0 && errno == ENOENT && makeFolders && MakeSureFolderExist(path)) {
     fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   }
   if (fd < 0) {

@@ -12,6 +12,7 @@
 
 #include "app/log.h"
 #include "macro/hd_macro.h"
+#include "macro/macro_check.h"
 #include "macro/macro_file.h"
 #include "macro/macro_names.h"
 
@@ -125,7 +126,10 @@ bool MacroLibrary::ScanFolder(const std::string& folder, NodeId parent,
     // A link to a folder is not followed: writes below it would leave the
     // library. Our own unfinished temporary files are not macros.
     if (fs::is_symlink(link) && fs::is_directory(it->status(ec))) continue;
-    if (name.rfind(kTempPrefix, 0) == 0) continue;
+    if (name.rfind(kTempPrefix, 0) == 0) {
+      if (target.dedupeIds) RemoveIfStaleTemp(full);  // start-up load
+      continue;
+    }
     MacroFileRead r = ReadMacroFile(full);
     if (r.status != MacroFileStatus::Ok) continue;
     StMacro m = r.macro;
@@ -192,7 +196,34 @@ StMacro* MacroLibrary::FindByNameLocked(std::string_view name) {
   for (StMacro& m : list_) {
     if (SameNameNoCase(GetMacroName(m), name, kMacroNameUnits)) return &m;
   }
+  // The mouse keeps the first 15 units of a name: a name of exactly that
+  // length read from it stands for the library macro it was cut from.
+  if (Utf16Length(name) == kHdNameUnits) {
+    for (StMacro& m : list_) {
+      if (Utf16Length(GetMacroName(m)) > kHdNameUnits &&
+          SameNameNoCase(GetMacroName(m), name, kHdNameUnits))
+        return &m;
+    }
+  }
   return nullptr;
+}
+
+bool MacroLibrary::IsDamaged(uint32_t id) const {
+  std::lock_guard lock(mutex_);
+  const StMacro* m = const_cast<MacroLibrary*>(this)->FindByIdLocked(id);
+  return m && !CheckMacro(*m).Ok();
+}
+
+std::optional<uint32_t> MacroLibrary::FindTwin(const StMacro& macro) const {
+  std::lock_guard lock(mutex_);
+  const std::string name = TruncateUnits(SafeMacroFileName(GetMacroName(macro)), kHdNameUnits);
+  for (const StMacro& m : list_) {
+    if (SameNameNoCase(GetMacroName(m), name, kMacroNameUnits) && SameEvents(m, macro) &&
+        m.nLoopMode == macro.nLoopMode && m.wRepeat == macro.wRepeat &&
+        m.bAutoDelay == macro.bAutoDelay)
+      return m.dwID;
+  }
+  return std::nullopt;
 }
 
 size_t MacroLibrary::Count() const {
@@ -350,7 +381,7 @@ std::string MacroLibrary::UniqueTopLevelName(const std::string& base, NodeId par
       return candidate;
     }
     std::string suffix = " (" + std::to_string(i) + ")";
-    candidate = TruncateUnits(base, kMacroNameUnits - 1 - suffix.size()) + suffix;
+    candidate = TruncateUnits(base, kHdNameUnits - suffix.size()) + suffix;
   }
   return candidate;
 }
@@ -364,7 +395,9 @@ std::optional<StMacro> MacroLibrary::AddLocked(const StMacro& macro,
   StMacro copy = macro;
   copy.dwID &= 0xFFFFFF;
   if (copy.dwID == 0 || FindByIdLocked(copy.dwID)) copy.dwID = UniqueIdLocked();
-  std::string name = SafeMacroFileName(GetMacroName(copy));
+  // Cut to what the mouse keeps, so that a read brings back this macro and
+  // not a twin of it.
+  std::string name = TruncateUnits(SafeMacroFileName(GetMacroName(copy)), kHdNameUnits);
   // The macro is named after the file it gets ("Name (2)" when "Name" is
   // taken), so that one name never stands for two macros.
   std::string text = UniqueTopLevelName(name, kRootNode);
@@ -548,7 +581,7 @@ MacroResult MacroLibrary::Import(const std::string& file, NodeId parent) {
     if (p && p->kind == NodeKind::Macro) parent = p->parent;  // a macro holds no macros
     else if (!p) parent = kRootNode;
     std::string base = file.substr(file.rfind('/') + 1);
-    std::string title = SafeMacroFileName(Title(base));
+    std::string title = TruncateUnits(SafeMacroFileName(Title(base)), kHdNameUnits);
     if (tree_.FindChild(parent, title) != 0) return MacroResult::Fail(Text("tc_macro_msg8", nullptr));
     MacroFileRead r = ReadMacroFile(file);
     switch (r.status) {
@@ -567,6 +600,12 @@ MacroResult MacroLibrary::Import(const std::string& file, NodeId parent) {
       if ((e.wFlag & kEventMove) == 0 && (e.wCode == kWheelUp || e.wCode == kWheelDown)) {
         return MacroResult::Fail("This macro contains unsupported key.");
       }
+    }
+    if (MacroCheck c = CheckMacro(m); !c.Ok()) {
+      LogPrint("ImportMacro: %s: %s", file.c_str(), DescribeMacroFault(m, c).c_str());
+      return MacroResult::Fail(c.fault == MacroFault::UnknownKey
+                                   ? "This macro contains unsupported key."
+                                   : "This is not a valid macro file.");
     }
     SetMacroName(m, title);
     m.dwID = UniqueIdLocked();
@@ -608,8 +647,11 @@ void MacroLibrary::MergeDeviceMacro(const StMacro& macro) {
     std::string name = SafeMacroFileName(GetMacroName(m));
     SetMacroName(m, name);
     if (StMacro* same = FindByNameLocked(name)) {
-      if (GetMacroName(*same) == name && SameEvents(*same, m)) return;
-      NodeId top = tree_.FindChild(kRootNode, name);
+      // A name as long as the mouse keeps may be the cut name of a longer one.
+      const std::string libName = GetMacroName(*same);
+      const bool cut = Utf16Length(libName) != Utf16Length(name);
+      if ((libName == name || cut) && SameEvents(*same, m)) return;
+      NodeId top = tree_.FindChild(kRootNode, libName);
       const MacroNode* tn = tree_.Get(top);
       StMacro* rec = tn && tn->kind == NodeKind::Macro ? FindByIdLocked(tn->id) : nullptr;
       if (rec) {
@@ -617,6 +659,7 @@ void MacroLibrary::MergeDeviceMacro(const StMacro& macro) {
         uint32_t keep = rec->dwID;
         *rec = m;
         rec->dwID = keep;
+        if (cut) SetMacroName(*rec, libName);
         FlushLocked(top);  // the copy carries no dirty bit: the file keeps the old events
         changes.push_back({MacroChange::RecordReplaced, top, keep});
       }

@@ -88,6 +88,13 @@ class MacroLibrary {
   std::optional<StMacro> FindById(uint32_t id) const;  // low 24 bits compared
   std::optional<StMacro> FindByName(std::string_view name) const;
   bool HasId(uint32_t id) const;
+  // A macro of the library that breaks the rules of macro_check.h (a file
+  // damaged or made elsewhere). It stays listed so that it can be fixed or
+  // deleted, but no button plays it until then.
+  bool IsDamaged(uint32_t id) const;
+  // The id of a library macro that an import of `macro` would duplicate: the
+  // same name (as the library would name it), events and play settings.
+  std::optional<uint32_t> FindTwin(const StMacro& macro) const;
   std::vector<StMacro> Records() const;
   // Changes a record in place (the editor); false when the id is unknown.
   bool Update(uint32_t id, const std::function<void(StMacro&)>& change);

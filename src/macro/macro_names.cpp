@@ -122,6 +122,7 @@ std::string SafeMacroFileName(std::string_view name) {
   }
   out = TruncateUnits(out, kMacroNameUnits - 1);
   if (out.empty() || out == "." || out == "..") out = "Macro";
+  if (out[0] == '.') out[0] = '_';  // a visible file, not a hidden one
   return out;
 }
 

@@ -24,7 +24,8 @@ bool AcceptTypedName(std::string_view name, std::string& out);
 // device's EEPROM) into one that is safe as the last component of a path
 // inside the library: separators and control characters become '_',
 // invalid UTF-8 is replaced, the name keeps at most 39 UTF-16 units, and an
-// empty name, "." or ".." becomes "Macro".
+// empty name, "." or ".." becomes "Macro"; a leading '.' (a hidden file)
+// becomes '_'.
 std::string SafeMacroFileName(std::string_view name);
 
 // Case-insensitive equality of two UTF-8 names (ASCII, Latin-1, Greek and

@@ -4,6 +4,7 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -96,6 +97,12 @@ class HidrawNode::Handle : public HidHandle {
   HidStatus Read(Report& report, int timeoutMs) override { return node_->Read(*m_, report, timeoutMs); }
   void CancelRead() override { node_->Cancel(*m_); }
   int LastError() const override { return m_->lastErr.load(); }
+  bool Lock(int timeoutMs) override {
+    if (node_->LockExchange(timeoutMs)) return true;
+    m_->lastErr = EBUSY;
+    return false;
+  }
+  void Unlock() override { node_->UnlockExchange(); }
 
  private:
   std::shared_ptr<HidrawNode> node_;
@@ -126,6 +133,33 @@ std::unique_ptr<HidHandle> HidrawNode::OpenCollection(std::vector<uint8_t> input
     members_.push_back(m.get());
   }
   return std::make_unique<Handle>(shared_from_this(), std::move(m));
+}
+
+bool HidrawNode::LockExchange(int timeoutMs) {
+  std::lock_guard<std::mutex> lk(lockMu_);
+  if (lockHolds_ > 0) {
+    ++lockHolds_;
+    return true;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      // A file system without locks: nothing to honour.
+      LogPrint("LockExchange: %s: flock err=%d", name_.c_str(), errno);
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::usleep(2000);
+  }
+  lockHolds_ = 1;
+  return true;
+}
+
+void HidrawNode::UnlockExchange() {
+  std::lock_guard<std::mutex> lk(lockMu_);
+  if (lockHolds_ == 0) return;
+  if (--lockHolds_ == 0) ::flock(fd_, LOCK_UN);
 }
 
 bool HidrawNode::Alive() {

@@ -55,6 +55,13 @@ class HidrawNode : public std::enable_shared_from_this<HidrawNode> {
   bool Alive();
   const std::string& Name() const { return name_; }
 
+  // The advisory lock on the node (flock) that every process of ours holds
+  // around an exchange. Nested holds within this process count; the node is
+  // released when the last one ends. False when another process held it for
+  // all of timeoutMs.
+  bool LockExchange(int timeoutMs);
+  void UnlockExchange();
+
   // Input reports kept per handle while nobody reads them; older ones are
   // dropped first, as the kernel does with its own queue.
   static constexpr size_t kQueueLimit = 64;
@@ -78,6 +85,9 @@ class HidrawNode : public std::enable_shared_from_this<HidrawNode> {
   const bool numbered_;
   const HidrawSys sys_;
   const std::string name_;
+
+  std::mutex lockMu_;  // guards lockHolds_
+  int lockHolds_ = 0;
 
   std::mutex mu_;
   std::vector<Member*> members_;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,8 +63,18 @@ bool InstallUdevRules(const std::string& rules, std::string* message, const std:
   }
   const int status = run ? run(kUdevReloadCommand) : std::system(kUdevReloadCommand);
   if (status != 0) {
-    *message = "wrote " + path + ", but `" + kUdevReloadCommand + "` failed (status " + std::to_string(status) +
-               "); run it by hand or replug the mouse";
+    // The wait status says how the tool ended: its exit code, or the signal.
+    std::string how;
+    if (status == -1)
+      how = "could not be run";
+    else if (WIFEXITED(status))
+      how = "exited with code " + std::to_string(WEXITSTATUS(status));
+    else if (WIFSIGNALED(status))
+      how = "was killed by signal " + std::to_string(WTERMSIG(status));
+    else
+      how = "failed (status " + std::to_string(status) + ")";
+    *message = "wrote " + path + ", but `" + kUdevReloadCommand + "` " + how +
+               "; run it by hand or replug the mouse";
     return false;
   }
   *message = "installed " + path + " and reloaded the udev rules; replug the mouse if it is not listed";

@@ -24,7 +24,7 @@ std::string MakeUdevRules(const std::vector<uint16_t>& vids, const std::vector<u
 
 // Writes `rules` to `path` (through a temporary file in the same folder and a
 // rename, mode 0644), then runs the reload command through `run` (default:
-// the shell). False with `*message` telling why when either fails; on success
+// the shell; `run` returns a wait status, as std::system does). False with `*message` telling why when either fails; on success
 // `*message` says what was done.
 bool InstallUdevRules(const std::string& rules, std::string* message, const std::string& path = kUdevRulesPath,
                       const std::function<int(const std::string&)>& run = {});

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/regular_file.h"
+
 namespace tolvane::platform {
 
 namespace {
@@ -42,7 +44,9 @@ std::string ConfigHome() {
 }
 
 std::string DesktopDir() {
-  std::ifstream in(ConfigHome() + "/user-dirs.dirs");
+  const std::string dirs = ConfigHome() + "/user-dirs.dirs";
+  std::ifstream in;
+  if (IsRegularFile(dirs)) in.open(dirs);
   std::string line;
   const std::string key = "XDG_DESKTOP_DIR=";
   while (std::getline(in, line)) {

@@ -24,6 +24,7 @@
 #include "macro/st_macro.h"
 #include "platform/pointer_settings.h"
 #include "profile/key_codes.h"
+#include "profile/profile_check.h"
 
 namespace tolvane {
 
@@ -77,23 +78,15 @@ FileBytes ReadFileBytes(const std::string& path, size_t max) {
 }
 
 // Temporary files of saves that were killed before their rename
-// (".~<pid>.<n>.<name>" of a process that is gone) are removed.
-void RemoveStaleTemps(const std::string& dir, const std::string& name) {
+// (".~<pid>.<n>.<name>" of a process that is gone: the store, gSetting.dct,
+// mac.dct) are removed.
+void RemoveStaleTemps(const std::string& dir) {
   DIR* d = opendir(dir.c_str());
   if (!d) return;
-  while (dirent* e = readdir(d)) {
-    std::string f = e->d_name;
-    if (f.rfind(".~", 0) != 0 || f.size() <= name.size() + 1 ||
-        f.compare(f.size() - name.size() - 1, std::string::npos, "." + name) != 0) {
-      continue;
-    }
-    char* end = nullptr;
-    long pid = std::strtol(f.c_str() + 2, &end, 10);
-    if (pid <= 0 || !end || *end != '.') continue;
-    if (pid == long(getpid()) || (kill(pid_t(pid), 0) != 0 && errno == ESRCH))
-      unlinkat(dirfd(d), f.c_str(), 0);
-  }
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) names.emplace_back(e->d_name);
   closedir(d);
+  for (const std::string& f : names) RemoveIfStaleTemp(dir + f);
 }
 
 bool IsMacroKey(const KeyInfo& k) { return FunGroup(k.dwFunID) == kGroupMacro; }
@@ -285,7 +278,7 @@ ProfileFile ProfileStore::DefaultProfile(const DevCfg& model, const ProfileDefau
 
 void ProfileStore::LoadPro(const DevCfg& model, const ProfileDefaults& defaults) {
   const std::string path = StorePath(model);
-  RemoveStaleTemps(dir_, ProfileStoreName(model.nCid, model.nMid));
+  RemoveStaleTemps(dir_);
   std::vector<std::unique_ptr<ProfileFile>> list;
   uint32_t curId = 0;
   bool ok = false;
@@ -468,9 +461,19 @@ bool ExportProfile(ProfileStore& store, const MacroLibrary& library, int curDpiL
     return false;
   }
   LogPrint("ExportProfile: nCurDpiLevel=%d", curDpiLevel);
+  // The target is a file: a folder (or a name ending in '/') is refused
+  // rather than given a file of its own, and no folder is ever created.
+  const std::string target = WithExportExtension(path);
+  struct stat st {};
+  if (path.empty() || path.back() == '/' || (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
+      (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+    LogPrint("ExportProfile: CreateFile err=%d", EISDIR);
+    notifier.Message(Caption::Error, "Create profile failed.");
+    return false;
+  }
   std::vector<uint8_t> image = BuildExportImage(*cur, library);
   bool createFailed = false;
-  int err = WriteFileReplacing(WithExportExtension(path), image.data(), image.size(), &createFailed);
+  int err = WriteFileReplacing(target, image.data(), image.size(), &createFailed, false);
   if (err != 0) {
     LogPrint(createFailed ? "ExportProfile: CreateFile err=%d" : "ExportProfile: WriteFile err=%d",
              err);
@@ -516,7 +519,6 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
     notifier.Message(Caption::Error, text("tc_tip3", "This is not a valid profile"));
     return out;
   }
-  SanitizeProfile(imported);
 
   StMacro slots[kExportMacroSlots] = {};
   for (int s = 0; s < kExportMacroSlots; ++s) {
@@ -530,8 +532,19 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
     return -1;
   };
 
-  // First the checks, so that a bad slot stops the import before the library
-  // changes at all.
+  // First the checks, so that nothing the mouse would not take reaches the
+  // library, the store or the mouse: the profile field by field against the
+  // model, with the macros its buttons take from the file.
+  const ProfileCheck check = CheckProfileForModel(imported, model, [&](uint32_t id) -> const StMacro* {
+    const int s = findSlot(id);
+    return s >= 0 && slots[s].dwMagicNumber == kMacroMagic ? &slots[s] : nullptr;
+  });
+  if (!check.Ok()) {
+    LogPrint("ImportProfile: refused, %s", check.FirstFatal().c_str());
+    notifier.Message(Caption::Error, text("tc_tip3", "This is not a valid profile"));
+    return out;
+  }
+  MendProfileForModel(imported, model);
   for (auto& table : imported.Key) {
     for (const KeyInfo& k : table) {
       if (!IsMacroKey(k) || k.dwMacroID == 0) continue;
@@ -559,6 +572,13 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
         newIds[k.dwMacroID] = k.dwMacroID;
         continue;
       }
+      // The same macro imported before (same name, events and play settings)
+      // is used again rather than copied.
+      if (std::optional<uint32_t> twin = library.FindTwin(slots[s])) {
+        newIds[k.dwMacroID] = *twin;
+        k.dwMacroID = *twin;
+        continue;
+      }
       StMacro add = slots[s];
       add.dwID = 0;  // the library gives it a new time id
       std::optional<StMacro> added = library.Add_Macro(add);
@@ -571,10 +591,6 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
   int level = imported.nCurDpiLevel;
   LogPrint("ImportProfile: nCurDpiLevel=%d", level);
   if (level < 0 || level >= model.DpiLevels()) level = 0;
-  // A profile of a model with more levels than this one: the device gets
-  // only the levels this model has values for.
-  if (model.DpiLevels() > 0)
-    imported.nDpiLevels = std::clamp(imported.nDpiLevels, int32_t(1), int32_t(model.DpiLevels()));
   if (!store.Edit([&](ProfileFile& p) {
         uint32_t keepId = p.dwID;
         p = imported;

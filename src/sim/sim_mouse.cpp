@@ -1,6 +1,12 @@
 #include "sim/sim_mouse.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <thread>
 #include <deque>
 #include <random>
 
@@ -29,7 +35,9 @@ VirtualMouse::VirtualMouse(const MouseState& state, MouseOptions opt)
       fw_(state_),
       opt_(std::move(opt)) {}
 
-VirtualMouse::~VirtualMouse() = default;
+VirtualMouse::~VirtualMouse() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
 
 std::vector<UsbInterface> VirtualMouse::UsbInterfaces() const {
   return UsbInterfacesOf(family_, opt_.mouseCollection);
@@ -210,6 +218,8 @@ HidStatus VirtualMouse::Command(const Report& report, bool viaFeature, uint64_t 
   if (report[0] != kCommandReportId) return HidStatus::Failed;
 
   ++commands_;
+  // Another process may have changed a shared image since the last command.
+  if (!opt_.eepromPath.empty()) LoadEepromFile(opt_.eepromPath, state_.eeprom, nullptr);
   auto now = Clock::now();
   if (state_.asleep && opt_.wakeAfterMs >= 0 && now >= wakeAt_) state_.asleep = false;
 
@@ -403,6 +413,36 @@ MouseState VirtualMouse::Snapshot() const {
 Eeprom VirtualMouse::EepromCopy() const {
   std::lock_guard lk(mu_);
   return state_.eeprom;
+}
+
+bool VirtualMouse::LockExchange(int timeoutMs) {
+  std::lock_guard lk(lockMu_);
+  if (opt_.eepromPath.empty()) return true;
+  if (lockHolds_ > 0) {
+    ++lockHolds_;
+    return true;
+  }
+  if (lockFd_ < 0) {
+    lockFd_ = ::open((opt_.eepromPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ < 0) {
+      LogPrint("VirtualMouse: cannot open %s.lock, err=%d", opt_.eepromPath.c_str(), errno);
+      return false;
+    }
+  }
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  lockHolds_ = 1;
+  return true;
+}
+
+void VirtualMouse::UnlockExchange() {
+  std::lock_guard lk(lockMu_);
+  if (lockHolds_ == 0) return;
+  if (--lockHolds_ == 0) ::flock(lockFd_, LOCK_UN);
 }
 
 void VirtualMouse::PokeEeprom(uint16_t addr, const std::vector<uint8_t>& bytes) {

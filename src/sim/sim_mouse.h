@@ -101,6 +101,13 @@ class VirtualMouse : public std::enable_shared_from_this<VirtualMouse> {
   HidStatus Command(const Report& report, bool viaFeature, uint64_t gen, int timeoutMs);
   HidStatus Read(const std::shared_ptr<Reader>& r, uint64_t gen, Report& out, int timeoutMs);
   void Cancel(const std::shared_ptr<Reader>& r);
+  // The exchange lock of a mouse whose EEPROM image is a file: an advisory
+  // lock (flock) on the image's lock file, image path + ".lock", which
+  // processes sharing the image honour. While it is held, every command sees
+  // the image as the file holds it. Nested holds count. Without an image
+  // file there is nothing to share and Lock always succeeds.
+  bool LockExchange(int timeoutMs);
+  void UnlockExchange();
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -130,6 +137,10 @@ class VirtualMouse : public std::enable_shared_from_this<VirtualMouse> {
   std::list<std::shared_ptr<Reader>> readers_;
   std::string lastError_;
   int commands_ = 0;
+
+  std::mutex lockMu_;  // guards lockFd_ and lockHolds_; never taken inside mu_
+  int lockFd_ = -1;
+  int lockHolds_ = 0;
 
   int drop_ = 0, delayN_ = 0, delayMs_ = 0, wrongN_ = 0, failN_ = 0, foreignN_ = 0,
       rejectN_ = 0, stallN_ = 0, unplugAfter_ = -1;

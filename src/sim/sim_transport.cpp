@@ -62,6 +62,12 @@ class SimHandle : public HidHandle {
     if (!reader_) return Fail(HidStatus::Failed, EBADF);
     return Note(m_->Read(reader_, gen_, report, timeoutMs));
   }
+  bool Lock(int timeoutMs) override {
+    if (m_->LockExchange(timeoutMs)) return true;
+    Fail(HidStatus::Failed, EBUSY);
+    return false;
+  }
+  void Unlock() override { m_->UnlockExchange(); }
   void CancelRead() override {
     if (reader_) m_->Cancel(reader_);
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -150,6 +151,26 @@ TEST_F(MacroCli, FoldersFollowMacroDir) {
   CtlRun tree = Ctl({"macro", "list"});
   EXPECT_NE(tree.out.find("Sub/inner "), std::string::npos) << tree.out << tree.err;
   EXPECT_EQ(Ctl({"macro", "show", "sub/INNER"}).out, "press A\ndelay 10 ms\nrelease A\n");
+}
+
+TEST_F(MacroCli, AUserFolderThatIsAFileIsRefusedInOneLine) {
+  const std::string file = dir_.Outside() + "/plain";
+  test::WriteBytes(file, "x", 1);
+  std::vector<std::string> args = {"tolvanectl", "--user-dir", file, "--data-dir", DataDir(),
+                                   "macro", "list"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int rc = cli::RunCli(int(argv.size()), argv.data());
+  std::fflush(stdout);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("not a folder"), std::string::npos) << err;
+  EXPECT_EQ(std::filesystem::file_size(file), 1u);
 }
 
 }  // namespace

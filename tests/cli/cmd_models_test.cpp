@@ -101,6 +101,17 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(Lines(bad.err), 1) << bad.err;
 
+  // Empty or garbage: one line naming the file, and a failure.
+  const std::string garbage("\x7f\0garbage\xff\n[[[\n=\n", 17);
+  for (const std::string& cfg : {std::string(), garbage}) {
+    Outcome damaged = Exec("models", Data(cfg));
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.out, "");
+    EXPECT_EQ(Lines(damaged.err), 1) << damaged.err;
+    EXPECT_NE(damaged.err.find("cfg.ini is empty or damaged"), std::string::npos) << damaged.err;
+    EXPECT_EQ(damaged.err.find("APPDATA=NULL"), std::string::npos) << damaged.err;
+  }
+
   Outcome missing = Exec("models", (dir_ / "nowhere").string());
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(Lines(missing.err), 1);

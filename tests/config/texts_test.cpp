@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "config/ini_file.h"
 #include "config/xml_reader.h"
 
 namespace tolvane {
@@ -151,6 +154,25 @@ TEST_F(TextsTest, HostileLanguageFilesLoadWithoutCrashing) {
   EXPECT_TRUE(table.Load(Path("dup.xml")));
   EXPECT_EQ(table.Get("tc_ok").size(), 100000u);
   EXPECT_FALSE(table.Load(dir_.string()));  // a folder is no file
+}
+
+// FIFOs in place of lang.ini, text.xml and cfg.ini: nothing waits on them.
+TEST_F(TextsTest, PipesInPlaceOfTheFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo((dir_ / "user" / "lang.ini").c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo((dir_ / "prog" / "text.xml").c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo((dir_ / "prog" / "cfg.ini").c_str(), 0644), 0);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadLangIndex(3), 3);
+  EXPECT_FALSE(LoadDefaultTexts());
+  XmlDocument doc;
+  EXPECT_FALSE(doc.Load(ProgramDir + "text.xml"));
+  IniFile ini;
+  EXPECT_FALSE(ini.Load(ProgramDir + "cfg.ini"));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  // Choosing a language replaces the pipe with a real lang.ini.
+  EXPECT_TRUE(WriteLangIndex(1));
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "user" / "lang.ini"));
+  EXPECT_EQ(ReadLangIndex(0), 1);
 }
 
 TEST_F(TextsTest, LanguageChoiceIsReadCheckedAndWritten) {

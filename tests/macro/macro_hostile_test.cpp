@@ -52,19 +52,24 @@ TEST(MacroFiles, DamagedFilesAreSkippedAndRefused) {
   EXPECT_EQ(MacroEventCount(e), kMacroEventSlots);
   EXPECT_EQ(Utf16Length(GetMacroName(e)), size_t(kMacroNameUnits));
   EXPECT_TRUE(lib.FindByName(GetMacroName(e)));
+  EXPECT_TRUE(lib.IsDamaged(0x3));  // listed, but no button plays it
+  EXPECT_FALSE(lib.IsDamaged(0x1));
   EXPECT_EQ(lib.SaveSnapshot(), 1);
 
   EXPECT_EQ(lib.Import(mac + "short.qxm").message, "Read macro file failed. error=0x0");
   EXPECT_EQ(lib.Import(mac + "magic.qxm").message, "This is not a valid macro file.");
   EXPECT_EQ(lib.Import(mac + "pipe.qxm").message, "Open macro file failed. error=0x16");
-  // The endless macro's name in the file is ignored: the library copy is
-  // named after the file, and its events stay bounded.
-  fs::copy_file(mac + "endless.qxm", dir.Outside() + "/..\x01name.qxm", fs::copy_options::overwrite_existing);
+  // The endless macro breaks the mouse's rules and is refused; a good one's
+  // name in the file is ignored: the library copy is named after the file,
+  // as a visible file.
+  fs::copy_file(mac + "endless.qxm", dir.Outside() + "/endless2.qxm");
+  EXPECT_EQ(lib.Import(dir.Outside() + "/endless2.qxm").message, "This is not a valid macro file.");
+  fs::copy_file(mac + "long.qxm", dir.Outside() + "/..\x01name.qxm", fs::copy_options::overwrite_existing);
   MacroResult r = lib.Import(dir.Outside() + "/..\x01name.qxm");
   fs::remove(dir.Outside() + "/..\x01name.qxm");
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(lib.Node(r.node)->text, ".._name");
-  EXPECT_TRUE(fs::exists(mac + ".._name.qxm"));
+  EXPECT_EQ(lib.Node(r.node)->text, "_._name");
+  EXPECT_TRUE(fs::exists(mac + "_._name.qxm"));
   EXPECT_TRUE(fs::exists(dir.Outside() + "/elsewhere/out.qxm"));
 }
 
@@ -79,15 +84,16 @@ TEST(MacroFiles, ProfileImportNamesStayInside) {
   EXPECT_NE(clash->dwID, added->dwID);
   std::vector<std::string> files = dir.AllFiles();
   std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::string>{"user/Mac/.._.._escape (2).qxm",
-                                             "user/Mac/.._.._escape.qxm"}));
+  // Visible names, cut to the 15 units the mouse keeps.
+  EXPECT_EQ(files, (std::vector<std::string>{"user/Mac/_._.._escap (2).qxm",
+                                             "user/Mac/_._.._escape.qxm"}));
   StMacro bad = MakeMacro("x", 0x11);
   bad.dwMagicNumber = 0x12345678;
   EXPECT_FALSE(lib.Add_Macro(bad));
 
   StMacro content = MakeMacro("other", 0, {{0x43, 1, 0}});
   EXPECT_TRUE(lib.ReplaceMacro(added->dwID, content));
-  StMacro onDisk = test::ReadBack(dir.Mac() + "/.._.._escape.qxm");
+  StMacro onDisk = test::ReadBack(dir.Mac() + "/_._.._escape.qxm");
   EXPECT_EQ(onDisk.dwID, added->dwID);
   EXPECT_EQ(onDisk.stEvents[0].wCode, 0x43);
   EXPECT_FALSE(lib.ReplaceMacro(0xABCDEF, content));

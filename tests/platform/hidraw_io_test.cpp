@@ -3,12 +3,14 @@
 #include "platform/hidraw_io.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -272,6 +274,44 @@ TEST_F(UnnumberedStandIn, BareReportsGetAZeroIdInFront) {
   ASSERT_EQ(h->Read(r, 500), HidStatus::Ok);
   EXPECT_EQ(r[0], 0);
   EXPECT_TRUE(std::equal(r.begin() + 1, r.end(), longReport.begin()));
+}
+
+}  // namespace
+}  // namespace tolvane::platform
+
+namespace tolvane::platform {
+namespace {
+
+// Two programs opening the same node: the exchange lock of one keeps the
+// other out until it is released, and a nested hold within one program
+// does not release it early.
+TEST(HidrawExchangeLock, AnotherOpenOfTheNodeWaitsAndFailsInBoundedTime) {
+  char path[] = "/tmp/tolvane-hidraw-lock-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const int other = ::open(path, O_RDWR);
+  ASSERT_GE(other, 0);
+  auto mine = HidrawNode::Adopt(fd, true, HidrawSys{}, "hidraw9");
+  auto theirs = HidrawNode::Adopt(other, true, HidrawSys{}, "hidraw9");
+  auto a = mine->OpenCollection({0});
+  auto b = theirs->OpenCollection({0});
+
+  ASSERT_TRUE(a->Lock(100));
+  ASSERT_TRUE(a->Lock(100));  // nested
+  a->Unlock();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(b->Lock(150));
+  const auto waited = std::chrono::steady_clock::now() - t0;
+  EXPECT_GE(waited, std::chrono::milliseconds(150));
+  EXPECT_LT(waited, std::chrono::milliseconds(1500));
+  EXPECT_EQ(b->LastError(), EBUSY);
+  a->Unlock();
+  EXPECT_TRUE(b->Lock(100));
+  EXPECT_FALSE(a->Lock(50));
+  b->Unlock();
+  EXPECT_TRUE(a->Lock(50));
+  a->Unlock();
+  ::unlink(path);
 }
 
 }  // namespace

@@ -63,6 +63,12 @@ TEST_F(UdevInstall, WritesTheFileThenReloads) {
   EXPECT_FALSE(InstallUdevRules(rules, &msg, path, [](const std::string&) { return 1; }));
   EXPECT_NE(msg.find(kUdevReloadCommand), std::string::npos) << msg;
   EXPECT_TRUE(fs::exists(path));
+  // The reload's wait status becomes its exit code or signal.
+  EXPECT_FALSE(InstallUdevRules(rules, &msg, path, [](const std::string&) { return 256; }));
+  EXPECT_NE(msg.find("exited with code 1;"), std::string::npos) << msg;
+  EXPECT_EQ(msg.find("256"), std::string::npos) << msg;
+  EXPECT_FALSE(InstallUdevRules(rules, &msg, path, [](const std::string&) { return 9; }));
+  EXPECT_NE(msg.find("killed by signal 9"), std::string::npos) << msg;
 
   // An unwritable place fails before anything runs.
   ran.clear();

@@ -354,8 +354,15 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   const ProfileFile imported = *store_->Current();
   EXPECT_EQ(imported.dwID, heronId);
   {
+    // The Kestrel's profile on the Heron: its sensor, and the seventh level
+    // the Kestrel has not, from the Heron's defaults.
     ProfileFile expect = exported;
     expect.dwID = heronId;
+    expect.dwSensor = hModel.nSensor;
+    ASSERT_EQ(kModel.DpiLevels() + 1, hModel.DpiLevels());
+    const int extra = kModel.DpiLevels();
+    expect.Dpi[extra].dwDpiX = expect.Dpi[extra].dwDpiY = hModel.dwDpi[extra];
+    expect.Dpi[extra].dwColor = hModel.dwDpiColor[extra];
     EXPECT_TRUE(SameBytes(imported, expect));
   }
   const sim::Eeprom he = heron->EepromCopy();

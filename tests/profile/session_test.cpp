@@ -535,7 +535,7 @@ TEST_F(SessionTest, ImportRequestsTheWriteAndSetsTheLevel) {
   Make();
   ProfileFile p = *store.GetProfileAt(1);
   p.nCurDpiLevel = 4;
-  p.nLOD = 3;
+  p.nLOD = 2;
   WriteAll(tmp.Root() + "/in.qxa", &p, sizeof(p));
   ASSERT_TRUE(session->ImportProfile(tmp.Root() + "/in.qxa"));
   EXPECT_EQ(devices.CurDpiLevel(0), 4);
@@ -543,7 +543,7 @@ TEST_F(SessionTest, ImportRequestsTheWriteAndSetsTheLevel) {
   ASSERT_TRUE(dev->WaitCalls(1));
   EXPECT_EQ(dev->Calls()[0].flag, ImportApplyFlags(model));
   EXPECT_EQ(dev->Calls()[0].data, 255u);
-  EXPECT_EQ(dev->Calls()[0].nLOD, 3);
+  EXPECT_EQ(dev->Calls()[0].nLOD, 2);
   EXPECT_FALSE(session->ImportProfile(tmp.Root() + "/missing.qxa"));
 
   ASSERT_TRUE(session->ExportProfile(tmp.Root() + "/out.qxa"));

@@ -321,7 +321,7 @@ TEST_F(TransferTest, RejectedFilesChangeNothing) {
   ProfileFile before = *store.Current();
   ProfileFile p = store.DefaultProfile(model, defaults);
   p.dwID = 0x10;
-  p.nLOD = 5;
+  p.nLOD = 2;
   std::vector<uint8_t> image(10460, 0);
   std::memcpy(image.data(), &p, sizeof(p));
 

@@ -1,13 +1,18 @@
 // .qxm files and the macro library: one file read on its own, then a library
-// folder of up to six files (in two subfolders) scanned, listed and written back.
+// folder of up to six files (in two subfolders) scanned, listed and written
+// back, and the first file imported. A macro the import accepts, and any
+// macro a button can get from the library, keeps the mouse's rules.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 #include "fuzz_support.h"
 #include "macro/hd_macro.h"
+#include "macro/macro_check.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "macro/macro_tree.h"
+#include "profile/key_env.h"
 
 using namespace tolvane;
 namespace fs = std::filesystem;
@@ -40,6 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const StMacro& m : lib.Records()) {
     lib.FindById(m.dwID);
     lib.FindByName(GetMacroName(m));
+  }
+  const fs::path picked = scratch.Dir() / "picked.qxm";
+  if (!parts.empty()) {
+    fuzz::Scratch::Write(picked, parts[0]);
+    MacroResult r = lib.Import(picked.string());
+    if (r.ok) {
+      std::optional<StMacro> m = lib.FindById(r.id);
+      if (!m || !CheckMacro(*m).Ok()) __builtin_trap();
+    }
+  }
+  LibraryKeyEnv env(&lib);
+  for (const StMacro& m : lib.Records()) {
+    std::optional<StMacro> onButton = env.FindMacro(m.dwID);
+    if (onButton && !CheckMacro(*onButton).Ok()) __builtin_trap();
   }
   lib.FlushAll();
   lib.SaveSnapshot();

@@ -2,14 +2,16 @@
 // folder holds a store of four profiles and a library of two macros. After an
 // import that failed, every file and the current profile must be as before;
 // after one that succeeded, every macro file must still load under its own
-// name, and the current profile must keep its id and be in range. No file may
-// appear outside the user folder.
+// name, and the current profile must keep its id and pass the model's rules
+// (DPI in the sensor's range, known functions, playable macros) with nothing
+// left to mend. No file may appear outside the user folder.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,8 +19,10 @@
 #include "fuzz_model.h"
 #include "fuzz_support.h"
 #include "macro/hd_macro.h"
+#include "macro/macro_check.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
+#include "profile/profile_check.h"
 #include "profile/profile_store.h"
 
 using namespace tolvane;
@@ -111,6 +115,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ProfileFile check = after;
   if (SanitizeProfile(check)) __builtin_trap();  // the import left something out of range
   if (r.nCurDpiLevel < 0 || r.nCurDpiLevel >= model.DpiLevels()) __builtin_trap();
+  // What the writer will send: every field within the mouse's rules, every
+  // macro button's library macro playable.
+  std::optional<StMacro> held;
+  const ProfileCheck rules = CheckProfileForModel(after, model, [&](uint32_t id) -> const StMacro* {
+    held = library.FindById(id);
+    return held ? &*held : nullptr;
+  });
+  if (!rules.findings.empty()) __builtin_trap();
+  for (const auto& table : after.Key)
+    for (const KeyInfo& k : table)
+      if (FunGroup(k.dwFunID) == kGroupMacro)
+        if (std::optional<StMacro> m = library.FindById(k.dwMacroID); m && !CheckMacro(*m).Ok())
+          __builtin_trap();
   // Every macro file of the library loads and carries its file's name, and
   // a fresh load finds them all.
   for (const auto& [path, bytes] : filesAfter) {

@@ -1,0 +1,101 @@
+// Two tolvanectl processes changing the same virtual mouse (one EEPROM image
+// file) at the same time: every write that reported success is in the image
+// at the end. TOLVANE_LOCK_TEST_SECONDS sets how long both run (default 60).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class LockTwoProcesses : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tolvane-lock-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "user");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs tolvanectl on the shared mouse; the exit status.
+  int Ctl(const std::string& args, const std::string& tag) {
+    const fs::path err = dir_ / ("err" + tag);
+    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" +
+                      TOLVANE_SOURCE_DATA_DIR + "' --user-dir '" + (dir_ / "user").string() +
+                      "' --simulate pro:cid=10,mid=01,eeprom=" + (dir_ / "m.bin").string() + " " + args +
+                      " >/dev/null 2>>'" + err.string() + "' </dev/null";
+    const int raw = std::system(cmd.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+  static int Seconds() {
+    const char* s = std::getenv("TOLVANE_LOCK_TEST_SECONDS");
+    const int v = s ? std::atoi(s) : 60;
+    return v > 0 ? v : 60;
+  }
+  fs::path dir_;
+};
+
+struct Writer {
+  std::map<int, int> lastOk;  // address -> value of its last write that succeeded
+  int ok = 0, failed = 0;
+};
+
+TEST_F(LockTwoProcesses, EveryReportedWriteStays) {
+  ASSERT_EQ(Ctl("list", "0"), 0);  // creates the image
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds());
+  Writer w[2];
+  auto loop = [&](int who) {
+    const int base = who == 0 ? 0x1800 : 0x1880;  // each process its own addresses
+    for (int i = 0; std::chrono::steady_clock::now() < until; ++i) {
+      const int addr = base + i % 32;
+      const int value = (i * 7 + who * 101 + 1) & 0xFF;
+      char args[64];
+      std::snprintf(args, sizeof args, "eeprom write %x %02x", addr, value);
+      if (Ctl(args, std::to_string(who + 1)) == 0) {
+        w[who].lastOk[addr] = value;
+        ++w[who].ok;
+      } else {
+        ++w[who].failed;
+      }
+    }
+  };
+  std::thread a(loop, 0), b(loop, 1);
+  a.join();
+  b.join();
+
+  std::ifstream in(dir_ / "m.bin", std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_GT(image.size(), size_t(0x1900));
+  int lost = 0;
+  for (const Writer& each : w) {
+    EXPECT_GT(each.ok, 0);
+    for (const auto& [addr, value] : each.lastOk) {
+      if (uint8_t(image[size_t(addr)]) != value) ++lost;
+    }
+  }
+  EXPECT_EQ(lost, 0) << "writes " << w[0].ok << " + " << w[1].ok << ", failed " << w[0].failed
+                     << " + " << w[1].failed;
+  std::ifstream e1(dir_ / "err1"), e2(dir_ / "err2");
+  std::stringstream errs;
+  errs << e1.rdbuf() << e2.rdbuf();
+  // A failure says why in one line.
+  EXPECT_EQ(w[0].failed + w[1].failed,
+            int(std::count(std::istreambuf_iterator<char>(errs), {}, '\n')));
+  std::printf("two processes, %d s: %d + %d writes succeeded, %d + %d failed, %d lost\n", Seconds(),
+              w[0].ok, w[1].ok, w[0].failed, w[1].failed, lost);
+}
+
+}  // namespace
