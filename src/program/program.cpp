@@ -87,7 +87,7 @@ bool Program::BuildTransport(const ProgramOptions& o) {
       std::string err;
       auto m = sim::MakeVirtualMouse(spec, *simCat_, &err);
       if (!m) {
-        notifier_->Message(Caption::Error, err.empty() ? "--simulate " + spec + ": not a virtual mouse" : err);
+        startError_ = err.empty() ? "--simulate " + spec + ": not a virtual mouse" : err;
         return false;
       }
       t->Plug(m);
@@ -432,8 +432,17 @@ Ticket Program::ReadProfile() {
   });
 }
 
-Ticket Program::ReadBattery() {
-  return Enqueue([this](Ticket t) { Complete(t, session_->GetPower() == 1); });
+Ticket Program::ReadBattery(int index) {
+  return Enqueue([this, index](Ticket t) {
+    const int i = index < 0 ? Current() : index;
+    if (i == Current()) return Complete(t, session_->GetPower() == 1);  // the window's reading
+    std::shared_ptr<CHidDev> dev = i >= 0 && size_t(i) < linkCount_ ? mgr_->List().Device(size_t(i)) : nullptr;
+    int power = 0, charging = 0;
+    const bool ok = dev && dev->HasCmd() && dev->GetPower(power, charging);
+    if (ok) LogPrint("GetPower: nPower=0x%x, bCharging=0x%x", unsigned(power), unsigned(charging));
+    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, i)), ok && power <= 100 ? BatteryParam(power, charging != 0) : -1);
+    Complete(t, ok);
+  });
 }
 
 Ticket Program::SwitchProfile(int profile) {

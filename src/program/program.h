@@ -120,6 +120,9 @@ class Program {
   // session (apply thread, battery timer), worker, discovery (its first scan
   // runs on the host thread). Blocks for file work only.
   StartResult Start(const ProgramOptions& options);
+  // Why Start failed when the reason is not the catalogue's (a --simulate
+  // spec); empty otherwise.
+  const std::string& StartError() const { return startError_; }
   // Exit in its order: pending operations end (failed), every connected
   // device is told TellDrvStatus 0, the current model's store is saved,
   // discovery stops and releases the devices, the session stops (gSetting.dct,
@@ -143,7 +146,7 @@ class Program {
   // ---- Operations: each returns its ticket at once; WM_OPERATION_DONE follows.
   Ticket ChooseDevice(int index);  // gate, store, battery, TellDrvStatus(1), read
   Ticket ReadProfile();            // the current device's active profile
-  Ticket ReadBattery();            // WM_BATTERY, then done
+  Ticket ReadBattery(int index = -1);  // WM_BATTERY, then done; -1: the current entry
   Ticket SwitchProfile(int profile);  // WM_PROFILE_SWITCHED, a read, then done
   Ticket TellDriverStatus(int status);
   Ticket RestoreDefaults();  // the caller has asked the user already
@@ -202,6 +205,7 @@ class Program {
   bool started_ = false;
   bool exited_ = false;
   bool offline_ = false;
+  std::string startError_;
   std::unique_ptr<QueueNotifier> queue_;
   Notifier* notifier_ = nullptr;
   std::unique_ptr<Relay> relay_;
