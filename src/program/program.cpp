@@ -246,10 +246,14 @@ void Program::Complete(Ticket t, bool ok) {
     std::lock_guard l(ticketMu_);
     auto it = tickets_.find(t);
     if (it == tickets_.end() || it->second != 0) return;  // once
-    it->second = ok ? 1 : 2;
+    it->second = 3;  // ending: its event goes out before waiters see the end
+  }
+  sink_.Post(WM_OPERATION_DONE, t, ok ? 1 : 0);
+  {
+    std::lock_guard l(ticketMu_);
+    tickets_[t] = ok ? 1 : 2;
   }
   ticketCv_.notify_all();
-  sink_.Post(WM_OPERATION_DONE, t, ok ? 1 : 0);
 }
 
 Ticket Program::Enqueue(std::function<void(Ticket)> run) {
@@ -310,14 +314,14 @@ bool Program::Wait(Ticket ticket, int timeoutMs) {
   std::unique_lock l(ticketMu_);
   return ticketCv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
     auto it = tickets_.find(ticket);
-    return it == tickets_.end() || it->second != 0;
+    return it == tickets_.end() || it->second == 1 || it->second == 2;
   });
 }
 
 std::optional<bool> Program::Result(Ticket ticket) const {
   std::lock_guard l(ticketMu_);
   auto it = tickets_.find(ticket);
-  if (it == tickets_.end() || it->second == 0) return std::nullopt;
+  if (it == tickets_.end() || (it->second != 1 && it->second != 2)) return std::nullopt;
   return it->second == 1;
 }
 

@@ -228,7 +228,7 @@ class Program {
   mutable std::mutex ticketMu_;
   std::condition_variable ticketCv_;
   Ticket nextTicket_ = 0;
-  std::map<Ticket, int> tickets_;  // 0 running, 1 done, 2 failed
+  std::map<Ticket, int> tickets_;  // 0 running, 1 done, 2 failed, 3 ending
 
   std::mutex workMu_;
   std::condition_variable workCv_;
