@@ -109,25 +109,33 @@ StartResult Program::Start(const ProgramOptions& o) {
   if (started_) return StartResult::Ok;
   if (!o.notifier) queue_ = std::make_unique<QueueNotifier>(sink_);
   notifier_ = o.notifier ? o.notifier : queue_.get();
-  StartupOptions so;
-  so.dataDir = o.dataDir;
-  so.userDir = o.userDir;
-  so.args = o.args;
-  so.singleInstance = o.singleInstance;
-  so.instanceDir = o.instanceDir;
-  const StartResult r = app_.Startup(so, *notifier_, o.onInstanceMessage);
-  if (r != StartResult::Ok) return r;
-  const Catalogue& cat = Cat();
-  std::vector<std::string> folders;
-  for (const Language& l : cat.languages) folders.push_back(l.folder);
-  LoadChosenLanguage(folders);
+  const bool rig = o.devices.has_value();
+  if (!rig) {
+    StartupOptions so;
+    so.dataDir = o.dataDir;
+    so.userDir = o.userDir;
+    so.args = o.args;
+    so.singleInstance = o.singleInstance;
+    so.instanceDir = o.instanceDir;
+    const StartResult r = app_.Startup(so, *notifier_, o.onInstanceMessage);
+    if (r != StartResult::Ok) return r;
+    std::vector<std::string> folders;
+    for (const Language& l : Cat().languages) folders.push_back(l.folder);
+    LoadChosenLanguage(folders);
+  }
+  const OptCfg& opt = Cat().opt;
   offline_ = o.offline;
+  followDevice_ = o.followDevice;
   if (offline_) {
     LinkOptions lo = GetLinkOptions();
     lo.bGoWithNoDev = true;
     SetLinkOptions(lo);
   }
-  if (!BuildTransport(o)) return StartResult::DataInitFailed;
+  if (o.transport) {
+    transport_ = o.transport;
+  } else if (!BuildTransport(o)) {
+    return StartResult::DataInitFailed;
+  }
   if (!transport_) {
     // Offline: a transport that finds nothing.
     base_ = std::make_unique<sim::SimTransport>();
@@ -135,7 +143,7 @@ StartResult Program::Start(const ProgramOptions& o) {
   }
 
   host_ = std::make_unique<LoopHost>();
-  DiscoveryConfig dc = DiscoveryConfigFrom(cat);
+  DiscoveryConfig dc = rig ? *o.devices : DiscoveryConfigFrom(Cat());
   if (offline_ && o.offlineEntry >= 0) dc.defDevIndex = o.offlineEntry;
   mgr_ = std::make_unique<DeviceManager>(*transport_, std::move(dc), *relay_, *host_,
                                          o.discovery.value_or(DiscoveryTimings{}));
@@ -143,30 +151,21 @@ StartResult Program::Start(const ProgramOptions& o) {
   link_ = std::make_unique<std::atomic<int>[]>(linkCount_);
   for (size_t i = 0; i < linkCount_; ++i) link_[i] = 0;
   devices_ = std::make_unique<DevListSessionDevices>(mgr_->List());
-  store_ = std::make_unique<ProfileStore>(UserDataDir);
-  library_ = std::make_unique<MacroLibrary>(UserDataDir, cat.opt.MacroDir != 0);
-  library_->SetTextSource([](const char* id) { return Tx(id); });
+  const std::string dir = rig ? o.userDir : UserDataDir;
+  store_ = std::make_unique<ProfileStore>(dir, o.texts ? o.texts : DefaultTexts(), o.pointer);
+  library_ = std::make_unique<MacroLibrary>(dir, !rig && opt.MacroDir != 0);
+  if (!rig) library_->SetTextSource([](const char* id) { return Tx(id); });
 
-  SessionOptions so2;
-  so2.applyNow = cat.opt.ApplyNow != 0;
-  so2.goWithNoDev = cat.opt.GoWithNoDev != 0 || offline_;
-  so2.defaults = ProfileDefaultsFrom(cat.opt);
-  if (o.tuneSession) o.tuneSession(so2);
-  applyNow_ = so2.applyNow;
-  SessionHooks h;
-  h.windowVisible = o.windowVisible;
-  h.showBattery = [this](int power, bool charging) {
-    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, devices_->Current().index)),
-               BatteryParam(power, charging));
-  };
-  h.batteryFailed = [this] {
-    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, devices_->Current().index)), -1);
-  };
-  h.readDone = [this](uint64_t read, bool ok) { sink_.Post(WM_READ_DONE, read, ok ? 1 : 0); };
-  h.applyDone = [this](int result) { sink_.Post(WM_APPLY_DONE, 0, result); };
-  h.connectState = [this](int index) { return LinkState(index); };
+  SessionOptions so;
+  if (!rig) {
+    so.applyNow = opt.ApplyNow != 0;
+    so.goWithNoDev = opt.GoWithNoDev != 0 || offline_;
+    so.defaults = ProfileDefaultsFrom(opt);
+  }
+  if (o.tuneSession) o.tuneSession(so);
+  applyNow_ = so.applyNow;
   session_ = std::make_unique<ProfileSession>(*store_, *devices_, library_.get(), sink_,
-                                              *notifier_, *host_, so2, h);
+                                              *notifier_, *host_, so, SessionHooksFor(o));
   mgr_->SetWindowHooks({[] { return g_bInitProOK.load() == 0; },
                         [this](size_t index) {
                           SetLink(int(index), 0);
@@ -180,6 +179,22 @@ StartResult Program::Start(const ProgramOptions& o) {
   worker_ = std::thread(&Program::WorkerLoop, this);
   StartDiscovery(o);
   return StartResult::Ok;
+}
+
+SessionHooks Program::SessionHooksFor(const ProgramOptions& o) {
+  SessionHooks h;
+  h.windowVisible = o.windowVisible;
+  h.showBattery = [this](int power, bool charging) {
+    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, devices_->Current().index)),
+               BatteryParam(power, charging));
+  };
+  h.batteryFailed = [this] {
+    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, devices_->Current().index)), -1);
+  };
+  h.readDone = [this](uint64_t read, bool ok) { sink_.Post(WM_READ_DONE, read, ok ? 1 : 0); };
+  h.applyDone = [this](int result) { sink_.Post(WM_APPLY_DONE, 0, result); };
+  h.connectState = [this](int index) { return LinkState(index); };
+  return h;
 }
 
 void Program::StartDiscovery(const ProgramOptions& o) {
@@ -362,7 +377,7 @@ void Program::OnDeviceEvent(uint32_t msg, uintptr_t w, intptr_t l) {
   } else if (msg == WM_DEVICE_BEHAVIOR) {
     // A notification is a reply: the mouse is there.
     SetLink(int(w), 1);
-    Post([this, w, l] { DecodeBehavior(w, l); });
+    if (followDevice_) Post([this, w, l] { DecodeBehavior(w, l); });
   }
   sink_.Post(msg, w, l);
 }

@@ -98,6 +98,20 @@ struct ProgramOptions {
   Notifier* notifier = nullptr;
   std::function<bool()> windowVisible;  // default: visible
   bool loadMacros = true;
+
+  // ---- For rigs whose devices are not in a cfg.ini (the soak).
+  // A transport of the caller's (borrowed) instead of hidraw or --simulate.
+  HidTransport* transport = nullptr;
+  // The device list's models and USB ids instead of the catalogue's. With
+  // it the start-up sequence is skipped (no cfg.ini, no folders, no lock):
+  // `userDir` is the store folder as given, and the session starts from its
+  // own defaults.
+  std::optional<DiscoveryConfig> devices;
+  TextFn texts;           // the store's texts; empty: the language file's
+  PointerQuery pointer;   // the system's pointer settings; empty: asked
+  // False: device notifications are passed on but not acted on (no decoding,
+  // no re-read after a reset); for rigs that drive the session themselves.
+  bool followDevice = true;
 };
 
 // What Edit did.
@@ -173,6 +187,8 @@ class Program {
   ProfileStore& Store() { return *store_; }
   MacroLibrary& Library() { return *library_; }
   ProfileSession& Session() { return *session_; }
+  SessionDevices& DeviceAccess() { return *devices_; }
+  DiscoveryHost& Host() { return *host_; }
   HidTransport& Transport() { return *transport_; }
   sim::SimTransport* Simulated() { return sim_; }  // null on hidraw
   AppCore& App() { return app_; }
@@ -191,6 +207,7 @@ class Program {
   void WorkerLoop();
   void StopWorker();
   bool BuildTransport(const ProgramOptions& o);
+  SessionHooks SessionHooksFor(const ProgramOptions& o);
   void StartDiscovery(const ProgramOptions& o);
   void OnDeviceEvent(uint32_t msg, uintptr_t w, intptr_t l);
   void OnListChanged();
@@ -221,6 +238,7 @@ class Program {
   std::unique_ptr<MacroLibrary> library_;
   std::unique_ptr<ProfileSession> session_;
   bool applyNow_ = false;
+  bool followDevice_ = true;
 
   std::unique_ptr<std::atomic<int>[]> link_;  // per entry: 1 connected, 0 not
   size_t linkCount_ = 0;
