@@ -416,10 +416,27 @@ std::string ParseFunction(const std::string& text, const ModelKeyEnv& env, KeyIn
   return {};
 }
 
-int RunSet(const CliContext& ctx, const SetArgs& a) {
+// The words of `set` and their values, checked before anything touches the
+// device.
+struct SetValues {
+  std::string what;
+  std::vector<std::string> w;  // the words after the setting
+  long n1 = 0, n2 = 0, dpiY = 0;
+  int onOff = 0;
+  uint32_t color = 0;
+};
+
+// kExitOk with `v` filled, or a usage error (printed).
+int ParseSet(const SetArgs& a, SetValues& v) {
   if (a.words.empty()) return Usage("set needs a setting");
-  const std::string what = a.words[0];
-  const std::vector<std::string> w(a.words.begin() + 1, a.words.end());
+  v.what = a.words[0];
+  v.w.assign(a.words.begin() + 1, a.words.end());
+  const std::string& what = v.what;
+  const std::vector<std::string>& w = v.w;
+  long& n1 = v.n1;
+  long& n2 = v.n2;
+  int& onOff = v.onOff;
+  uint32_t& color = v.color;
   auto need = [&](size_t n) { return w.size() == n; };
   static const std::vector<std::string> known = {
       "dpi",   "dpi-count",         "dpi-level",    "dpi-color", "rate",  "lod",   "ripple",
@@ -432,10 +449,6 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
   if (!lightCmd && (!a.color.empty() || a.speed >= 0 || a.brightness >= 0))
     return Usage("--color, --speed and --brightness belong to `set light`");
 
-  // Syntax first, so that a usage error never touches the device.
-  long n1 = 0, n2 = 0, dpiY = 0;
-  int onOff = 0;
-  uint32_t color = 0;
   if (what == "dpi") {
     if (!need(2) || !ParseInt(w[0], 1, kProfileDpiLevels, &n1))
       return Usage("usage: set dpi LEVEL X[,Y]");
@@ -445,7 +458,7 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
     long y = n2;
     if (comma != std::string::npos && !ParseInt(w[1].substr(comma + 1), 1, 100000, &y))
       return Usage("usage: set dpi LEVEL X[,Y]");
-    dpiY = y;
+    v.dpiY = y;
   } else if (what == "dpi-count" || what == "dpi-level") {
     if (!need(1) || !ParseInt(w[0], 1, kProfileDpiLevels, &n1))
       return Usage("usage: set " + what + " N (1-8)");
@@ -483,64 +496,94 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
     if (!need(2) || !ParseInt(w[0], 1, kMaxKeys, &n1))
       return Usage("usage: set button INDEX FUNCTION");
   }
+  return kExitOk;
+}
 
+// The edit function of a parsed `set` other than `set button`.
+Program::EditFn SetEdit(const SetArgs& a, const SetValues& v) {
+  if (v.what == "dpi")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDpi(f, m, int(v.n1 - 1), int(v.n2), int(v.dpiY));
+    };
+  if (v.what == "dpi-color")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDpiColor(f, m, int(v.n1 - 1), v.color);
+    };
+  if (v.what == "dpi-count")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLevelCount(f, m, int(v.n1));
+    };
+  if (v.what == "dpi-level")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditCurrentLevel(f, m, int(v.n1 - 1));
+    };
+  if (v.what == "rate")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditRate(f, m, int(v.n1));
+    };
+  if (v.what == "lod")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLiftOff(f, m, int(v.n1));
+    };
+  if (v.what == "ripple")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditRipple(f, m, v.onOff != 0);
+    };
+  if (v.what == "angle-snapping")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditAngleSnapping(f, m, v.onOff != 0);
+    };
+  if (v.what == "debounce")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDebounce(f, m, int(v.n1));
+    };
+  if (v.what == "sleep")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditSleep(f, m, int(v.n1));
+    };
+  if (v.what == "light-off-on-move")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLightOffOnMove(f, m, v.onOff != 0);
+    };
+  if (v.what == "sensor-sleep")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditSensorSleep(f, m, int(v.n1));
+    };
+  // light
+  LightEdit le;
+  le.part = v.w[0] == "dpi" ? kLightDpi : v.w[0] == "main" ? kLightMain : kLightLogo;
+  le.mode = int(v.n1);
+  if (!a.color.empty()) le.color = v.color;
+  le.speed = int(a.speed);
+  le.brightness = int(a.brightness);
+  return [le](ProfileFile& f, const EditModel& m) { return EditLight(f, m, le); };
+}
+
+int RunSet(const CliContext& ctx, const SetArgs& a) {
+  SetValues v;
+  if (int r = ParseSet(a, v); r != kExitOk) return r;
   Target t;
   const bool json = a.json;
-  if (what == "button") {
+  if (v.what == "button") {
     // The function is parsed against the library before anything changes.
     if (int r = Open(ctx, t, true); r != kExitOk) return r;
     ModelKeyEnv env(t.model, t.Library());
     KeyInfo key;
     std::string note;
     bool notFound = false;
-    if (std::string err = ParseFunction(w[1], env, &key, &note, &notFound); !err.empty())
+    if (std::string err = ParseFunction(v.w[1], env, &key, &note, &notFound); !err.empty())
       return notFound ? Refuse(err) : Usage(err);
     if (!note.empty()) std::printf("%s\n", note.c_str());
-    const int b = int(n1 - 1);
+    const int b = int(v.n1 - 1);
     return Apply(t, [&](ProfileFile& f, const EditModel& m) {
       EditResult r = EditButton(f, m, b, key);
       if (!r.ok && r.text == "the function has no form this device can store")
-        r.text = "\"" + w[1] + "\" has no form this device can store";
+        r.text = "\"" + v.w[1] + "\" has no form this device can store";
       return r;
     }, json);
   }
   if (int r = Open(ctx, t, true); r != kExitOk) return r;
-  const int i = int(n1 - 1);
-  auto edit = [&]() -> Program::EditFn {
-    if (what == "dpi")
-      return [&](ProfileFile& f, const EditModel& m) { return EditDpi(f, m, i, int(n2), int(dpiY)); };
-    if (what == "dpi-color")
-      return [&](ProfileFile& f, const EditModel& m) { return EditDpiColor(f, m, i, color); };
-    if (what == "dpi-count")
-      return [&](ProfileFile& f, const EditModel& m) { return EditLevelCount(f, m, int(n1)); };
-    if (what == "dpi-level")
-      return [&](ProfileFile& f, const EditModel& m) { return EditCurrentLevel(f, m, i); };
-    if (what == "rate")
-      return [&](ProfileFile& f, const EditModel& m) { return EditRate(f, m, int(n1)); };
-    if (what == "lod")
-      return [&](ProfileFile& f, const EditModel& m) { return EditLiftOff(f, m, int(n1)); };
-    if (what == "ripple")
-      return [&](ProfileFile& f, const EditModel& m) { return EditRipple(f, m, onOff != 0); };
-    if (what == "angle-snapping")
-      return [&](ProfileFile& f, const EditModel& m) { return EditAngleSnapping(f, m, onOff != 0); };
-    if (what == "debounce")
-      return [&](ProfileFile& f, const EditModel& m) { return EditDebounce(f, m, int(n1)); };
-    if (what == "sleep")
-      return [&](ProfileFile& f, const EditModel& m) { return EditSleep(f, m, int(n1)); };
-    if (what == "light-off-on-move")
-      return [&](ProfileFile& f, const EditModel& m) { return EditLightOffOnMove(f, m, onOff != 0); };
-    if (what == "sensor-sleep")
-      return [&](ProfileFile& f, const EditModel& m) { return EditSensorSleep(f, m, int(n1)); };
-    // light
-    LightEdit le;
-    le.part = w[0] == "dpi" ? kLightDpi : w[0] == "main" ? kLightMain : kLightLogo;
-    le.mode = int(n1);
-    if (!a.color.empty()) le.color = color;
-    le.speed = int(a.speed);
-    le.brightness = int(a.brightness);
-    return [le](ProfileFile& f, const EditModel& m) { return EditLight(f, m, le); };
-  }();
-  return Apply(t, edit, json);
+  return Apply(t, SetEdit(a, v), json);
 }
 
 // ---- watch ------------------------------------------------------------------

@@ -10,13 +10,20 @@ namespace tolvane {
 
 uint32_t RateFromBehaviorCode(int code) {
   switch (code) {
-    case 1: return 0x1000;
-    case 2: return 0x500;
-    case 4: return 0x250;
-    case 8: return 0x125;
-    case 16: return 0x2000;
-    case 32: return 0x4000;
-    default: return 0;
+    case 1:
+      return 0x1000;
+    case 2:
+      return 0x500;
+    case 4:
+      return 0x250;
+    case 8:
+      return 0x125;
+    case 16:
+      return 0x2000;
+    case 32:
+      return 0x4000;
+    default:
+      return 0;
   }
 }
 

@@ -15,9 +15,9 @@ class CHidDev;
 struct BehaviorChange {
   int kind = 0;
   int value = 0;
-  int level = -1;          // kind 1: the new current level
-  uint32_t rate = 0;       // kind 2: the record's rate value; 0 for codes not known
-  LightSetting light;      // kinds 4 and 5
+  int level = -1;            // kind 1: the new current level
+  uint32_t rate = 0;         // kind 2: the record's rate value; 0 for codes not known
+  LightSetting light;        // kinds 4 and 5
   DpiLightSetting dpiLight;  // kind 6
 };
 

@@ -231,9 +231,10 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s) {
   EditResult r;
   if (!HasModel(m, &r)) return r;
-  if (s.nPointerSpeed < 1 || s.nPointerSpeed > 20 || s.nScrollLines < 0 ||
-      s.nDoubleClickTime < 0 || s.nTrails < 0)
-    return EditRefused("pointer speed is 1-20; scroll lines, double-click time and trails are not negative");
+  if (s.nPointerSpeed < 1 || s.nPointerSpeed > 20 || s.nScrollLines < 0 || s.nDoubleClickTime < 0 ||
+      s.nTrails < 0)
+    return EditRefused(
+        "pointer speed is 1-20; scroll lines, double-click time and trails are not negative");
   f.SysMouse = s;
   f.SysMouse.bEnhancePrecision = s.bEnhancePrecision ? 1 : 0;
   return Request(kApplyPointer);

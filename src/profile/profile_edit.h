@@ -21,7 +21,7 @@ class MacroLibrary;
 // What an edit needs to know about the device besides the record.
 struct EditModel {
   const DevCfg* model = nullptr;
-  bool plus = false;                     // PRO+ (its rate table, its lights)
+  bool plus = false;                      // PRO+ (its rate table, its lights)
   const MacroLibrary* library = nullptr;  // for button functions
 };
 
@@ -51,7 +51,7 @@ EditResult EditRate(ProfileFile& f, const EditModel& m, int hz);
 EditResult EditLiftOff(ProfileFile& f, const EditModel& m, int lod);  // 1 or 2
 EditResult EditRipple(ProfileFile& f, const EditModel& m, bool on);
 EditResult EditAngleSnapping(ProfileFile& f, const EditModel& m, bool on);
-EditResult EditDebounce(ProfileFile& f, const EditModel& m, int ms);  // 0-255
+EditResult EditDebounce(ProfileFile& f, const EditModel& m, int ms);    // 0-255
 EditResult EditSleep(ProfileFile& f, const EditModel& m, int seconds);  // tens, up to 2550
 EditResult EditLightOffOnMove(ProfileFile& f, const EditModel& m, bool on);
 EditResult EditSensorSleep(ProfileFile& f, const EditModel& m, int value);  // 0-255

@@ -82,8 +82,8 @@ bool Program::BuildTransport(const ProgramOptions& o) {
     for (size_t i = 0; i < o.simulate.size(); ++i) {
       std::string spec = o.simulate[i];
       if (!o.eepromDir.empty() && spec.find("eeprom=") == std::string::npos)
-        spec += std::string(spec.find(':') == std::string::npos ? ":" : ",") + "eeprom=" +
-                o.eepromDir + "/mouse" + std::to_string(i) + ".bin";
+        spec += std::string(spec.find(':') == std::string::npos ? ":" : ",") +
+                "eeprom=" + o.eepromDir + "/mouse" + std::to_string(i) + ".bin";
       std::string err;
       auto m = sim::MakeVirtualMouse(spec, *simCat_, &err);
       if (!m) {
@@ -164,8 +164,8 @@ StartResult Program::Start(const ProgramOptions& o) {
   }
   if (o.tuneSession) o.tuneSession(so);
   applyNow_ = so.applyNow;
-  session_ = std::make_unique<ProfileSession>(*store_, *devices_, library_.get(), sink_,
-                                              *notifier_, *host_, so, SessionHooksFor(o));
+  session_ = std::make_unique<ProfileSession>(*store_, *devices_, library_.get(), sink_, *notifier_,
+                                              *host_, so, SessionHooksFor(o));
   mgr_->SetWindowHooks({[] { return g_bInitProOK.load() == 0; },
                         [this](size_t index) {
                           SetLink(int(index), 0);
@@ -455,11 +455,13 @@ Ticket Program::ReadBattery(int index) {
   return Enqueue([this, index](Ticket t) {
     const int i = index < 0 ? Current() : index;
     if (i == Current()) return Complete(t, session_->GetPower() == 1);  // the window's reading
-    std::shared_ptr<CHidDev> dev = i >= 0 && size_t(i) < linkCount_ ? mgr_->List().Device(size_t(i)) : nullptr;
+    std::shared_ptr<CHidDev> dev =
+        i >= 0 && size_t(i) < linkCount_ ? mgr_->List().Device(size_t(i)) : nullptr;
     int power = 0, charging = 0;
     const bool ok = dev && dev->HasCmd() && dev->GetPower(power, charging);
     if (ok) LogPrint("GetPower: nPower=0x%x, bCharging=0x%x", unsigned(power), unsigned(charging));
-    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, i)), ok && power <= 100 ? BatteryParam(power, charging != 0) : -1);
+    sink_.Post(WM_BATTERY, uintptr_t(std::max(0, i)),
+               ok && power <= 100 ? BatteryParam(power, charging != 0) : -1);
     Complete(t, ok);
   });
 }
@@ -527,8 +529,12 @@ EditOutcome Program::Edit(const EditFn& fn, bool alwaysApply) {
 }
 
 void Program::RequestApply(uint32_t flags) { session_->RequestApply(flags); }
-void Program::RequestApplyEx(uint32_t flags, uint32_t data) { session_->RequestApplyEx(flags, data); }
-void Program::SetProgressWindow(std::shared_ptr<EventSink> w) { session_->SetProgressWindow(std::move(w)); }
+void Program::RequestApplyEx(uint32_t flags, uint32_t data) {
+  session_->RequestApplyEx(flags, data);
+}
+void Program::SetProgressWindow(std::shared_ptr<EventSink> w) {
+  session_->SetProgressWindow(std::move(w));
+}
 bool Program::WaitApplyIdle(int timeoutMs) { return session_->WaitApplyIdle(timeoutMs); }
 int Program::LastApplyResult() const { return session_->LastApplyResult(); }
 bool Program::WaitDevicesSettled(int timeoutMs) { return offline_ || mgr_->WaitSettled(timeoutMs); }

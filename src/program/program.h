@@ -107,8 +107,8 @@ struct ProgramOptions {
   // `userDir` is the store folder as given, and the session starts from its
   // own defaults.
   std::optional<DiscoveryConfig> devices;
-  TextFn texts;           // the store's texts; empty: the language file's
-  PointerQuery pointer;   // the system's pointer settings; empty: asked
+  TextFn texts;          // the store's texts; empty: the language file's
+  PointerQuery pointer;  // the system's pointer settings; empty: asked
   // False: device notifications are passed on but not acted on (no decoding,
   // no re-read after a reset); for rigs that drive the session themselves.
   bool followDevice = true;
@@ -149,7 +149,7 @@ class Program {
   std::vector<DevEntryView> Devices() const;  // every entry of the device list
   int Current() const;                        // current entry, -1 for none
   const DevCfg* CurrentModel() const;
-  int CurDpiLevel() const;                    // the current device's
+  int CurDpiLevel() const;                     // the current device's
   std::optional<ProfileFile> Profile() const;  // a copy of the current record
   int ProfileIndex() const;                    // position of the current record
   int CanChangeSettings(int index = -1);
@@ -158,10 +158,10 @@ class Program {
   std::vector<RecordingNotifier::Entry> TakeMessages();
 
   // ---- Operations: each returns its ticket at once; WM_OPERATION_DONE follows.
-  Ticket ChooseDevice(int index);  // gate, store, battery, TellDrvStatus(1), read
-  Ticket ReadProfile();            // the current device's active profile
+  Ticket ChooseDevice(int index);      // gate, store, battery, TellDrvStatus(1), read
+  Ticket ReadProfile();                // the current device's active profile
   Ticket ReadBattery(int index = -1);  // WM_BATTERY, then done; -1: the current entry
-  Ticket SwitchProfile(int profile);  // WM_PROFILE_SWITCHED, a read, then done
+  Ticket SwitchProfile(int profile);   // WM_PROFILE_SWITCHED, a read, then done
   Ticket TellDriverStatus(int status);
   Ticket RestoreDefaults();  // the caller has asked the user already
   Ticket ImportProfile(const std::string& path, bool withProgress = false);  // done when requested
@@ -178,7 +178,7 @@ class Program {
   void SetProgressWindow(std::shared_ptr<EventSink> window);
 
   // ---- For tolvanectl and tests only; never from the window's thread.
-  bool Wait(Ticket ticket, int timeoutMs);   // true when it ended in time
+  bool Wait(Ticket ticket, int timeoutMs);          // true when it ended in time
   std::optional<bool> Result(Ticket ticket) const;  // ok, failed, or still running
   bool WaitApplyIdle(int timeoutMs);
   int LastApplyResult() const;

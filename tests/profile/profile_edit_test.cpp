@@ -1,5 +1,7 @@
 // The edit functions behind the pages and `tolvanectl set`, and the decoding
 // of the mouse's own changes into the record.
+#include "profile/profile_edit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "profile/device_behavior.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
-#include "profile/profile_edit.h"
 #include "profile_rig.h"
 
 namespace tolvane::test {
@@ -26,7 +27,9 @@ class ProfileEditTest : public ::testing::Test {
     for (int b = 0; b < 6; ++b) f_.Key[0][b] = model_.keys[0][b];
   }
   void TearDown() override { g_Catalogue() = saved_; }
-  bool Unchanged(const ProfileFile& before) const { return std::memcmp(&before, &f_, sizeof f_) == 0; }
+  bool Unchanged(const ProfileFile& before) const {
+    return std::memcmp(&before, &f_, sizeof f_) == 0;
+  }
 
   Catalogue saved_;
   DevCfg model_;

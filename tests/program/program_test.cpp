@@ -1,6 +1,8 @@
 // Program's threading contract against virtual mice that answer slowly or
 // not at all: every public operation the window uses returns at once, and
 // every started operation ends with exactly one event.
+#include "program/program.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,7 +20,6 @@
 #include "config/texts.h"
 #include "device/link_options.h"
 #include "profile/profile_device.h"
-#include "program/program.h"
 #include "sim/sim_transport.h"
 
 namespace tolvane::test {
@@ -101,7 +102,9 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(program_->WaitDevicesSettled(kWaitMs));
   }
   std::shared_ptr<sim::VirtualMouse> Mouse(size_t i) { return program_->Simulated()->Mice().at(i); }
-  int Entry(uint8_t cid, uint8_t mid) { return program_->Manager().List().FindByIdentity(cid, mid); }
+  int Entry(uint8_t cid, uint8_t mid) {
+    return program_->Manager().List().FindByIdentity(cid, mid);
+  }
 
   // Runs `call`, records how long it took on this thread.
   template <class F>
@@ -110,9 +113,9 @@ class ProgramTest : public ::testing::Test {
     auto r = call();
     const auto took = SteadyClock::now() - t0;
     if (took > longest_) longest_ = std::chrono::duration_cast<std::chrono::microseconds>(took);
-    EXPECT_LT(took, kCallBound) << what << " took "
-                                << std::chrono::duration_cast<std::chrono::microseconds>(took).count()
-                                << " us";
+    EXPECT_LT(took, kCallBound)
+        << what << " took " << std::chrono::duration_cast<std::chrono::microseconds>(took).count()
+        << " us";
     return r;
   }
   // Exactly one WM_OPERATION_DONE for each ticket, after all have ended.
@@ -157,14 +160,16 @@ TEST_F(ProgramTest, ProgramSlowMouseNeverHoldsTheCaller) {
   t["battery"] = Timed("ReadBattery", [&] { return program_->ReadBattery(); });
   t["tell"] = Timed("TellDriverStatus", [&] { return program_->TellDriverStatus(1); });
   const EditOutcome edit = Timed("Edit", [&] {
-    return program_->Edit([](ProfileFile& f, const EditModel& m) { return EditRipple(f, m, true); });
+    return program_->Edit(
+        [](ProfileFile& f, const EditModel& m) { return EditRipple(f, m, true); });
   });
   EXPECT_TRUE(edit.ok);
   EXPECT_TRUE(edit.requested);
   t["switch"] = Timed("SwitchProfile", [&] { return program_->SwitchProfile(1); });
   t["restore"] = Timed("RestoreDefaults", [&] { return program_->RestoreDefaults(); });
   t["import"] = Timed("ImportProfile", [&] { return program_->ImportProfile(qxa); });
-  t["export"] = Timed("ExportProfile", [&] { return program_->ExportProfile(tmp_.Dir() + "b.qxa"); });
+  t["export"] =
+      Timed("ExportProfile", [&] { return program_->ExportProfile(tmp_.Dir() + "b.qxa"); });
   t["read"] = Timed("ReadProfile", [&] { return program_->ReadProfile(); });
   t["choose"] = Timed("ChooseDevice", [&] { return program_->ChooseDevice(k); });
   Timed("WindowShown", [&] {
@@ -175,7 +180,8 @@ TEST_F(ProgramTest, ProgramSlowMouseNeverHoldsTheCaller) {
   Timed("Devices", [&] { return program_->Devices(); });
   // The mouse's own DPI button: its notification is decoded off this thread.
   kestrel->PressDpiButton();
-  for (int i = 0; i < 20; ++i) Timed("CanChangeSettings", [&] { return program_->CanChangeSettings(); });
+  for (int i = 0; i < 20; ++i)
+    Timed("CanChangeSettings", [&] { return program_->CanChangeSettings(); });
   EXPECT_TRUE(events_.WaitFor(WM_DEVICE_BEHAVIOR, 1, uintptr_t(k)));
 
   // Some of it is still waiting on the mouse (a read takes minutes at this
@@ -197,7 +203,8 @@ TEST_F(ProgramTest, ProgramSlowMouseNeverHoldsTheCaller) {
 // not by asking the device on the caller's thread; a second receiver whose
 // mouse sleeps from the start never blocks anything either.
 TEST_F(ProgramTest, ProgramSleepingMouseBehindReceiver) {
-  ASSERT_NO_FATAL_FAILURE(Start({"pro+:cid=20,mid=1,link=wireless", "pro:cid=10,mid=1,link=wireless,asleep"}));
+  ASSERT_NO_FATAL_FAILURE(
+      Start({"pro+:cid=20,mid=1,link=wireless", "pro:cid=10,mid=1,link=wireless,asleep"}));
   const int h = Entry(0x20, 0x01);
   ASSERT_TRUE(events_.WaitFor(WM_NEW_DEVICE, 1, uintptr_t(h)));
   const Ticket first = program_->ChooseDevice(h);
@@ -259,7 +266,8 @@ TEST_F(ProgramTest, ProgramReadTicketsAndDecodedBehaviour) {
   Mouse(0)->PressDpiButton();
   ASSERT_TRUE(events_.WaitFor(WM_BEHAVIOR_DECODED, 1, uintptr_t(k)));
   EXPECT_NE(program_->CurDpiLevel(), levelBefore);
-  EXPECT_EQ(program_->Manager().List().Device(size_t(k))->nCurDpiLevel.load(), program_->CurDpiLevel());
+  EXPECT_EQ(program_->Manager().List().Device(size_t(k))->nCurDpiLevel.load(),
+            program_->CurDpiLevel());
   // The rate button: the record's rate follows.
   const uint32_t rateBefore = program_->Profile()->dwPollingRate;
   Mouse(0)->CycleRate();
