@@ -60,7 +60,7 @@ install_extra() {
 # threads, import writes, the virtual mouse's transport, hotplug monitors,
 # hidraw readers, the uhid bridge, the start-up test and the soak. Matched
 # against ctest test names (Suite.Case).
-TSAN_TESTS='^(Discovery|Families|Session|GetProfile|ApplySetting|Transfer|Protocol|SimTransport|SimFaults|SimReceiver|SimNotify|SimCommands|Orchestration|Hotplug|HidrawTransport|HidrawIo|UhidBridge|DevListSession|Soak)[A-Za-z]*[./]'
+TSAN_TESTS='^(Program|Discovery|Families|Session|GetProfile|ApplySetting|Transfer|Protocol|SimTransport|SimFaults|SimReceiver|SimNotify|SimCommands|Orchestration|Hotplug|HidrawTransport|HidrawIo|UhidBridge|DevListSession|Soak)[A-Za-z]*[./]'
 
 build() {
   local preset=$1

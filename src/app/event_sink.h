@@ -16,6 +16,24 @@ constexpr uint32_t WM_SYNC_OK = 0x0437;          // a profile read has finished
 constexpr uint32_t WM_TRAY_NOTIFY = 0x046C;      // tray icon; also sent by a second instance
 constexpr uint32_t WM_PROGRESS = 0x042B;         // wParam: percent, to the progress window
 
+// Results that the operations of Program deliver as events instead of
+// return values. A ticket is the number an operation returned when it was
+// started; each ticket ends with exactly one WM_OPERATION_DONE.
+constexpr uint32_t WM_OPERATION_DONE = 0x0900;  // wParam: ticket, lParam: 1 done, 0 failed
+constexpr uint32_t WM_BATTERY = 0x0901;         // wParam: entry, lParam: BatteryParam or -1 (failed)
+constexpr uint32_t WM_PROFILE_SWITCHED = 0x0902;  // wParam: ticket, lParam: profile, -1 refused
+constexpr uint32_t WM_BEHAVIOR_DECODED = 0x0903;  // wParam: entry, lParam: kind*256+value; record updated
+constexpr uint32_t WM_DEVICE_LIST_CHANGED = 0x0904;  // wParam: entry released or connected
+constexpr uint32_t WM_CURRENT_REMOVED = 0x0905;      // wParam: entry; the current device has gone
+constexpr uint32_t WM_READ_DONE = 0x0906;        // wParam: read ticket, lParam: 1 read, 0 failed
+constexpr uint32_t WM_APPLY_DONE = 0x0907;       // lParam: the write's result (1, 0, -1 no device)
+constexpr uint32_t WM_PROGRAM_MESSAGE = 0x0908;  // a message waits in the program's message queue
+
+// WM_BATTERY's lParam: power in bits 0-7, charging in bit 8.
+constexpr intptr_t BatteryParam(int power, bool charging) {
+  return intptr_t((power & 0xFF) | (charging ? 0x100 : 0));
+}
+
 class EventSink {
  public:
   virtual ~EventSink() = default;

@@ -4,14 +4,12 @@
 #include <mutex>
 
 #include "app/notifier.h"
+#include "app/paths.h"
 #include "cli/cli_startup.h"
 #include "config/catalogue.h"
 #include "device/report_trace.h"
-#include "device/tracing_transport.h"
-#include "platform/hidraw_transport.h"
 #include "platform/udev_rules.h"
-#include "sim/sim_spec.h"
-#include "sim/sim_transport.h"
+#include "platform/xdg.h"
 
 namespace tolvane::cli {
 
@@ -24,17 +22,46 @@ void PrintTrace(TraceDir dir, const Report& r) {
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+// Passes messages on to stderr, except the start-up failure box: the command
+// says that in its own one-line message, naming the file.
+class CliNotifier : public Notifier {
+ public:
+  void Message(Caption caption, const std::string& text) override {
+    if (text != kDataInitFailed) next_.Message(caption, text);
+  }
+
+ private:
+  StderrNotifier next_;
+};
+
+CliNotifier& TheNotifier() {
+  static CliNotifier n;
+  return n;
+}
+
 }  // namespace
 
+void CliEvents::Post(uint32_t msg, uintptr_t, intptr_t lParam) {
+  if (msg == WM_BATTERY) battery_ = lParam;
+  if (msg == WM_PROFILE_SWITCHED) switched_ = lParam;
+  if (msg != WM_DEVICE_BEHAVIOR || !print_) return;
+  const int kind = int(lParam >> 8 & 0xFF), value = int(lParam & 0xFF);
+  static const char* const names[] = {"?",          "dpi-level",  "rate",      "reset",
+                                      "main-light", "logo-light", "dpi-light", "power"};
+  std::lock_guard<std::mutex> l(mu_);
+  std::printf("%s %d\n", kind >= 1 && kind <= 7 ? names[kind] : "unknown", value);
+  std::fflush(stdout);
+  ++printed_;
+}
+
 DeviceSession::~DeviceSession() {
-  if (mgr_) mgr_->Shutdown();
-  if (host_) host_->Stop();
-  mgr_.reset();
+  if (program_) program_->Exit();
+  program_.reset();
 }
 
 std::vector<ListedDevice> DeviceSession::Devices() const {
   std::vector<ListedDevice> out;
-  for (const DevEntryView& v : mgr_->List().Views()) {
+  for (const DevEntryView& v : program_->Devices()) {
     if (!v.bConnected || v.bOffline) continue;
     ListedDevice d;
     d.position = int(out.size());
@@ -46,69 +73,83 @@ std::vector<ListedDevice> DeviceSession::Devices() const {
 
 std::vector<WaitingReceiver> DeviceSession::Waiting() const {
   std::vector<WaitingReceiver> out;
-  for (const ProbeSlot& s : mgr_->List().BusySlots())
+  for (const ProbeSlot& s : program_->Manager().List().BusySlots())
     if (s.state == ProbeState::WaitingForMouse) out.push_back({s});
   return out;
 }
 
 std::vector<std::string> DeviceSession::AccessProblems() const {
   std::vector<std::string> out;
-  if (!base_) return out;
   // Discovery opens only the nodes of our mice, so every refusal is one of ours.
-  for (const HidAccessDenied& d : base_->AccessDenied()) out.push_back(platform::AccessDeniedMessage(d));
+  for (const HidAccessDenied& d : program_->Transport().AccessDenied())
+    out.push_back(platform::AccessDeniedMessage(d));
   return out;
 }
 
-std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx) {
-  if (!LoadCatalogueForCli(ctx, GetNotifier())) return nullptr;
-  const Catalogue& cat = Cat();
+std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx, bool offline) {
+  ResolveProgramDir(ctx.dataDir);
+  const std::string cfg = ProgramDir + "cfg.ini";
+  // Without its cfg.ini a data folder is the wrong one: say so instead of
+  // running on an empty catalogue.
+  if (!platform::IsFile(cfg)) {
+    CliContext::Fail("cannot read " + cfg);
+    return nullptr;
+  }
   std::unique_ptr<DeviceSession> s(new DeviceSession());
-  if (!ctx.simulate.empty()) {
-    auto simCat = std::make_shared<sim::SimCatalogue>(sim::SimCatalogueFrom(cat));
-    auto t = std::make_unique<sim::SimTransport>();
-    for (const std::string& spec : ctx.simulate) {
-      std::string err;
-      auto m = sim::MakeVirtualMouse(spec, *simCat, &err);
-      if (!m) {
-        CliContext::Fail(err.empty() ? "--simulate " + spec + ": not a virtual mouse" : err);
-        return nullptr;
-      }
-      t->Plug(m);
-    }
-    s->simulated_ = true;
-    s->keepAlive_ = simCat;
-    s->base_ = std::move(t);
-  } else {
-    s->base_ = std::make_unique<platform::HidrawTransport>();
+  s->offline_ = offline;
+  s->program_ = std::make_unique<Program>(s->events_);
+  ProgramOptions o;
+  o.dataDir = ctx.dataDir;
+  o.userDir = ctx.userDir;
+  o.args = {"tolvanectl"};
+  o.singleInstance = false;  // the lock belongs to the window program
+  o.simulate = ctx.simulate;
+  o.offline = offline;
+  o.offlineEntry = offline ? ctx.device : -1;
+  if (ctx.trace) o.trace = PrintTrace;
+  o.notifier = &TheNotifier();
+  o.windowVisible = [] { return false; };
+  if (s->program_->Start(o) != StartResult::Ok) {
+    const std::string& why = s->program_->StartError();
+    CliContext::Fail(!why.empty() ? why
+                                  : "Data Init failed: " + cfg + " has an invalid MDNUM or KM");
+    return nullptr;
   }
-  HidTransport* transport = s->base_.get();
-  if (ctx.trace) {
-    s->traced_ = std::make_unique<TracingTransport>(*s->base_, PrintTrace);
-    transport = s->traced_.get();
-  }
-  s->host_ = std::make_unique<LoopHost>();
-  s->mgr_ = std::make_unique<DeviceManager>(*transport, DiscoveryConfigFrom(cat), s->sink_,
-                                            *s->host_);
-  s->mgr_->Start();
-  s->mgr_->WaitSettled(kSettleBudgetMs);
+  NoteCatalogueLoaded();
+  s->program_->WaitDevicesSettled(kSettleBudgetMs);
   return s;
+}
+
+int ChosenEntry(const CliContext& ctx, DeviceSession& s) {
+  if (s.Offline()) {
+    const size_t n = s.Manager().List().Size();
+    if (ctx.device < 0 || size_t(ctx.device) >= n) {
+      CliContext::Fail("no model " + std::to_string(ctx.device) + " (the catalogue has " +
+                       std::to_string(n) + ")");
+      return -1;
+    }
+    return ctx.device;
+  }
+  auto devices = s.Devices();
+  if (devices.empty()) {
+    CliContext::Fail("no device connected");
+    return -1;
+  }
+  if (ctx.device < 0 || size_t(ctx.device) >= devices.size()) {
+    CliContext::Fail("no device " + std::to_string(ctx.device) + " (" +
+                     std::to_string(devices.size()) + " connected)");
+    return -1;
+  }
+  return int(devices[size_t(ctx.device)].entry.nIndex);
 }
 
 std::shared_ptr<CHidDev> OpenChosenDevice(const CliContext& ctx,
                                           std::unique_ptr<DeviceSession>* session) {
   *session = StartDeviceSession(ctx);
   if (!*session) return nullptr;
-  auto devices = (*session)->Devices();
-  if (devices.empty()) {
-    CliContext::Fail("no device connected");
-    return nullptr;
-  }
-  if (ctx.device < 0 || size_t(ctx.device) >= devices.size()) {
-    CliContext::Fail("no device " + std::to_string(ctx.device) + " (" +
-                     std::to_string(devices.size()) + " connected)");
-    return nullptr;
-  }
-  return devices[size_t(ctx.device)].entry.pDev;
+  const int entry = ChosenEntry(ctx, **session);
+  if (entry < 0) return nullptr;
+  return (*session)->Manager().List().Device(size_t(entry));
 }
 
 }  // namespace tolvane::cli

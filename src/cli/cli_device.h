@@ -1,9 +1,11 @@
-// The device side of tolvanectl: the transport (virtual mice of --simulate,
-// else the hidraw devices), discovery until it settles, and the device that
-// --device N chooses. Every device command starts here.
+// The device side of tolvanectl: the program (virtual mice of --simulate,
+// else the hidraw devices) with discovery until it settles, and the device
+// that --device N chooses. Every device command starts here.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "device/discovery_host.h"
 #include "device/hid_dev.h"
 #include "device/transport.h"
+#include "program/program.h"
 
 namespace tolvane::cli {
 
@@ -29,34 +32,60 @@ struct WaitingReceiver {
   ProbeSlot slot;
 };
 
+// What the program reports to a command: battery readings, and the device's
+// own notifications when `watch` prints them.
+class CliEvents : public EventSink {
+ public:
+  void Post(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+  // WM_BATTERY's last lParam (-1 before any reading or after a failed one).
+  intptr_t Battery() const { return battery_.load(); }
+  // Prints WM_DEVICE_BEHAVIOR lines from now on.
+  void PrintNotifications(bool on) { print_ = on; }
+  int Printed() const { return printed_.load(); }
+  // WM_PROFILE_SWITCHED's last lParam (the profile, or -1 when refused).
+  intptr_t Switched() const { return switched_.load(); }
+
+ private:
+  std::atomic<intptr_t> battery_{-1};
+  std::atomic<intptr_t> switched_{-1};
+  std::atomic<bool> print_{false};
+  std::atomic<int> printed_{0};
+  std::mutex mu_;
+};
+
 class DeviceSession {
  public:
-  ~DeviceSession();  // releases every device, joins every thread
+  ~DeviceSession();  // the program's exit: every thread joined
 
-  DeviceManager& Manager() { return *mgr_; }
+  Program& Prog() { return *program_; }
+  DeviceManager& Manager() { return program_->Manager(); }
+  CliEvents& Events() { return events_; }
   // Connected devices (offline stand-ins left out), in device-list order.
   std::vector<ListedDevice> Devices() const;
   std::vector<WaitingReceiver> Waiting() const;
   // Nodes of ours that could not be opened for lack of permission (hidraw).
   std::vector<std::string> AccessProblems() const;
-  bool Simulated() const { return simulated_; }
+  bool Simulated() const { return program_->Simulated() != nullptr; }
+  bool Offline() const { return offline_; }
 
  private:
-  friend std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx);
+  friend std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx, bool offline);
   DeviceSession() = default;
 
-  bool simulated_ = false;
-  std::shared_ptr<void> keepAlive_;          // the virtual mice's catalogue copy
-  std::unique_ptr<HidTransport> base_;       // sim or hidraw
-  std::unique_ptr<HidTransport> traced_;     // --trace wrapper over base_
-  NullEventSink sink_;
-  std::unique_ptr<LoopHost> host_;
-  std::unique_ptr<DeviceManager> mgr_;
+  CliEvents events_;  // outlives the program, whose threads post to it
+  std::unique_ptr<Program> program_;
+  bool offline_ = false;
 };
 
-// Loads the catalogue, builds the transport, starts discovery and waits until
-// it settles (at most kSettleBudgetMs). Null after printing the reason.
-std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx);
+// Starts the program (catalogue, transport, discovery) and waits until
+// discovery settles (at most kSettleBudgetMs). With `offline` there is no
+// discovery and entry --device gets the offline object. Null after printing
+// the reason.
+std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx, bool offline = false);
+
+// The device-list entry of the device --device N names (offline: entry N),
+// or -1 after printing the reason.
+int ChosenEntry(const CliContext& ctx, DeviceSession& session);
 
 // The connected device that --device N names, in a started session (kept in
 // `*session`). Null after printing the reason ("no device", "no device N").

@@ -40,6 +40,8 @@ class LoadNotifier : public Notifier {
 };
 }  // namespace
 
+void NoteCatalogueLoaded() { g_started = true; }
+
 bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n) {
   if (g_started) return true;
   ResolveProgramDir(ctx.dataDir);

@@ -16,5 +16,8 @@ namespace tolvane::cli {
 // `n`, and building UserDataDir. On failure prints a one-line message and
 // returns false. Only the first call in a process starts anything.
 bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n);
+// The program's start-up (Program::Start) has loaded the catalogue: later
+// LoadCatalogueForCli calls do nothing.
+void NoteCatalogueLoaded();
 
 }  // namespace tolvane::cli

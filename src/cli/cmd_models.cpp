@@ -116,13 +116,17 @@ int SensorCommand(const CliContext& ctx, const SensorArgs& a) {
   }
 
   if (dpi) {
-    if (tables.DpiToIndex(id, int(*dpi)) < 0) {
-      CliContext::Fail(std::to_string(*dpi) + " DPI is not in the table of sensor " + hex);
+    // The sensor's own rule decides; the table lists only some of the values
+    // a formula sensor takes.
+    if (!tables.Defines(id, int(*dpi))) {
+      CliContext::Fail(std::to_string(*dpi) + " DPI has no code on sensor " + hex);
       return kExitFailure;
     }
     int m = 0;
     const int c = tables.DpiToCode(id, int(*dpi), &m);
     PrintConversion(a.json, int(*dpi), c, m);
+    if (tables.DpiToIndex(id, int(*dpi)) < 0)
+      std::fprintf(stderr, "tolvanectl: %ld DPI is not in the table of sensor %s\n", long(*dpi), hex);
     return kExitOk;
   }
   if (code) {

@@ -1,6 +1,8 @@
 // tolvanectl show, set, profile, battery and watch: the active profile of the
-// chosen device. show and every set first read the profile with GetProfile;
-// a set changes one group of the record and writes only that group.
+// chosen device, through the program. show and every set first choose the
+// device as the window does (store, read); a set changes one setting through
+// its edit function, writes only that group and reads the profile back, so
+// the model's store always holds what the device holds.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -28,6 +30,7 @@
 #include "macro/macro_library.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
+#include "profile/profile_edit.h"
 #include "profile/profile_file.h"
 
 namespace tolvane::cli {
@@ -178,40 +181,43 @@ bool ParseKeys(const std::string& text, KeyCombo* combo) {
 
 // ---- the device and its profile -------------------------------------------------
 
+// The program with the chosen device; with `read`, made current as the
+// window does it: its store loaded and its active profile read (and saved).
 struct Target {
   std::unique_ptr<DeviceSession> session;
+  int entry = -1;
   std::shared_ptr<CHidDev> dev;
   const DevCfg* model = nullptr;
-  bool plus = false;
-  std::unique_ptr<MacroLibrary> library;
-  ProfileFile file;
+  ProfileFile file;  // the record as last read
+  Program& Prog() { return session->Prog(); }
+  MacroLibrary* Library() { return &Prog().Library(); }
 };
 
 TextLookup Texts() {
   return [](std::string_view id) { return Tx(id); };
 }
 
-// Opens the chosen device; with `read` also the macro library and the active
-// profile. Exit status, kExitOk when it is ready.
+// Runs an operation to its end; true when it succeeded.
+bool Run(Program& p, Ticket t) { return p.Wait(t, 120000) && p.Result(t) == std::optional<bool>(true); }
+
+// Exit status, kExitOk when the device (and with `read` its profile) is ready.
 int Open(const CliContext& ctx, Target& t, bool read) {
-  t.dev = OpenChosenDevice(ctx, &t.session);
-  if (!t.dev) return kExitFailure;
-  t.model = t.dev->pDevCfg;
+  t.session = StartDeviceSession(ctx);
+  if (!t.session) return kExitFailure;
+  t.entry = ChosenEntry(ctx, *t.session);
+  if (t.entry < 0) return kExitFailure;
+  t.dev = t.session->Manager().List().Device(size_t(t.entry));
+  t.model = t.dev ? t.dev->pDevCfg : nullptr;
   if (!t.model) {
     CliContext::Fail("the device has no catalogue model");
     return kExitFailure;
   }
-  t.plus = dynamic_cast<CDevProPlus*>(t.dev.get()) != nullptr;
   if (!read) return kExitOk;
-  t.library = std::make_unique<MacroLibrary>(UserDataDir, Cat().opt.MacroDir != 0);
-  t.library->Load();
-  t.file.dwID = 1;
-  t.file.nKeyTable = 0;
-  t.file.dwSensor = t.model->nSensor;
-  if (!t.dev->GetProfile(&t.file, t.library.get())) {
+  if (!Run(t.Prog(), t.Prog().ChooseDevice(t.entry)) || !t.Prog().Profile()) {
     CliContext::Fail("cannot read the profile from the device");
     return kExitFailure;
   }
+  t.file = *t.Prog().Profile();
   return kExitOk;
 }
 
@@ -232,12 +238,12 @@ const char* Bool(int v) { return v ? "true" : "false"; }
 std::string ShowJson(Target& t) {
   const ProfileFile& f = t.file;
   const DevCfg& m = *t.model;
-  ModelKeyEnv env(&m, t.library.get());
-  std::string o = "{\"profile\":" + std::to_string(t.dev->GetCurProfile());
+  ModelKeyEnv env(&m, t.Library());
+  std::string o = "{\"profile\":" + std::to_string(t.Prog().ProfileIndex());
   o += ",\"model\":" + JsonString(m.Name());
   o += ",\"pollingRateHz\":" + std::to_string(RateHz(f.dwPollingRate));
   o += ",\"dpiLevels\":" + std::to_string(f.nDpiLevels);
-  o += ",\"currentDpiLevel\":" + std::to_string(t.dev->nCurDpiLevel.load() + 1);
+  o += ",\"currentDpiLevel\":" + std::to_string(t.Prog().CurDpiLevel() + 1);
   o += ",\"dpi\":[";
   for (int i = 0; i < m.DpiLevels(); ++i) {
     const DpiLevel& l = f.Dpi[i];
@@ -273,11 +279,11 @@ std::string ShowJson(Target& t) {
 void ShowText(Target& t) {
   const ProfileFile& f = t.file;
   const DevCfg& m = *t.model;
-  ModelKeyEnv env(&m, t.library.get());
+  ModelKeyEnv env(&m, t.Library());
   std::printf("model: %s\n", m.Name().c_str());
-  std::printf("profile: %d\n", t.dev->GetCurProfile());
+  std::printf("profile: %d\n", t.Prog().ProfileIndex());
   std::printf("polling rate: %d Hz\n", RateHz(f.dwPollingRate));
-  std::printf("dpi levels: %d (current %d)\n", f.nDpiLevels, t.dev->nCurDpiLevel.load() + 1);
+  std::printf("dpi levels: %d (current %d)\n", f.nDpiLevels, t.Prog().CurDpiLevel() + 1);
   for (int i = 0; i < m.DpiLevels(); ++i) {
     const DpiLevel& l = f.Dpi[i];
     std::printf("  level %d: %u x %u  %s%s\n", i + 1, l.dwDpiX, l.dwDpiY,
@@ -304,20 +310,26 @@ void ShowText(Target& t) {
               f.DpiLight.nBright);
 }
 
-// Writes one group, then reads the profile again and prints it.
-int Apply(Target& t, uint32_t flag, uint32_t item, bool json) {
-  if (!t.dev->ApplySetting(&t.file, nullptr, 0, flag, item, t.library.get())) {
+// Changes the record through the edit function, writes that group, then
+// reads the profile back through the window's read path (which saves the
+// model's store) and prints it.
+int Apply(Target& t, const Program::EditFn& edit, bool json) {
+  Program& p = t.Prog();
+  const EditOutcome e = p.Edit(edit, true);
+  if (!e.ok) {
+    CliContext::Fail(e.gateRefused ? "the device cannot be changed now" : e.edit.text);
+    return kExitFailure;
+  }
+  if (!e.edit.note.empty()) std::printf("%s\n", e.edit.note.c_str());
+  if (!p.WaitApplyIdle(120000) || p.LastApplyResult() != 1) {
     CliContext::Fail("writing to the device failed");
     return kExitFailure;
   }
-  ProfileFile fresh;
-  fresh.dwID = 1;
-  fresh.dwSensor = t.model->nSensor;
-  if (!t.dev->GetProfile(&fresh, t.library.get())) {
+  if (!Run(p, p.ReadProfile()) || !p.Profile()) {
     CliContext::Fail("written, but the profile could not be read back");
     return kExitFailure;
   }
-  t.file = fresh;
+  t.file = *p.Profile();
   if (json)
     std::printf("%s\n", ShowJson(t).c_str());
   else
@@ -404,10 +416,27 @@ std::string ParseFunction(const std::string& text, const ModelKeyEnv& env, KeyIn
   return {};
 }
 
-int RunSet(const CliContext& ctx, const SetArgs& a) {
+// The words of `set` and their values, checked before anything touches the
+// device.
+struct SetValues {
+  std::string what;
+  std::vector<std::string> w;  // the words after the setting
+  long n1 = 0, n2 = 0, dpiY = 0;
+  int onOff = 0;
+  uint32_t color = 0;
+};
+
+// kExitOk with `v` filled, or a usage error (printed).
+int ParseSet(const SetArgs& a, SetValues& v) {
   if (a.words.empty()) return Usage("set needs a setting");
-  const std::string what = a.words[0];
-  const std::vector<std::string> w(a.words.begin() + 1, a.words.end());
+  v.what = a.words[0];
+  v.w.assign(a.words.begin() + 1, a.words.end());
+  const std::string& what = v.what;
+  const std::vector<std::string>& w = v.w;
+  long& n1 = v.n1;
+  long& n2 = v.n2;
+  int& onOff = v.onOff;
+  uint32_t& color = v.color;
   auto need = [&](size_t n) { return w.size() == n; };
   static const std::vector<std::string> known = {
       "dpi",   "dpi-count",         "dpi-level",    "dpi-color", "rate",  "lod",   "ripple",
@@ -420,10 +449,6 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
   if (!lightCmd && (!a.color.empty() || a.speed >= 0 || a.brightness >= 0))
     return Usage("--color, --speed and --brightness belong to `set light`");
 
-  // Syntax first, so that a usage error never touches the device.
-  long n1 = 0, n2 = 0, dpiY = 0;
-  int onOff = 0;
-  uint32_t color = 0;
   if (what == "dpi") {
     if (!need(2) || !ParseInt(w[0], 1, kProfileDpiLevels, &n1))
       return Usage("usage: set dpi LEVEL X[,Y]");
@@ -433,7 +458,7 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
     long y = n2;
     if (comma != std::string::npos && !ParseInt(w[1].substr(comma + 1), 1, 100000, &y))
       return Usage("usage: set dpi LEVEL X[,Y]");
-    dpiY = y;
+    v.dpiY = y;
   } else if (what == "dpi-count" || what == "dpi-level") {
     if (!need(1) || !ParseInt(w[0], 1, kProfileDpiLevels, &n1))
       return Usage("usage: set " + what + " N (1-8)");
@@ -459,151 +484,106 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
                    "[--brightness N]");
     if (!a.color.empty() && (w[0] == "dpi" || !ParseColor(a.color, &color)))
       return Usage(w[0] == "dpi" ? "the dpi light has no colour" : "--color needs #rrggbb");
+    // Speed index 0-4, brightness index 0-9.
+    if (w[0] == "dpi" && (a.speed > 4 || a.brightness > 9))
+      return Usage("the dpi light takes --speed 0-4 and --brightness 0-9");
+    if (w[0] == "main" && n1 > 6) return Usage("the main light takes modes 0-6");
+    const long maxSpeed = w[0] == "main" ? 10 : 5;
+    if (w[0] != "dpi" && (a.speed == 0 || a.speed > maxSpeed || a.brightness == 0 || a.brightness > 10))
+      return Usage("the " + w[0] + " light takes --speed 1-" + std::to_string(maxSpeed) +
+                   " and --brightness 1-10");
   } else if (what == "button") {
     if (!need(2) || !ParseInt(w[0], 1, kMaxKeys, &n1))
       return Usage("usage: set button INDEX FUNCTION");
   }
+  return kExitOk;
+}
 
+// The edit function of a parsed `set` other than `set button`.
+Program::EditFn SetEdit(const SetArgs& a, const SetValues& v) {
+  if (v.what == "dpi")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDpi(f, m, int(v.n1 - 1), int(v.n2), int(v.dpiY));
+    };
+  if (v.what == "dpi-color")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDpiColor(f, m, int(v.n1 - 1), v.color);
+    };
+  if (v.what == "dpi-count")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLevelCount(f, m, int(v.n1));
+    };
+  if (v.what == "dpi-level")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditCurrentLevel(f, m, int(v.n1 - 1));
+    };
+  if (v.what == "rate")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditRate(f, m, int(v.n1));
+    };
+  if (v.what == "lod")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLiftOff(f, m, int(v.n1));
+    };
+  if (v.what == "ripple")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditRipple(f, m, v.onOff != 0);
+    };
+  if (v.what == "angle-snapping")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditAngleSnapping(f, m, v.onOff != 0);
+    };
+  if (v.what == "debounce")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditDebounce(f, m, int(v.n1));
+    };
+  if (v.what == "sleep")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditSleep(f, m, int(v.n1));
+    };
+  if (v.what == "light-off-on-move")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditLightOffOnMove(f, m, v.onOff != 0);
+    };
+  if (v.what == "sensor-sleep")
+    return [v](ProfileFile& f, const EditModel& m) {
+      return EditSensorSleep(f, m, int(v.n1));
+    };
+  // light
+  LightEdit le;
+  le.part = v.w[0] == "dpi" ? kLightDpi : v.w[0] == "main" ? kLightMain : kLightLogo;
+  le.mode = int(v.n1);
+  if (!a.color.empty()) le.color = v.color;
+  le.speed = int(a.speed);
+  le.brightness = int(a.brightness);
+  return [le](ProfileFile& f, const EditModel& m) { return EditLight(f, m, le); };
+}
+
+int RunSet(const CliContext& ctx, const SetArgs& a) {
+  SetValues v;
+  if (int r = ParseSet(a, v); r != kExitOk) return r;
   Target t;
-  if (int r = Open(ctx, t, true); r != kExitOk) return r;
-  ProfileFile& f = t.file;
-  const DevCfg& m = *t.model;
   const bool json = a.json;
-
-  if (what == "dpi" || what == "dpi-color") {
-    if (!m.bShowDpi) return Refuse("this model has no DPI settings");
-    if (n1 > m.DpiLevels())
-      return Refuse("level " + std::to_string(n1) + ": this model has " +
-                    std::to_string(m.DpiLevels()) + " levels");
-    const int i = int(n1 - 1);
-    if (what == "dpi-color") {
-      f.Dpi[i].dwColor = color;
-      return Apply(t, kApplyDpiColor, uint32_t(i), json);
-    }
-    long xy[2] = {n2, dpiY};
-    for (int k = 0; k < 2; ++k) {
-      const long v = xy[k];
-      if (const auto s = SnapDpi(m.nSensor, int(v)); s && *s != v) {
-        // One report for a value given once (X alone, or X equal to Y).
-        if (k == 0 || v != n2)
-          std::printf("dpi %ld is not in the sensor's table; snapped to %d\n", v, *s);
-        xy[k] = *s;
-      }
-    }
-    f.Dpi[i].dwDpiX = uint32_t(xy[0]);
-    f.Dpi[i].dwDpiY = uint32_t(xy[1]);
-    return Apply(t, kApplyDpi, uint32_t(i), json);
+  if (v.what == "button") {
+    // The function is parsed against the library before anything changes.
+    if (int r = Open(ctx, t, true); r != kExitOk) return r;
+    ModelKeyEnv env(t.model, t.Library());
+    KeyInfo key;
+    std::string note;
+    bool notFound = false;
+    if (std::string err = ParseFunction(v.w[1], env, &key, &note, &notFound); !err.empty())
+      return notFound ? Refuse(err) : Usage(err);
+    if (!note.empty()) std::printf("%s\n", note.c_str());
+    const int b = int(v.n1 - 1);
+    return Apply(t, [&](ProfileFile& f, const EditModel& m) {
+      EditResult r = EditButton(f, m, b, key);
+      if (!r.ok && r.text == "the function has no form this device can store")
+        r.text = "\"" + v.w[1] + "\" has no form this device can store";
+      return r;
+    }, json);
   }
-  if (what == "dpi-count") {
-    if (n1 > m.DpiLevels())
-      return Refuse("this model has " + std::to_string(m.DpiLevels()) + " levels");
-    f.nDpiLevels = int(n1);
-    return Apply(t, kApplyLevelCount, 0, json);
-  }
-  if (what == "dpi-level") {
-    if (n1 > f.nDpiLevels)
-      return Refuse("level " + std::to_string(n1) + ": " + std::to_string(f.nDpiLevels) +
-                    " levels are in use");
-    t.dev->nCurDpiLevel = int(n1 - 1);
-    return Apply(t, kApplyCurLevel, 0, json);
-  }
-  if (what == "rate") {
-    const uint32_t rate = RateFromHz(int(n1));
-    if (rate == 0 || RateToCode(rate, t.plus) < 0)
-      return Refuse("this device has no polling rate of " + std::to_string(n1) + " Hz");
-    f.dwPollingRate = rate;
-    return Apply(t, kApplyRate, 0, json);
-  }
-  if (what == "lod") {
-    if (!m.bShowLOD) return Refuse("this model has no lift-off distance setting");
-    f.nLOD = int(n1);
-    return Apply(t, kApplyLod, 0, json);
-  }
-  if (what == "ripple") {
-    if (!m.bShowRipple) return Refuse("this model has no ripple control");
-    f.nRipple = onOff;
-    return Apply(t, kApplyRipple, 0, json);
-  }
-  if (what == "angle-snapping") {
-    if (!m.bShowFixLine) return Refuse("this model has no angle snapping");
-    f.nFixLine = onOff;
-    return Apply(t, kApplyFixLine, 0, json);
-  }
-  if (what == "debounce") {
-    if (!m.bShowDebounce) return Refuse("this model has no debounce setting");
-    f.nDebounce = int(n1);
-    return Apply(t, kApplyDebounce, 0, json);
-  }
-  if (what == "sleep") {
-    f.nSleepTime = int(n1);
-    return Apply(t, kApplySleepTime, 0, json);
-  }
-  if (what == "light-off-on-move") {
-    f.bLightOffOnMove = onOff;
-    return Apply(t, kApplyLightOffOnMove, 0, json);
-  }
-  if (what == "sensor-sleep") {
-    f.nSensorSleep = int(n1);
-    return Apply(t, kApplySensorSleep, 0, json);
-  }
-  if (lightCmd) {
-    const std::string part = w[0];
-    if (part == "dpi") {
-      if (!m.bShowDpiLED) return Refuse("this model has no DPI light");
-      // Speed index 0-4, brightness index 0-9.
-      if (a.speed > 4 || a.brightness > 9)
-        return Usage("the dpi light takes --speed 0-4 and --brightness 0-9");
-      f.DpiLight.nMode = int(n1);
-      if (a.speed >= 0) f.DpiLight.nSpeed = int(a.speed);
-      if (a.brightness >= 0) f.DpiLight.nBright = int(a.brightness);
-      return Apply(t, kApplyLights, kLightDpi, json);
-    }
-    const bool main = part == "main";
-    if (main ? !m.bShowMainEffect : !m.bShowLogoEffect)
-      return Refuse("this model has no " + part + " light");
-    if (main && n1 > 6) return Usage("the main light takes modes 0-6");
-    const long maxSpeed = main ? 10 : 5;
-    if (a.speed == 0 || a.speed > maxSpeed || a.brightness == 0 || a.brightness > 10)
-      return Usage("the " + part + " light takes --speed 1-" + std::to_string(maxSpeed) +
-                   " and --brightness 1-10");
-    LightSetting& l = main ? f.MainLight : f.LogoLight;
-    l.nMode = int(n1);
-    if (!a.color.empty()) l.dwColor = color;
-    if (a.speed > 0) l.nSpeed = int(a.speed);
-    if (a.brightness > 0) l.nBright = int(a.brightness);
-    // A light read while off carries no speed or brightness; start from the
-    // first entries rather than writing table position -1.
-    if (l.nSpeed < 1) l.nSpeed = 1;
-    if (l.nBright < 1) l.nBright = 1;
-    return Apply(t, kApplyLights, main ? kLightMain : kLightLogo, json);
-  }
-  // button
-  const int b = int(n1 - 1);
-  if (b >= m.KeyCount() || m.keys[0][b].nMatrix == 0)
-    return Refuse("this model has no button " + std::to_string(n1));
-  ModelKeyEnv env(&m, t.library.get());
-  KeyInfo key;
-  std::string note;
-  bool notFound = false;
-  if (std::string err = ParseFunction(w[1], env, &key, &note, &notFound); !err.empty())
-    return notFound ? Refuse(err) : Usage(err);
-  const int table = f.nKeyTable >= 0 && f.nKeyTable < kKeyModes ? f.nKeyTable : 0;
-  if (key.dwFunID != kFunLeftClick) {
-    bool otherLeft = false;
-    for (int i = 0; i < kMaxKeys; ++i)
-      if (i != b && f.Key[table][i].dwFunID == kFunLeftClick) otherLeft = true;
-    if (!otherLeft) {
-      std::string msg = Tx("tc_msg1");
-      if (msg.empty()) msg = "At least one button must stay a left click.";
-      return Refuse(msg);
-    }
-  }
-  key.nMatrix = m.keys[0][b].nMatrix;
-  if (keyinfo_to_hardware_code(env, key) < 0)
-    return Refuse("\"" + w[1] + "\" has no form this device can store");
-  if (!note.empty()) std::printf("%s\n", note.c_str());
-  f.Key[table][b] = key;
-  return Apply(t, kApplyButtons, uint32_t(b), json);
+  if (int r = Open(ctx, t, true); r != kExitOk) return r;
+  return Apply(t, SetEdit(a, v), json);
 }
 
 // ---- watch ------------------------------------------------------------------
@@ -612,39 +592,16 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void OnInterrupt(int) { g_interrupted = true; }
 
-class LineSink : public EventSink {
- public:
-  void Post(uint32_t msg, uintptr_t, intptr_t lParam) override {
-    if (msg != WM_DEVICE_BEHAVIOR) return;
-    const int kind = int(lParam >> 8 & 0xFF), value = int(lParam & 0xFF);
-    static const char* const names[] = {"?",          "dpi-level",  "rate",      "reset",
-                                        "main-light", "logo-light", "dpi-light", "power"};
-    std::lock_guard<std::mutex> l(mu_);
-    std::printf("%s %d\n", kind >= 1 && kind <= 7 ? names[kind] : "unknown", value);
-    std::fflush(stdout);
-    ++count_;
-  }
-  int Count() {
-    std::lock_guard<std::mutex> l(mu_);
-    return count_;
-  }
-
- private:
-  std::mutex mu_;
-  int count_ = 0;
-};
-
 int RunWatch(const CliContext& ctx, long count, double seconds) {
-  // The sink outlives the session, whose end joins the threads that post.
-  LineSink sink;
   Target t;
   if (int r = Open(ctx, t, false); r != kExitOk) return r;
-  t.dev->SetNotifyWnd(&sink);
+  CliEvents& sink = t.session->Events();
+  sink.PrintNotifications(true);
   g_interrupted = false;
   auto old = std::signal(SIGINT, OnInterrupt);
   const auto end = std::chrono::steady_clock::now() +
                    std::chrono::milliseconds(seconds > 0 ? long(seconds * 1000) : 0);
-  while (!g_interrupted && (count <= 0 || sink.Count() < count) &&
+  while (!g_interrupted && (count <= 0 || sink.Printed() < count) &&
          (seconds <= 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::signal(SIGINT, old);
@@ -683,10 +640,8 @@ void RegisterProfileCommands(CLI::App& app, CliContext& ctx) {
   prof->add_subcommand("get", "Print the active profile number")->callback([&ctx] {
     ctx.action = [&ctx] {
       Target t;
-      if (int r = Open(ctx, t, false); r != kExitOk) return r;
-      const int p = t.dev->GetCurProfile();
-      if (p < 0) return Refuse("the device did not report its profile");
-      std::printf("profile %d\n", p);
+      if (int r = Open(ctx, t, true); r != kExitOk) return r;
+      std::printf("profile %d\n", t.Prog().ProfileIndex());
       return kExitOk;
     };
   });
@@ -696,10 +651,14 @@ void RegisterProfileCommands(CLI::App& app, CliContext& ctx) {
   profSet->callback([&ctx, profN] {
     ctx.action = [&ctx, profN] {
       Target t;
-      if (int r = Open(ctx, t, false); r != kExitOk) return r;
-      if (!t.dev->SetCurProfile(*profN)) return Refuse("the device refused the profile switch");
-      const int p = t.dev->GetCurProfile();
-      if (p < 0) return Refuse("the device did not report its profile");
+      if (int r = Open(ctx, t, true); r != kExitOk) return r;
+      const Ticket s = t.Prog().SwitchProfile(*profN);
+      if (!Run(t.Prog(), s)) {
+        if (t.session->Events().Switched() < 0)
+          return Refuse("the device refused the profile switch");
+        return Refuse("the device did not report its profile");
+      }
+      const int p = t.Prog().ProfileIndex();
       std::printf("profile %d\n", p);
       return p == *profN ? kExitOk : Refuse("the device stayed on profile " + std::to_string(p));
     };
@@ -709,8 +668,11 @@ void RegisterProfileCommands(CLI::App& app, CliContext& ctx) {
     ctx.action = [&ctx] {
       Target t;
       if (int r = Open(ctx, t, false); r != kExitOk) return r;
-      int level = 0, charging = 0;
-      if (!t.dev->GetPower(level, charging)) return Refuse("the device did not report its battery");
+      if (!Run(t.Prog(), t.Prog().ReadBattery(t.entry)) || t.session->Events().Battery() < 0)
+        return Refuse("the device did not report its battery");
+      const intptr_t got = t.session->Events().Battery();
+      const int level = int(got & 0xFF);
+      const bool charging = (got & 0x100) != 0;
       std::printf("battery %d%% %s\n", level, charging ? "charging" : "not charging");
       return kExitOk;
     };

@@ -1,6 +1,6 @@
 // tolvanectl profiles, export, import, restore: the local store of the
 // current model, profile files, and restore defaults, through the same
-// session (apply thread, reads, gate) the window uses.
+// program (apply thread, reads, gate) the window uses.
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,65 +12,16 @@
 
 #include "app/event_sink.h"
 #include "app/notifier.h"
-#include "app/paths.h"
 #include "cli/cli.h"
 #include "cli/cli_device.h"
-#include "cli/cli_startup.h"
 #include "cli/json.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
-#include "device/dev_pro.h"
-#include "device/discovery_host.h"
-#include "device/link_options.h"
-#include "macro/macro_library.h"
-#include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "profile/profile_store.h"
 
 namespace tolvane::cli {
 namespace {
-
-// The device list of a command: one entry per model in use; only the chosen
-// one gets a device object.
-class CliDevices : public SessionDevices {
- public:
-  explicit CliDevices(std::vector<const DevCfg*> models)
-      : models_(std::move(models)), devs_(models_.size()), levels_(models_.size(), 0) {}
-  SessionDevice Current() const override { return At(Cur()); }
-  SessionDevice At(int i) const override {
-    std::lock_guard l(mu_);
-    if (i < 0 || i >= int(models_.size())) return {};
-    return {i, devs_[i], models_[i]};
-  }
-  void SetCurrent(int i) override {
-    std::lock_guard l(mu_);
-    current_ = i;
-  }
-  int CurDpiLevel(int i) const override {
-    std::lock_guard l(mu_);
-    return i >= 0 && i < int(levels_.size()) ? levels_[i] : 0;
-  }
-  void SetCurDpiLevel(int i, int level) override {
-    std::lock_guard l(mu_);
-    if (i >= 0 && i < int(levels_.size())) levels_[i] = level;
-  }
-  void SetDevice(int i, std::shared_ptr<CHidDev> dev) {
-    std::lock_guard l(mu_);
-    devs_.at(i) = std::move(dev);
-  }
-  int Cur() const {
-    std::lock_guard l(mu_);
-    return current_;
-  }
-  size_t Size() const { return models_.size(); }
-
- private:
-  mutable std::mutex mu_;
-  std::vector<const DevCfg*> models_;
-  std::vector<std::shared_ptr<CHidDev>> devs_;
-  std::vector<int> levels_;
-  int current_ = -1;
-};
 
 // The progress window of a write: a bar on a terminal, nothing otherwise.
 class ProgressBar : public EventSink {
@@ -99,89 +50,39 @@ class ProgressBar : public EventSink {
   bool drawn_ = false;
 };
 
-// Everything a profile command needs, set up as the main window would.
+// Everything a profile command needs: the program, with the chosen device
+// made current as the window does it (its store loaded, its profile read).
 class Runtime {
  public:
   // False (after printing why) when the catalogue or the entry is unusable.
   bool Open(const CliContext& ctx) {
-    if (!LoadCatalogueForCli(ctx, notifier_)) return false;
-    const Catalogue& cat = Cat();
-    std::vector<std::string> folders;
-    for (const Language& l : cat.languages) folders.push_back(l.folder);
-    LoadChosenLanguage(folders);
-    std::vector<const DevCfg*> models;
-    for (int i : cat.ModelsInUse()) models.push_back(&cat.dev[size_t(i)]);
-    if (models.empty()) {
-      CliContext::Fail("the catalogue lists no model");
-      return false;
-    }
     offline_ = ctx.offline;
-    std::shared_ptr<CHidDev> dev;
-    if (!offline_) {
-      dev = OpenChosenDevice(ctx, &devSession_);
-      if (!dev) {
-        if (!cat.opt.GoWithNoDev) return false;
-        std::fprintf(stderr, "tolvanectl: GoWithNoDev: working on the local store\n");
-        offline_ = true;
-      }
+    session_ = StartDeviceSession(ctx, offline_);
+    if (!session_) return false;
+    int entry = ChosenEntry(ctx, *session_);
+    if (entry < 0 && !offline_ && Cat().opt.GoWithNoDev) {
+      // No mouse: the entry gets the offline object, as the window's start
+      // does with GoWithNoDev.
+      std::fprintf(stderr, "tolvanectl: GoWithNoDev: working on the local store\n");
+      session_.reset();
+      offline_ = true;
+      session_ = StartDeviceSession(ctx, true);
+      if (!session_) return false;
+      entry = ChosenEntry(ctx, *session_);
     }
-    if (offline_) {
-      LinkOptions lo = GetLinkOptions();
-      lo.bGoWithNoDev = true;
-      SetLinkOptions(lo);
-      if (ctx.device < 0 || ctx.device >= int(models.size())) {
-        CliContext::Fail("no model " + std::to_string(ctx.device) + " (the catalogue has " +
-                         std::to_string(models.size()) + ")");
-        return false;
-      }
-      index_ = ctx.device;
-      const DevCfg& model = *models[size_t(index_)];
-      // Without a mouse the entry gets the offline object, as the window's
-      // start does with GoWithNoDev.
-      if (model.nFw == 1)
-        dev = std::make_shared<CDevProPlus>();
-      else
-        dev = std::make_shared<CDevPro>();
-      dev->pDevCfg = &model;
-      dev->cid = uint8_t(model.nCid);
-      dev->mid = uint8_t(model.nMid);
-      dev->SetOfflineMarker();
-      auto list = std::make_unique<CliDevices>(models);
-      list->SetDevice(index_, dev);
-      devices_ = std::move(list);
-    } else {
-      CDevList& list = devSession_->Manager().List();
-      index_ = list.FindByIdentity(dev->cid, dev->mid);
-      if (index_ < 0) {
-        CliContext::Fail("the device is not in the device list");
-        return false;
-      }
-      devices_ = std::make_unique<DevListSessionDevices>(list);
-    }
-
-    library_ = std::make_unique<MacroLibrary>(UserDataDir, cat.opt.MacroDir != 0);
-    library_->SetTextSource([](const char* id) { return Tx(id); });
-    library_->Load();
-    store_ = std::make_unique<ProfileStore>(UserDataDir);
-    SessionOptions o;
-    o.applyNow = cat.opt.ApplyNow != 0;
-    o.goWithNoDev = offline_;
-    o.defaults = ProfileDefaultsFrom(cat.opt);
-    SessionHooks h;
-    h.windowVisible = [] { return false; };
-    session_ = std::make_unique<ProfileSession>(*store_, *devices_, library_.get(), window_,
-                                                notifier_, host_, o, h);
-    session_->Start();
-    if (!session_->ChooseDevice(index_)) return false;
-    session_->WaitReadDone(60000);
-    return true;
+    if (entry < 0) return false;
+    Program& p = session_->Prog();
+    const Ticket t = p.ChooseDevice(entry);
+    p.Wait(t, 60000);
+    // A failed read leaves the store's profile current; a refusal leaves no
+    // device current.
+    return p.Current() == entry && p.Profile().has_value();
   }
 
   // Waits for the requested write; prints the bar on a terminal.
   int WaitWrite(const char* what) {
-    session_->WaitApplyIdle(120000);
-    int r = session_->LastApplyResult();
-    if (r == 1) {
+    Prog().WaitApplyIdle(120000);
+    if (Prog().LastApplyResult() == 1) {
       std::printf("%s: written to the device%s\n", what, offline_ ? " (offline)" : "");
       return kExitOk;
     }
@@ -190,35 +91,16 @@ class Runtime {
   }
 
   void RegisterProgress() {
-    session_->SetProgressWindow(std::make_shared<ProgressBar>(isatty(STDOUT_FILENO) != 0));
+    Prog().SetProgressWindow(std::make_shared<ProgressBar>(isatty(STDOUT_FILENO) != 0));
   }
 
-  // Exit: the current model's store is saved, then the session ends.
-  void Close() {
-    if (session_) {
-      session_->SaveCurrentStore();
-      session_->Stop();
-      session_.reset();
-    }
-    host_.Stop();
-    devSession_.reset();
-  }
-  ~Runtime() { Close(); }
-
-  ProfileSession& Session() { return *session_; }
-  ProfileStore& Store() { return *store_; }
-  const DevCfg& Model() const { return *devices_->At(index_).cfg; }
+  Program& Prog() { return session_->Prog(); }
+  // Runs an operation to its end; true when it succeeded.
+  bool Run(Ticket t) { return Prog().Wait(t, 120000) && Prog().Result(t) == std::optional<bool>(true); }
+  const DevCfg& Model() { return *Prog().CurrentModel(); }
 
  private:
-  StderrNotifier notifier_;
-  NullEventSink window_;
-  LoopHost host_;
-  std::unique_ptr<DeviceSession> devSession_;  // discovery, when a device is used
-  std::unique_ptr<SessionDevices> devices_;
-  std::unique_ptr<MacroLibrary> library_;
-  std::unique_ptr<ProfileStore> store_;
-  std::unique_ptr<ProfileSession> session_;
-  int index_ = 0;
+  std::unique_ptr<DeviceSession> session_;  // its end is the program's exit
   bool offline_ = false;
 };
 
@@ -226,15 +108,15 @@ int RunProfiles(const CliContext& ctx, bool json) {
   Runtime rt;
   if (!rt.Open(ctx)) return kExitFailure;
   const DevCfg& m = rt.Model();
-  const int cur = rt.Store().CurrentIndex();
+  const int cur = rt.Prog().Store().CurrentIndex();
   char line[256];
   if (json) {
     std::string out = "{\"model\":" + JsonString(m.szName);
     std::snprintf(line, sizeof line, ",\"cid\":\"%02x\",\"mid\":\"%02x\",\"profiles\":[", m.nCid,
                   m.nMid);
     out += line;
-    for (int i = 0; i < int(rt.Store().Count()); ++i) {
-      ProfileFile p = *rt.Store().GetProfileAt(i);
+    for (int i = 0; i < int(rt.Prog().Store().Count()); ++i) {
+      ProfileFile p = *rt.Prog().Store().GetProfileAt(i);
       std::snprintf(line, sizeof line, "%s{\"position\":%d,\"id\":\"%06x\",\"name\":", i ? "," : "",
                     i, p.dwID);
       out += line + JsonString(GetProfileName(p)) + ",\"current\":" + (i == cur ? "true" : "false") +
@@ -243,8 +125,8 @@ int RunProfiles(const CliContext& ctx, bool json) {
     std::printf("%s]}\n", out.c_str());
   } else {
     std::printf("%s (%02x%02x)\n", m.szName, m.nCid, m.nMid);
-    for (int i = 0; i < int(rt.Store().Count()); ++i) {
-      ProfileFile p = *rt.Store().GetProfileAt(i);
+    for (int i = 0; i < int(rt.Prog().Store().Count()); ++i) {
+      ProfileFile p = *rt.Prog().Store().GetProfileAt(i);
       std::printf("%c %d  %06x  %s\n", i == cur ? '*' : ' ', i, p.dwID, GetProfileName(p).c_str());
     }
   }
@@ -254,7 +136,7 @@ int RunProfiles(const CliContext& ctx, bool json) {
 int RunExport(const CliContext& ctx, const std::string& file) {
   Runtime rt;
   if (!rt.Open(ctx)) return kExitFailure;
-  if (!rt.Session().ExportProfile(file)) return kExitFailure;
+  if (!rt.Run(rt.Prog().ExportProfile(file))) return kExitFailure;
   std::printf("exported %s\n", file.c_str());
   return kExitOk;
 }
@@ -262,9 +144,9 @@ int RunExport(const CliContext& ctx, const std::string& file) {
 int RunImport(const CliContext& ctx, const std::string& file) {
   Runtime rt;
   if (!rt.Open(ctx)) return kExitFailure;
-  if (!rt.Session().CanChangeSettings()) return kExitFailure;
+  if (!rt.Prog().CanChangeSettings()) return kExitFailure;
   rt.RegisterProgress();
-  if (!rt.Session().ImportProfile(file, true)) return kExitFailure;
+  if (!rt.Run(rt.Prog().ImportProfile(file, true))) return kExitFailure;
   return rt.WaitWrite(("imported " + file).c_str());
 }
 
@@ -280,8 +162,9 @@ int RunRestore(const CliContext& ctx, bool yes) {
     if (!std::getline(std::cin, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes";
   };
+  if (!confirm()) return kExitFailure;
   rt.RegisterProgress();
-  if (!rt.Session().RestoreDefaults(confirm)) return kExitFailure;
+  if (!rt.Run(rt.Prog().RestoreDefaults())) return kExitFailure;
   return rt.WaitWrite("restored defaults");
 }
 

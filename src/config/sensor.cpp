@@ -272,6 +272,16 @@ int SensorTables::DpiToCode(uint32_t s, int v, int* mode) const {
   return code;
 }
 
+bool SensorTables::Defines(uint32_t s, int v) const {
+  if (DpiToIndex(s, v) >= 0) return true;
+  int m = 0;
+  const int c = DpiToCode(s, v, &m);
+  if (c <= 0) return false;
+  DevCfg model;
+  model.nSensor = s;
+  return CodeToDpi(&model, c, m) == v;
+}
+
 int SensorTables::CodeToDpi(const DevCfg* cfg, int c, int m) const {
   if (!cfg || cfg->nSensor == 0 || c < 0 || c > 0xFFFF) return 0;
   const uint32_t s = cfg->nSensor;
@@ -312,5 +322,6 @@ int DpiToCode(uint32_t sensor, int dpi, int* mode) { return Cat().sensors.DpiToC
 int CodeToDpi(const DevCfg* cfg, int code, int mode) { return Cat().sensors.CodeToDpi(cfg, code, mode); }
 int DpiToIndex(uint32_t sensor, int dpi) { return Cat().sensors.DpiToIndex(sensor, dpi); }
 int IndexToDpi(uint32_t sensor, int index) { return Cat().sensors.IndexToDpi(sensor, index); }
+bool SensorDefines(uint32_t sensor, int dpi) { return Cat().sensors.Defines(sensor, dpi); }
 
 }  // namespace tolvane

@@ -49,6 +49,11 @@ class SensorTables {
   // code has no value or the model or its sensor has no table.
   int CodeToDpi(const DevCfg* cfg, int code, int mode) const;
 
+  // True when the sensor's own rule gives `dpi` a code that converts back to
+  // it: any table value, and for the formula sensors the values between
+  // their table entries that the formula reaches.
+  bool Defines(uint32_t sensor, int dpi) const;
+
   // Position of a value in the sensor's table, -1 when absent or no table.
   int DpiToIndex(uint32_t sensor, int dpi) const;
   // Value at a position, -1 when out of range or no table.
@@ -65,6 +70,7 @@ class SensorTables {
 int DpiToCode(uint32_t sensor, int dpi, int* mode = nullptr);
 int CodeToDpi(const DevCfg* cfg, int code, int mode);
 int DpiToIndex(uint32_t sensor, int dpi);
+bool SensorDefines(uint32_t sensor, int dpi);
 int IndexToDpi(uint32_t sensor, int index);
 
 }  // namespace tolvane

@@ -29,7 +29,7 @@ DevEntryView CDevList::ViewLocked(size_t index) const {
   v.dwConnectTick = e.dwConnectTick;
   v.wWiredVer = e.wWiredVer;
   v.wWirelessVer = e.wWirelessVer;
-  v.nCurDpiLevel = e.nCurDpiLevel;
+  v.nCurDpiLevel = e.pDev ? e.pDev->nCurDpiLevel.load() : 0;
   v.szCmdPath = e.szCmdPath;
   v.szNotifyPath = e.szNotifyPath;
   return v;

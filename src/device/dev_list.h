@@ -35,7 +35,9 @@ struct DevEntry {
   uint16_t wWiredVer = 0;          // bcdDevice of the last wired connection
   uint16_t wWirelessVer = 0;       // bcdDevice of the last wireless connection
   std::shared_ptr<void> pMousePic; // device picture, the window's business
-  int nCurDpiLevel = 0;            // current DPI level (0-based)
+  // The current DPI level lives in one place, the device object
+  // (CHidDev::nCurDpiLevel): the pages, the writer and the device's own
+  // notifications all use that one.
   size_t nIndex = 0;               // position in the list: WM_NEW_DEVICE wParam
   // Interface paths of pDev, kept here so that scans can compare them
   // without touching the object.
@@ -51,7 +53,7 @@ struct DevEntryView {
   bool bOffline = false;    // pDev is the offline object of "GoWithNoDev"
   uint32_t dwConnectTick = 0;
   uint16_t wWiredVer = 0, wWirelessVer = 0;
-  int nCurDpiLevel = 0;
+  int nCurDpiLevel = 0;  // pDev's current DPI level; 0 without a device
   std::string szCmdPath, szNotifyPath;
 };
 

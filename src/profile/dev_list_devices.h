@@ -21,9 +21,10 @@ class DevListSessionDevices : public SessionDevices {
     if (index < 0 || size_t(index) >= list_.Size()) return 0;
     return list_.View(size_t(index)).nCurDpiLevel;
   }
+  // The level is the device object's; an entry without one has none to set.
   void SetCurDpiLevel(int index, int level) override {
     if (index < 0 || size_t(index) >= list_.Size()) return;
-    list_.WithEntry(size_t(index), [level](DevEntry& e) { e.nCurDpiLevel = level; });
+    if (std::shared_ptr<CHidDev> dev = list_.Device(size_t(index))) dev->nCurDpiLevel = level;
   }
 
  private:

@@ -196,39 +196,48 @@ void ProfileSession::ReapReads(bool all) {
   for (Read& r : finished) r.thread.join();
 }
 
-void ProfileSession::StartRead(int index) {
+uint64_t ProfileSession::StartRead(int index, std::function<void(bool ok)> done) {
   ReapReads(false);
-  auto done = std::make_shared<std::atomic<bool>>(false);
+  uint64_t ticket = 0;
+  {
+    std::lock_guard lock(doneMu_);
+    ticket = ++lastRead_;
+    readsRunning_.insert(ticket);
+  }
+  auto ended = std::make_shared<std::atomic<bool>>(false);
   std::lock_guard lock(readsMu_);
-  reads_.push_back({std::thread([this, index, done] {
-                      ReadCurCfgThread(index);
-                      done->store(true);
+  reads_.push_back({std::thread([this, index, ticket, ended, done = std::move(done)] {
+                      const bool ok = ReadCurCfgThread(index);
+                      {
+                        std::lock_guard l(doneMu_);
+                        readsRunning_.erase(ticket);
+                      }
+                      doneCv_.notify_all();
+                      if (done) done(ok);
+                      if (hooks_.readDone) hooks_.readDone(ticket, ok);
+                      ended->store(true);
                     }),
-                    done});
+                    ended});
+  return ticket;
 }
 
-bool ProfileSession::WaitReadDone(int timeoutMs) {
+bool ProfileSession::WaitRead(uint64_t ticket, int timeoutMs) {
   std::unique_lock lock(doneMu_);
-  if (!doneCv_.wait_for(lock, Ms(timeoutMs), [&] { return readDoneSignalled_; })) return false;
-  readDoneSignalled_ = false;
-  return true;
+  return doneCv_.wait_for(lock, Ms(timeoutMs), [&] { return readsRunning_.count(ticket) == 0; });
 }
 
-void ProfileSession::ReadCurCfgThread(int index) {
-  auto signalDone = [this] {
-    {
-      std::lock_guard lock(doneMu_);
-      readDoneSignalled_ = true;
-    }
-    doneCv_.notify_all();
-    if (hooks_.readDone) hooks_.readDone();
-  };
+bool ProfileSession::WaitReadDone(int timeoutMs) { return WaitRead(LastReadTicket(), timeoutMs); }
+
+uint64_t ProfileSession::LastReadTicket() const {
+  std::lock_guard lock(doneMu_);
+  return lastRead_;
+}
+
+bool ProfileSession::ReadCurCfgThread(int index) {
   LogPrint("ReadCurCfgThread Start");
   SessionDevice s = devices_.At(index);
-  if (!s.Connected()) {
-    signalDone();
-    return;
-  }
+  if (!s.Connected()) return false;
+  bool ok = false;
   std::unique_lock lock(ReadProfileMutex());
   g_bInitProOK = 0;
   int n = s.dev->GetCurProfile();
@@ -243,13 +252,14 @@ void ProfileSession::ReadCurCfgThread(int index) {
         store_.SetCurrentIndex(n);
         if (s.cfg) store_.SavePro(*s.cfg);
         window_.Post(WM_SYNC_OK, 0, 0);
+        ok = true;
       }
     }
   }
   g_bInitProOK = 1;
-  signalDone();
   lock.unlock();
   LogPrint("ReadCurCfgThread Exit");
+  return ok;
 }
 
 // ---- The window's operations --------------------------------------------------------
@@ -261,12 +271,18 @@ int ProfileSession::CanChangeSettings(int index) {
   }
   if (!opt_.applyNow || opt_.goWithNoDev) return 1;
   SessionDevice d = index < 0 ? devices_.Current() : devices_.At(index);
-  if (d.dev && d.dev->GetConnectStatus() == 1) return 1;
+  if (ConnectState(d) == 1) return 1;
   notifier_.Message(Caption::Warning, Text("tc_msg10"));
   return 0;
 }
 
-bool ProfileSession::ChooseDevice(int index) {
+int ProfileSession::ConnectState(const SessionDevice& d) const {
+  if (!d.dev) return 0;
+  if (hooks_.connectState) return hooks_.connectState(d.index);
+  return d.dev->GetConnectStatus();
+}
+
+bool ProfileSession::ChooseDevice(int index, std::function<void(bool ok)> readDone) {
   SessionDevice d = devices_.At(index);
   if (!d.dev) {
     LogPrint("OnCurrentDeviceChanged pDev=NULL");
@@ -285,7 +301,7 @@ bool ProfileSession::ChooseDevice(int index) {
   if (hooks_.refreshPages) hooks_.refreshPages();
   GetPower();
   if (Visible()) d.dev->TellDrvStatus(1);
-  StartRead(index);
+  StartRead(index, std::move(readDone));
   host_.SetTimer(kWaitAnimationTimerId, opt_.waitAnimationDelayMs, [this] {
     host_.KillTimer(kWaitAnimationTimerId);
     if (Visible() && hooks_.openWaitAnimation) hooks_.openWaitAnimation();
@@ -329,9 +345,11 @@ bool ProfileSession::OnDeviceBehavior(uintptr_t wParam, intptr_t lParam) {
 
 int ProfileSession::GetPower() {
   SessionDevice cur = devices_.Current();
-  if (!cur.Connected()) return 0;
   int power = 0, charging = 0;
-  if (!cur.dev->GetPower(power, charging)) return 0;
+  if (!cur.Connected() || !cur.dev->GetPower(power, charging)) {
+    if (hooks_.batteryFailed) hooks_.batteryFailed();
+    return 0;
+  }
   LogPrint("GetPower: nPower=0x%x, bCharging=0x%x", unsigned(power), unsigned(charging));
   if (power <= 100 && hooks_.showBattery) hooks_.showBattery(power, charging != 0);
   return 1;
@@ -352,7 +370,7 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
     notifier_.Message(Caption::Warning, Text("tc_adv_str15"));
     return false;
   }
-  if (opt_.applyNow && !opt_.goWithNoDev && !(cur.dev && cur.dev->GetConnectStatus() == 1)) {
+  if (opt_.applyNow && !opt_.goWithNoDev && ConnectState(cur) != 1) {
     notifier_.Message(Caption::Warning, Text("tc_msg10"));
     return false;
   }
@@ -369,7 +387,6 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
   int level = int(cur.cfg->nDefLevel);
   if (level < 0 || level >= cur.cfg->DpiLevels()) level = 0;
   devices_.SetCurDpiLevel(cur.index, level);
-  if (cur.dev) cur.dev->nCurDpiLevel = level;
   m_nResetTickCount = Tick();
   hasReset_ = true;
   RequestApply(kRestoreFlags);
@@ -379,8 +396,7 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
 bool ProfileSession::ExportProfile(const std::string& path) {
   if (!library_) return false;
   // The device object keeps the level the last read or change gave it.
-  SessionDevice cur = devices_.Current();
-  const int level = cur.dev ? cur.dev->nCurDpiLevel.load() : devices_.CurDpiLevel(cur.index);
+  const int level = devices_.CurDpiLevel(devices_.Current().index);
   return tolvane::ExportProfile(store_, *library_, level, path, notifier_);
 }
 
@@ -395,7 +411,6 @@ bool ProfileSession::ImportProfile(const std::string& path, bool withProgress) {
   ImportOutcome r = ImportProfileFile(store_, *library_, *cur.cfg, path, notifier_);
   if (!r.ok) return false;
   devices_.SetCurDpiLevel(cur.index, r.nCurDpiLevel);
-  if (cur.dev) cur.dev->nCurDpiLevel = r.nCurDpiLevel;
   if (hooks_.refreshPages) hooks_.refreshPages();
   if (withProgress)
     RequestApply(r.nFlag);

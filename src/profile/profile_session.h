@@ -13,9 +13,10 @@
 // battery; a 30-second timer polls the battery of PRO devices.
 //
 // Threads: requests, the gate, notifications and the restore run on the
-// caller's thread (the GUI's, or tolvanectl's); timers run on the host
-// thread; reads and writes on their own threads. Windows are reached only
-// through the event sink, the notifier and the hooks.
+// thread that calls them (Program's worker; tests call them directly);
+// timers run on the host thread; reads and writes on their own threads.
+// Windows are reached only through the event sink, the notifier and the
+// hooks. Every read has its own ticket, created before the read starts.
 #pragma once
 
 #include <atomic>
@@ -25,6 +26,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -94,7 +96,13 @@ struct SessionHooks {
   std::function<void(const std::string& text)> showReadWait;  // kind 3: until the read ends
   std::function<void()> openWaitAnimation;                   // host thread, timer 0x1120
   std::function<bool()> windowVisible;                       // default: true
-  std::function<void()> readDone;                            // read thread
+  std::function<void(uint64_t read, bool ok)> readDone;      // read thread, once per read
+  // The device's connection state as last seen (1 connected), kept by the
+  // owner from discovery and the service thread; empty: the gate asks the
+  // device itself (an exchange).
+  std::function<int(int index)> connectState;
+  // Battery read failed (no device, or no answer); caller / host thread.
+  std::function<void()> batteryFailed;
   std::function<void()> refreshPages;                        // caller's thread
   std::function<void(int result)> applyDone;                 // apply thread
 };
@@ -129,16 +137,22 @@ class ProfileSession {
   int AppliesDone() const { return appliesDone_.load(); }
   int LastApplyResult() const { return lastApplyResult_.load(); }
 
-  // ---- Reads.
-  void StartRead(int index);  // ReadCurCfgThread for that entry
-  // Waits for the read-done event (auto-reset: consumes one signal).
+  // ---- Reads. Each read gets a ticket (from 1 on) before its thread
+  // starts; `done` runs once on the read thread at its end (ok: the record
+  // was read and adopted).
+  uint64_t StartRead(int index, std::function<void(bool ok)> done = {});
+  // True once read `ticket` has ended, whenever that was (never consumed).
+  bool WaitRead(uint64_t ticket, int timeoutMs);
+  // Waits for the latest read started so far; true at once when it ended
+  // already or when none was started.
   bool WaitReadDone(int timeoutMs);
+  uint64_t LastReadTicket() const;
 
   // ---- The window's operations.
   int CanChangeSettings(int index = -1);  // -1: the current entry
   // Choosing a device: gate, make it current, load its store, battery,
-  // read, wait animation. False when refused.
-  bool ChooseDevice(int index);
+  // read, wait animation. False when refused (then `readDone` never runs).
+  bool ChooseDevice(int index, std::function<void(bool ok)> readDone = {});
   // WM_DEVICE_BEHAVIOR: true when the notification was handled or ignored
   // here (kinds 3 and 7, other devices, missing profile); false leaves the
   // kind to the window.
@@ -165,7 +179,8 @@ class ProfileSession {
 
  private:
   void ApplyThread();
-  void ReadCurCfgThread(int index);
+  bool ReadCurCfgThread(int index);
+  int ConnectState(const SessionDevice& d) const;
   void ReapReads(bool all);
   uint32_t Tick() const;
   bool Visible() const;
@@ -201,9 +216,10 @@ class ProfileSession {
   };
   std::mutex readsMu_;
   std::list<Read> reads_;
-  std::mutex doneMu_;
+  mutable std::mutex doneMu_;
   std::condition_variable doneCv_;
-  bool readDoneSignalled_ = false;
+  uint64_t lastRead_ = 0;           // tickets handed out
+  std::set<uint64_t> readsRunning_;  // tickets whose read has not ended
 
   std::atomic<uint32_t> m_nResetTickCount{0};
   std::atomic<bool> hasReset_{false};

@@ -136,6 +136,19 @@ TEST_F(ModelsCli, SensorConversions) {
     EXPECT_EQ(r.status, 0) << c.args << ": " << r.err;
     EXPECT_EQ(r.out, c.out) << c.args;
   }
+  // Values the formula reaches between table entries convert, with a remark
+  // that the table does not list them; a value the formula misses fails.
+  for (const Case& c : {Case{"sensor 0x3395 --dpi 26100", "dpi=26100 code=260 mode=1\n"},
+                        Case{"sensor 0x3370 --dpi 10050", ""}}) {
+    Outcome r = Exec(c.args);
+    if (*c.out) {
+      EXPECT_EQ(r.status, 0) << c.args << ": " << r.err;
+      EXPECT_EQ(r.out, c.out) << c.args;
+      EXPECT_NE(r.err.find("26100 DPI is not in the table of sensor 0x3395"), std::string::npos) << r.err;
+    } else {
+      EXPECT_EQ(r.status, 1) << c.args;  // 10050 is between the 50 and 100 steps
+    }
+  }
   for (const char* failing : {"sensor 0x3370 --dpi 38200", "sensor 0x3370 --dpi 75", "sensor 0x1234",
                               "sensor 0x3325 --code 5", "sensor 0x3050 --code 99999999"}) {
     Outcome r = Exec(failing);

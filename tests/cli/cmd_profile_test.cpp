@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "macro/macro_library.h"
+#include "profile/profile_file.h"
 
 namespace {
 
@@ -301,6 +303,33 @@ TEST_F(ProfileCli, LibraryMacroOnAButton) {
     if (img[a] == before[a]) continue;
     EXPECT_TRUE((a >= 0x6C && a < 0x70) || (a >= rec && a < rec + 0x180)) << std::hex << a;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// After a `set`, the model's local store holds what the device holds: the
+// record at the device's profile position is the profile the set read back,
+// so a later read of the device (`show`) finds nothing to change in it.
+TEST_F(ProfileCli, SetLeavesTheStoreEqualToTheProfileReadBack) {
+  const std::string sim = Sim("pro");
+  ASSERT_EQ(Exec(sim + "show").status, 0);
+  const fs::path store = dir_ / "user" / "PRO_1001.dct";
+  const std::string before = Slurp(store);
+  ASSERT_EQ(before.size(), 8484u);
+  Outcome r = Exec(sim + "set dpi 2 1250 --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string afterSet = Slurp(store);
+  ASSERT_EQ(afterSet.size(), 8484u);
+  EXPECT_NE(afterSet, before);  // the new value reached the store
+  // Profile 0 is current; its level 2 X value sits at Dpi[1].
+  tolvane::ProfileFile p;
+  std::memcpy(&p, afterSet.data() + 4, sizeof p);
+  EXPECT_EQ(p.Dpi[1].dwDpiX, 1250u);
+  EXPECT_EQ(p.Dpi[1].dwDpiY, 1250u);
+  ASSERT_EQ(Exec(sim + "show").status, 0);
+  EXPECT_EQ(Slurp(store), afterSet);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The program's core running headless from start-up to exit: the start-up
 // sequence on a copy of the installation data, discovery on two virtual mice
 // of different models, the stores, the macro library and the profile session
-// together, with the test thread as the main window (it takes the posted
-// messages and answers them as the window does).
+// together, all wired by Program, with the test thread as the main window
+// (it takes the posted events and starts operations as the window does).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,16 +16,14 @@
 #include <thread>
 
 #include "../device/discovery_rig.h"
-#include "app/app_core.h"
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
 #include "device/link_options.h"
 #include "macro/macro_library.h"
-#include "profile/dev_list_devices.h"
-#include "profile/profile_session.h"
-#include "profile/program_exit.h"
+#include "profile/profile_device.h"
+#include "program/program.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_state.h"
 #include "store_rig.h"
@@ -171,10 +169,8 @@ class OrchestrationStartup : public ::testing::Test {
   void Dispatch(const WindowQueue::Msg& m) {
     if (m.msg == WM_NEW_DEVICE) {
       newDevices_.push_back(m.w);
-      EXPECT_TRUE(mgr_->OnNewDevice(m.w));
     } else if (m.msg == WM_DEVICE_BEHAVIOR) {
       behaviors_.push_back({m.w, m.l});
-      session_->OnDeviceBehavior(m.w, m.l);
     } else if (m.msg == WM_SYNC_OK) {
       ++syncs_;
     }
@@ -185,10 +181,13 @@ class OrchestrationStartup : public ::testing::Test {
   // Choosing a device on the overview: the read runs and the window refreshes.
   void Choose(int index) {
     const int syncs = syncs_;
-    ASSERT_TRUE(session_->ChooseDevice(index));
-    ASSERT_TRUE(session_->WaitReadDone(kWaitMs));
+    const Ticket t = program_->ChooseDevice(index);
+    ASSERT_TRUE(program_->Wait(t, kWaitMs));
+    ASSERT_EQ(program_->Result(t), std::optional<bool>(true));
     ASSERT_TRUE(PumpUntil([&] { return syncs_ == syncs + 1; }));
   }
+  // Runs an operation to its end; true when it succeeded.
+  bool Done(Ticket t) { return program_->Wait(t, kWaitMs) && program_->Result(t) == std::optional<bool>(true); }
   // What the store holds: the current id and the four records.
   std::vector<uint8_t> StoreImage() {
     std::vector<uint8_t> out(4);
@@ -211,9 +210,8 @@ class OrchestrationStartup : public ::testing::Test {
 
   WindowQueue window_;
   RecordingNotifier notes_;
-  // The window's objects, owned by the test body.
-  DeviceManager* mgr_ = nullptr;
-  ProfileSession* session_ = nullptr;
+  // The program, owned by the test body.
+  Program* program_ = nullptr;
   ProfileStore* store_ = nullptr;
   std::vector<uintptr_t> newDevices_;
   std::vector<std::pair<uintptr_t, intptr_t>> behaviors_;
@@ -226,60 +224,38 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   std::thread([] {}).join();
   const int threadsBefore = ThreadCount();
 
-  // ---- Start-up: folders, texts, catalogue and logger, single instance.
-  AppCore app;
-  StartupOptions so;
-  so.dataDir = (root_ / "data").string();
-  so.userDir = (root_ / "user").string();
-  so.args = {"tolvane"};
-  so.instanceDir = (root_ / "run").string();
-  ASSERT_EQ(app.Startup(so, notes_), StartResult::Ok);
+  // ---- Start-up: folders, texts, catalogue and logger, single instance,
+  // then the main window's start: discovery on two mice of two models (a PRO
+  // Kestrel and a PRO+ Heron), the apply thread, the library.
+  Program program(window_);
+  program_ = &program;
+  ProgramOptions po;
+  po.dataDir = (root_ / "data").string();
+  po.userDir = (root_ / "user").string();
+  po.instanceDir = (root_ / "run").string();
+  po.simulate = {"pro:cid=10,mid=1", "pro+:cid=20,mid=1"};
+  po.discovery = FastTimings();
+  po.notifier = &notes_;
+  ASSERT_EQ(program.Start(po), StartResult::Ok);
   EXPECT_EQ(UserDataDir, (root_ / "user").string() + "/");
   EXPECT_TRUE(log_.Has("Launch "));
   const Catalogue& cat = Cat();
   ASSERT_TRUE(cat.opt.ApplyNow);
-  std::vector<std::string> folders;
-  for (const Language& l : cat.languages) folders.push_back(l.folder);
-  LoadChosenLanguage(folders);
-
-  // Two mice of two models: a PRO Kestrel and a PRO+ Heron.
-  const sim::SimCatalogue simCat = sim::SimCatalogueFrom(cat);
-  std::string err;
-  auto kestrel = sim::MakeVirtualMouse("pro:cid=10,mid=1", simCat, &err);
-  ASSERT_TRUE(kestrel) << err;
-  auto heron = sim::MakeVirtualMouse("pro+:cid=20,mid=1", simCat, &err);
-  ASSERT_TRUE(heron) << err;
-  sim::SimTransport transport;
-  transport.Plug(kestrel);
-  transport.Plug(heron);
-
-  // ---- The main window's start: discovery, the apply thread, the library.
-  LoopHost host;
-  MacroLibrary library(UserDataDir, cat.opt.MacroDir != 0);
-  ProfileStore store(UserDataDir);
-  store_ = &store;
-  DeviceManager mgr(transport, DiscoveryConfigFrom(cat), window_, host, FastTimings());
-  mgr_ = &mgr;
-  CDevList& list = mgr_->List();
+  ASSERT_NE(program.Simulated(), nullptr);
+  const auto mice = program.Simulated()->Mice();
+  ASSERT_EQ(mice.size(), 2u);
+  const std::shared_ptr<sim::VirtualMouse> kestrel = mice[0], heron = mice[1];
+  sim::SimTransport& transport = *program.Simulated();
+  store_ = &program.Store();
+  CDevList& list = program.Manager().List();
   const int k = list.FindByIdentity(0x10, 0x01), h = list.FindByIdentity(0x20, 0x01);
   ASSERT_GE(k, 0);
   ASSERT_GE(h, 0);
   const DevCfg& kModel = *list.View(size_t(k)).pDevCfg;
   const DevCfg& hModel = *list.View(size_t(h)).pDevCfg;
-  mgr_->SetWindowHooks({[] { return g_bInitProOK.load() == 0; }, {}, {}});
-  library.SetTextSource([](const char* id) { return Tx(id); });
-  DevListSessionDevices devices(list);
-  SessionOptions o;
-  o.applyNow = true;
-  o.goWithNoDev = cat.opt.GoWithNoDev != 0;
-  o.defaults = ProfileDefaultsFrom(cat.opt);
-  ProfileSession session(store, devices, &library, window_, notes_, host, o);
-  session_ = &session;
-  mgr_->Start();
-  session_->Start();
-  ASSERT_TRUE(library.Load());
+  const ProfileDefaults defaults = ProfileDefaultsFrom(cat.opt);
   ASSERT_TRUE(PumpUntil([&] { return NewDevicesOf(size_t(k)) == 1 && NewDevicesOf(size_t(h)) == 1; }));
-  ASSERT_TRUE(mgr_->WaitSettled(kWaitMs));
+  ASSERT_TRUE(program.WaitDevicesSettled(kWaitMs));
 
   // ---- Choose the Kestrel: its store is built, the device read, the store saved.
   ASSERT_NO_FATAL_FAILURE(Choose(k));
@@ -296,14 +272,16 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
 
   // ---- The DPI page: level 3 becomes 26100 x 3200 (record, then request 0x4, item 2).
   const sim::Eeprom beforeDpi = kestrel->EepromCopy();
-  ASSERT_EQ(session_->CanChangeSettings(), 1);
-  ASSERT_TRUE(store_->Edit([](ProfileFile& p) {
-    p.Dpi[2].dwDpiX = 26100;
-    p.Dpi[2].dwDpiY = 3200;
-  }));
-  session_->RequestApplyEx(0x4, 2);
-  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
-  EXPECT_EQ(session_->LastApplyResult(), 1);
+  ASSERT_EQ(program.CanChangeSettings(), 1);
+  const EditOutcome dpi = program.Edit(
+      [](ProfileFile& p, const EditModel& m) { return EditDpi(p, m, 2, 26100, 3200); });
+  ASSERT_TRUE(dpi.ok) << dpi.edit.text;
+  EXPECT_TRUE(dpi.requested);
+  EXPECT_EQ(dpi.edit.flag, 0x4u);
+  EXPECT_EQ(dpi.edit.item, 2u);
+  EXPECT_EQ(program.Profile()->Dpi[2].dwDpiX, 26100u);
+  ASSERT_TRUE(program.WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(program.LastApplyResult(), 1);
   const sim::Eeprom afterDpi = kestrel->EepromCopy();
   // Only the entry at 0x14: X 260 low byte, Y 63, multiplier (X mode 1, X
   // code bit 8), guard.
@@ -312,12 +290,12 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
 
   // ---- Restore defaults, with a progress window; the device's reset echo is ignored.
   auto progress = std::make_shared<ProgressWindow>();
-  session_->SetProgressWindow(progress);
+  program.SetProgressWindow(progress);
   const size_t behaviorsBefore = behaviors_.size();
-  ASSERT_TRUE(session_->RestoreDefaults());
-  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
-  EXPECT_EQ(session_->LastApplyResult(), 1);
-  session_->SetProgressWindow(nullptr);
+  ASSERT_TRUE(Done(program.RestoreDefaults()));
+  ASSERT_TRUE(program.WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(program.LastApplyResult(), 1);
+  program.SetProgressWindow(nullptr);
   // No button or DPI colour group: no 60 or 70.
   EXPECT_EQ(progress->Percents(), (std::vector<int>{20, 80, 90, 100}));
   EXPECT_EQ(progress->Closes(), 2);
@@ -335,7 +313,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
 
   // ---- Export the restored profile.
   const std::string qxa = (root_ / "kestrel.qxa").string();
-  ASSERT_TRUE(session_->ExportProfile(qxa));
+  ASSERT_TRUE(Done(program.ExportProfile(qxa)));
   const ProfileFile exported = *store_->Current();
   const std::vector<uint8_t> qxaBytes = ReadAll(qxa);
   ASSERT_EQ(qxaBytes.size(), kExportFileSize);
@@ -343,14 +321,14 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   const std::vector<uint8_t> kStore = StoreImage();
 
   // ---- Back to the overview (the store is saved), choose the Heron, import.
-  ASSERT_EQ(session_->SaveCurrentStore(), 1);
+  ASSERT_EQ(program.Session().SaveCurrentStore(), 1);
   ASSERT_NO_FATAL_FAILURE(Choose(h));
   const uint32_t heronId = store_->Current()->dwID;
   const int heronPos = store_->CurrentIndex();
-  ASSERT_EQ(session_->CanChangeSettings(), 1);
-  ASSERT_TRUE(session_->ImportProfile(qxa));
-  ASSERT_TRUE(session_->WaitApplyIdle(kWaitMs));
-  EXPECT_EQ(session_->LastApplyResult(), 1);
+  ASSERT_EQ(program.CanChangeSettings(), 1);
+  ASSERT_TRUE(Done(program.ImportProfile(qxa)));
+  ASSERT_TRUE(program.WaitApplyIdle(kWaitMs));
+  EXPECT_EQ(program.LastApplyResult(), 1);
   const ProfileFile imported = *store_->Current();
   EXPECT_EQ(imported.dwID, heronId);
   {
@@ -380,8 +358,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
     EXPECT_TRUE(sim::QuadOk(he, uint16_t(0x2C + 4 * i))) << i;
   }
   // The device read back gives the imported values.
-  session_->StartRead(h);
-  ASSERT_TRUE(session_->WaitReadDone(kWaitMs));
+  ASSERT_TRUE(Done(program.ReadProfile()));
   ASSERT_TRUE(PumpUntil([&] { return syncs_ == 3; }));
   {
     const ProfileFile back = *store_->Current();
@@ -397,7 +374,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   }
   const std::vector<uint8_t> hStoreAfterImport = StoreImage();
   const ProfileFile heronHeld = *store_->Current();
-  ASSERT_EQ(session_->SaveCurrentStore(), 1);
+  ASSERT_EQ(program.Session().SaveCurrentStore(), 1);
 
   // ---- Unplug the Kestrel (not the current device) and plug it in again.
   transport.Unplug(kestrel);
@@ -431,11 +408,9 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   std::vector<ProfileFile> kHeld;
   for (int i = 0; i < kStoreProfiles; ++i) kHeld.push_back(*store_->GetProfileAt(i));
   const int kPos = store_->CurrentIndex();
-  EXPECT_EQ(RunProgramExit(*mgr_, *session_), 2);
+  EXPECT_EQ(program.Exit(), 2);
   EXPECT_EQ(list.ConnectedCount(), 0u);
   EXPECT_EQ(store_->Count(), 0u);
-  host.Stop();
-  app.Shutdown();
   EXPECT_TRUE(log_.Has("Driver exit"));
 
   EXPECT_EQ(kestrel->Snapshot().drvStatus, 0);
@@ -446,10 +421,10 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   {
     // The stores load back to what the session held.
     ProfileStore again(UserDataDir);
-    again.LoadPro(hModel, o.defaults);
+    again.LoadPro(hModel, defaults);
     EXPECT_EQ(again.CurrentIndex(), heronPos);
     EXPECT_TRUE(SameBytes(*again.Current(), heronHeld));
-    again.LoadPro(kModel, o.defaults);
+    again.LoadPro(kModel, defaults);
     EXPECT_EQ(again.CurrentIndex(), kPos);
     for (int i = 0; i < kStoreProfiles; ++i) EXPECT_TRUE(SameBytes(*again.GetProfileAt(i), kHeld[size_t(i)])) << i;
   }

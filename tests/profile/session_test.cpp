@@ -10,6 +10,7 @@
 #include "app/log.h"
 #include "app/notifier.h"
 #include "device/discovery_host.h"
+#include "device/dev_pro.h"
 #include "device/hid_dev.h"
 #include "macro/macro_library.h"
 #include "profile/dev_list_devices.h"
@@ -124,12 +125,15 @@ class FakeDevices : public SessionDevices {
     return {i, devs[i], cfgs[i]};
   }
   void SetCurrent(int i) override { current = i; }
+  // The device object owns the level, as in the device list.
   int CurDpiLevel(int i) const override {
     std::lock_guard l(mu);
+    if (i >= 0 && i < int(devs.size()) && devs[i]) return devs[i]->nCurDpiLevel.load();
     return i >= 0 && i < int(levels.size()) ? levels[i] : 0;
   }
   void SetCurDpiLevel(int i, int level) override {
     std::lock_guard l(mu);
+    if (i >= 0 && i < int(devs.size()) && devs[i]) devs[i]->nCurDpiLevel = level;
     if (i >= 0 && i < int(levels.size())) levels[i] = level;
   }
   void SetDevs(std::vector<std::shared_ptr<CHidDev>> d) {
@@ -411,9 +415,10 @@ TEST_F(SessionTest, ResetNotificationsAfterRestoreAndDuringReads) {
   ASSERT_TRUE(session->WaitApplyIdle(5000));
   int syncs = window.Count(WM_SYNC_OK);
   fakeTick += 3000;
+  const uint64_t readsBefore = session->LastReadTicket();
   EXPECT_TRUE(session->OnDeviceBehavior(0, reset));
   EXPECT_TRUE(log.Has("this is reset notify, do not process"));
-  EXPECT_FALSE(session->WaitReadDone(200));
+  EXPECT_EQ(session->LastReadTicket(), readsBefore);  // no read started
   // 6 s after: the device's own reset, read again.
   fakeTick += 3000;
   EXPECT_TRUE(session->OnDeviceBehavior(0, reset));
@@ -580,6 +585,7 @@ TEST_F(SessionTest, ChoosingADeviceLoadsReadsAndOpensTheWaitAnimation) {
 TEST(DevListSessionDevicesTest, FollowsTheDeviceList) {
   DevCfg a = TestModel(0x0a, 0x31), b = TestModel(0x0b, 0x01);
   CDevList list({&a, &b});
+  list.WithEntry(1, [](DevEntry& e) { e.pDev = std::make_shared<CDevPro>(); });
   DevListSessionDevices d(list);
   EXPECT_EQ(d.Current().index, -1);
   EXPECT_FALSE(d.At(2).cfg);
@@ -591,6 +597,7 @@ TEST(DevListSessionDevicesTest, FollowsTheDeviceList) {
   EXPECT_EQ(cur.cfg, &b);
   EXPECT_FALSE(cur.Connected());
   EXPECT_EQ(d.CurDpiLevel(1), 3);
+  EXPECT_EQ(list.Device(1)->nCurDpiLevel.load(), 3);  // the one place it is kept
   EXPECT_EQ(d.CurDpiLevel(0), 0);
   EXPECT_EQ(list.View(1).nCurDpiLevel, 3);
 }

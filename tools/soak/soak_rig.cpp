@@ -153,14 +153,6 @@ SoakRig::SoakRig(int count, uint32_t seed, int boundScale) : cat(SoakCatalogue()
   dir_ = root_ + "/user/";
   std::filesystem::create_directories(dir_);
 
-  DiscoveryConfig cfg;
-  cfg.vids = cat.vids;
-  cfg.wiredPids = cat.wiredPids;
-  cfg.wirelessPids = cat.wirelessPids;
-  for (const DevCfg& m : cat.models) cfg.models.push_back(&m);
-  mgr = std::make_unique<DeviceManager>(recorder, cfg, window, host, SoakTimings());
-  devices = std::make_unique<DevListSessionDevices>(mgr->List());
-
   for (int i = 0; i < count && i < int(cat.models.size()); ++i) {
     const DevCfg& m = cat.models[size_t(i)];
     SoakMouse s;
@@ -179,13 +171,7 @@ SoakRig::SoakRig(int count, uint32_t seed, int boundScale) : cat(SoakCatalogue()
     mice.push_back(std::move(s));
   }
 
-  store = std::make_unique<ProfileStore>(
-      dir_, [](std::string_view id) { return std::string(id); }, [] { return PointerReadings{}; });
-  library = std::make_unique<MacroLibrary>(dir_, false);
-  SessionOptions opt;
-  opt.batteryPeriodMs = 3600 * 1000;  // no battery polling between operations
-  session = std::make_unique<ProfileSession>(*store, *devices, library.get(), window, notes, host,
-                                             std::move(opt));
+  program = std::make_unique<Program>(window);
 }
 
 SoakRig::~SoakRig() {
@@ -196,20 +182,40 @@ SoakRig::~SoakRig() {
 
 bool SoakRig::Start() {
   for (size_t m = 0; m < mice.size(); ++m) Plug(m);
-  library->Load();
-  session->Start();
-  mgr->Start();
+  DiscoveryConfig cfg;
+  cfg.vids = cat.vids;
+  cfg.wiredPids = cat.wiredPids;
+  cfg.wirelessPids = cat.wirelessPids;
+  for (const DevCfg& m : cat.models) cfg.models.push_back(&m);
+  ProgramOptions o;
+  o.transport = &recorder;
+  o.devices = cfg;
+  o.userDir = dir_;
+  o.notifier = &notes;
+  o.discovery = SoakTimings();
+  o.texts = [](std::string_view id) { return std::string(id); };
+  o.pointer = [] { return PointerReadings{}; };
+  o.followDevice = false;  // the soak drives the session itself
+  o.tuneSession = [](SessionOptions& s) {
+    s.batteryPeriodMs = 3600 * 1000;  // no battery polling between operations
+  };
+  if (program->Start(o) != StartResult::Ok) return false;
+  host = &program->Host();
+  mgr = &program->Manager();
+  devices = &program->DeviceAccess();
+  store = &program->Store();
+  library = &program->Library();
+  session = &program->Session();
   for (size_t m = 0; m < mice.size(); ++m)
     if (!WaitConnected(m, 10000)) return false;
   return true;
 }
 
+// The program's exit in its order; then the mice are pulled out.
 void SoakRig::Shutdown() {
   if (down_) return;
   down_ = true;
-  session->Stop();
-  mgr->Shutdown();
-  host.Stop();
+  if (program) program->Exit();
   for (size_t m = 0; m < mice.size(); ++m)
     if (mice[m].plugged) Unplug(m);
 }

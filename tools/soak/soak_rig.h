@@ -21,6 +21,7 @@
 #include "profile/profile_session.h"
 #include "profile/profile_store.h"
 #include "sim/sim_spec.h"
+#include "program/program.h"
 #include "sim/sim_transport.h"
 #include "soak_checks.h"
 
@@ -102,12 +103,15 @@ class SoakRig {
   WriteRecorder recorder{transport};
   SoakWindow window;
   RecordingNotifier notes;
-  LoopHost host;
-  std::unique_ptr<DeviceManager> mgr;
-  std::unique_ptr<DevListSessionDevices> devices;
-  std::unique_ptr<ProfileStore> store;
-  std::unique_ptr<MacroLibrary> library;
-  std::unique_ptr<ProfileSession> session;
+  // The program, wired as every front end wires it; the pointers below are
+  // its parts, set by Start and valid until the rig ends.
+  std::unique_ptr<Program> program;
+  DiscoveryHost* host = nullptr;
+  DeviceManager* mgr = nullptr;
+  SessionDevices* devices = nullptr;
+  ProfileStore* store = nullptr;
+  MacroLibrary* library = nullptr;
+  ProfileSession* session = nullptr;
 
  private:
   std::string root_, dir_;

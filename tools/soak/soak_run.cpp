@@ -349,7 +349,7 @@ class Runner {
     v.UnplugAfterReports(-1);
     v.SetAsleep(false);
     if (!v.Connected()) rig_.Plug(m);  // it vanished again while being identified
-    rig_.host.Post([this] { rig_.mgr->Scan(); });
+    rig_.host->Post([this] { rig_.mgr->Scan(); });
     if (Timed("rescan", [&] { return rig_.WaitConnected(m, 5000 * Scale()); })) {
       ++c_.unidentified;
       if (opt_.verbose) Say("  identification gave up under faults: " + state);

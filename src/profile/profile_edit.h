@@ -1,0 +1,77 @@
+// One function per setting that the pages and `tolvanectl set` change. Each
+// checks the value against the model's rules, and only when it passes
+// changes the record and returns the write request (flag group and item,
+// ApplySetting's nFlag/nData); otherwise it leaves the record alone and
+// returns a refusal. Callers run them under the store's lock (Program::Edit)
+// and decide whether to request the write (cfg.ini ApplyNow).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "config/dev_cfg.h"
+#include "profile/key_info.h"
+#include "profile/profile_file.h"
+
+namespace tolvane {
+
+class MacroLibrary;
+
+// What an edit needs to know about the device besides the record.
+struct EditModel {
+  const DevCfg* model = nullptr;
+  bool plus = false;                      // PRO+ (its rate table, its lights)
+  const MacroLibrary* library = nullptr;  // for button functions
+};
+
+struct EditResult {
+  bool ok = false;
+  uint32_t flag = 0;  // the write request
+  uint32_t item = 0;
+  std::optional<int> curDpiLevel;  // the device's current level becomes this
+  // A refusal: the language text id when the program has one, else empty,
+  // and the English text.
+  std::string textId;
+  std::string text;
+  std::string note;  // a remark on a value that was adjusted (snapping)
+};
+
+EditResult EditRefused(std::string text, std::string textId = {});
+
+// DPI of level `level` (0-based). A value the sensor's rule defines is kept
+// (formula sensors reach values between their table entries); any other
+// snaps to the nearest table value, and the note says so.
+EditResult EditDpi(ProfileFile& f, const EditModel& m, int level, int x, int y);
+EditResult EditDpiColor(ProfileFile& f, const EditModel& m, int level, uint32_t bgr);
+EditResult EditLevelCount(ProfileFile& f, const EditModel& m, int count);
+// The current level (0-based) among the levels in use.
+EditResult EditCurrentLevel(ProfileFile& f, const EditModel& m, int level);
+EditResult EditRate(ProfileFile& f, const EditModel& m, int hz);
+EditResult EditLiftOff(ProfileFile& f, const EditModel& m, int lod);  // 1 or 2
+EditResult EditRipple(ProfileFile& f, const EditModel& m, bool on);
+EditResult EditAngleSnapping(ProfileFile& f, const EditModel& m, bool on);
+EditResult EditDebounce(ProfileFile& f, const EditModel& m, int ms);    // 0-255
+EditResult EditSleep(ProfileFile& f, const EditModel& m, int seconds);  // tens, up to 2550
+EditResult EditLightOffOnMove(ProfileFile& f, const EditModel& m, bool on);
+EditResult EditSensorSleep(ProfileFile& f, const EditModel& m, int value);  // 0-255
+
+// A light: `part` kLightMain, kLightLogo or kLightDpi; speed and brightness
+// < 0 keep the record's; colour absent keeps it (the DPI light has none).
+struct LightEdit {
+  uint32_t part = 0;
+  int mode = 0;
+  std::optional<uint32_t> color;
+  int speed = -1;
+  int brightness = -1;
+};
+EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e);
+
+// Button `button` (0-based) of the current key table gets `key` (its matrix
+// index is filled in). At least one button stays a left click.
+EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo key);
+
+// The pointer settings kept in the profile.
+EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s);
+
+}  // namespace tolvane
