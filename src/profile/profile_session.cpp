@@ -213,8 +213,10 @@ uint64_t ProfileSession::StartRead(int index, std::function<void(bool ok)> done)
                         readsRunning_.erase(ticket);
                       }
                       doneCv_.notify_all();
-                      if (done) done(ok);
+                      // The read's own event goes out before its ticket ends, so
+                      // whoever waited on the ticket finds the event posted.
                       if (hooks_.readDone) hooks_.readDone(ticket, ok);
+                      if (done) done(ok);
                       ended->store(true);
                     }),
                     ended});
