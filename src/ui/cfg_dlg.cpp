@@ -52,7 +52,7 @@ QRect R(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b
 }  // namespace
 
 CCfgDlg::CCfgDlg(QWidget* parent, WindowBackend& backend, const QImage& pageBackground,
-                 AutostartTarget autostart, MessageFn message)
+                 const QRect& pageRect, AutostartTarget autostart, MessageFn message)
     : SkinWidget(parent),
       backend_(backend),
       autostart_(std::move(autostart)),
@@ -63,8 +63,10 @@ CCfgDlg::CCfgDlg(QWidget* parent, WindowBackend& backend, const QImage& pageBack
   textColor_ = cfg.txtColor;
   bg_ = LoadSkinPicture(QStringLiteral("Setting_BG.png"));
   if (bg_.isNull()) bg_ = pageBackground;
-  else if (!pageBackground.isNull() && bg_.size() != pageBackground.size())
-    bg_ = bg_.scaled(pageBackground.size());
+  else if (bg_.size() != pageRect.size() && QRect(QPoint(0, 0), bg_.size()).contains(pageRect))
+    bg_ = CutBackground(bg_, pageRect);
+  else if (bg_.size() != pageRect.size())
+    bg_ = bg_.scaled(pageRect.size());
 
   lang_ = new CComboBtn(this);
   if (NewSmallPngButton3(kLangRect.topLeft(), bg_, this, QStringLiteral("combo4_nr.png"),
@@ -186,6 +188,7 @@ void CCfgDlg::PaintBuffer(QPainter& p) {
     DrawFormattedText(p, QRect(r.left(), r.top(), r.width(), r.height() / 2), UiText(a), kLeft);
     p.save();
     p.setPen(ColorFromRef(0x969696));
+    p.setFont(SharedFontOr(DialogFont(13, 400)));
     DrawFormattedText(p, QRect(r.left(), r.top() + r.height() / 2, r.width(), r.height() / 2),
                       UiText(b), kLeft);
     p.restore();

@@ -31,8 +31,10 @@ class CCfgDlg : public SkinWidget {
  public:
   using MessageFn = std::function<void(const QString&)>;
   using OpenUrlFn = std::function<bool(const QString&)>;
+  // `pageRect`: the page's place in the window; a settings picture of the
+  // window's size is cut there.
   CCfgDlg(QWidget* parent, WindowBackend& backend, const QImage& pageBackground,
-          AutostartTarget autostart, MessageFn message);
+          const QRect& pageRect, AutostartTarget autostart, MessageFn message);
   void SetOpenUrl(OpenUrlFn fn) { openUrl_ = std::move(fn); }
 
   // Sets both toggles from the settings and brings the log-on entry in line

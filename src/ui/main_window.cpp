@@ -184,10 +184,14 @@ void CTolvaneDlg::BuildLayout() {
   power_->setVisible(cfg_.showPowerAtStart);
 
   const QImage pageBg = CutBackground(bg_, kPageRect);
+  pageBg_ = pageBg;
   devDlg_ = new CDevDlg(this, pageBg, cfg_.txtColor);
   pages_[kPageDevices] = devDlg_;
-  for (int i = kPageButtons; i <= kPageLighting; ++i) pages_[i] = new CPageFrame(this, pageBg);
-  cfgDlg_ = new CCfgDlg(this, backend_, pageBg, options_.autostart,
+  pages_[kPageButtons] = new CPageFrame(this, pageBg);
+  pages_[kPageMacros] = new CPageFrame(this, PagePicture(QStringLiteral("macro_nr.png"), pageBg));
+  pages_[kPageDpi] = new CPageFrame(this, PagePicture(QStringLiteral("adv_nr.png"), pageBg));
+  pages_[kPageLighting] = new CPageFrame(this, PagePicture(QStringLiteral("led_nr.png"), pageBg));
+  cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
                         [this](const QString& t) { message_(t); });
   pages_[kPageSettings] = cfgDlg_;
   connect(cfgDlg_, &CCfgDlg::languageChosen, this, &CTolvaneDlg::SetLanguage);
@@ -204,6 +208,24 @@ void CTolvaneDlg::BuildLayout() {
   Relabel();
   RefreshDevices();
   SwitchPage(kPageDevices);
+}
+
+QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) const {
+  const QImage pic = LoadSkinPicture(name);
+  if (pic.isNull()) return fallback;
+  if (pic.size() == kPageRect.size()) return pic;
+  return CutBackground(pic, kPageRect);
+}
+
+void CTolvaneDlg::LoadModelPictures() {
+  const auto dev = backend_.Device(current_);
+  auto* keys = static_cast<CPageFrame*>(pages_[kPageButtons]);
+  if (!dev || dev->skinFolder.empty()) {
+    keys->SetBackground(pageBg_);
+    return;
+  }
+  keys->SetBackground(
+      PagePicture(QString::fromStdString(dev->skinFolder + "/key_nr.png"), pageBg_));
 }
 
 void CTolvaneDlg::Start() {
@@ -388,6 +410,7 @@ void CTolvaneDlg::OnCurrentDeviceChanged(int entry) {
   }
   pendingRead_ = backend_.ChooseDevice(entry);
   current_ = entry;
+  LoadModelPictures();
   RequestBattery();
   if (isVisible()) SwitchPage(kPageButtons);
   else UpdateTabs();
@@ -544,11 +567,16 @@ void CTolvaneDlg::PaintBuffer(QPainter& p) {
   const QRect titleRect(320 - s.titleShift, 4, 239, 24);
   DrawFormattedText(p, titleRect, s.title, DT_RIGHT | one);
   if (!s.showFirmware || s.firmware.isEmpty()) return;
+  // The firmware line in the tab font; the label keeps at least its 65 pixels
+  // and is never cut when the font is wider.
   const int x = titleRect.right() + 1 + 20;
+  p.setFont(SharedFontOr(DialogFont(18, 500)));
+  const QString label = QStringLiteral("Firmware:");
+  const int labelW = std::max(65, p.fontMetrics().horizontalAdvance(label) + 6);
   p.setPen(ColorFromRef(kTitleAccent));
-  DrawFormattedText(p, QRect(x, 4, 65, 24), QStringLiteral("Firmware:"), one);
+  DrawFormattedText(p, QRect(x, 4, labelW, 24), label, one);
   p.setPen(ColorFromRef(cfg_.txtColor));
-  DrawFormattedText(p, QRect(x + 65, 4, 250, 24), s.firmware, one);
+  DrawFormattedText(p, QRect(x + labelW, 4, 250, 24), s.firmware, one);
 }
 
 void CTolvaneDlg::paintEvent(QPaintEvent* e) {

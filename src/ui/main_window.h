@@ -32,6 +32,7 @@ class CPageFrame : public SkinWidget {
   Q_OBJECT
  public:
   CPageFrame(QWidget* parent, const QImage& background) : SkinWidget(parent), bg_(background) {}
+  void SetBackground(const QImage& background) { bg_ = background; update(); }
 
  protected:
   void PaintBuffer(QPainter& p) override;
@@ -115,6 +116,10 @@ class CTolvaneDlg : public SkinWidget {
 
  private:
   void BuildLayout();
+  // A page picture: one of the window's size is cut at the page rectangle;
+  // a missing one gives `fallback`.
+  QImage PagePicture(const QString& name, const QImage& fallback) const;
+  void LoadModelPictures();
   void BuildTray();
   void Relabel();
   void RefreshDevices();
@@ -135,7 +140,7 @@ class CTolvaneDlg : public SkinWidget {
   WindowConfig cfg_;
   MessageFn message_;
   bool ready_ = false;
-  QImage bg_;
+  QImage bg_, pageBg_;
   QRegion shape_;
   bool translucent_ = false;
   CPngBtn* help_ = nullptr;

@@ -26,6 +26,7 @@ DeviceTile TileFor(const DevCfg& model, int entry, const std::string& programDir
   t.modelName = model.Name();
   char sub[16];
   std::snprintf(sub, sizeof sub, "%02x%02x", unsigned(model.nCid & 0xFF), unsigned(model.nMid & 0xFF));
+  t.skinFolder = sub;
   t.picturePath = programDir + "skins/" + sub + "/mouse.png";
   t.connected = true;
   t.hasMainLight = model.bShowMainEffect != 0;
