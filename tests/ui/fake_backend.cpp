@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/texts.h"
+
 namespace tolvane::ui::test {
 
 DeviceTile MakeTile(int entry, const std::string& name, bool wireless) {
@@ -80,6 +82,7 @@ bool FakeBackend::SaveSettings(const WindowSettings& s) {
 
 bool FakeBackend::ChooseLanguage(int index) {
   if (index < 0 || size_t(index) >= languages.size()) return false;
+  if (size_t(index) < languageFiles.size()) Texts().Load(languageFiles[size_t(index)]);
   language_ = index;
   return true;
 }

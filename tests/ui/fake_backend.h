@@ -23,6 +23,8 @@ class FakeBackend : public WindowBackend {
   bool saveFails = false;
   Gate gate = Gate::Ok;
   std::vector<std::string> languages{"English", "Deutsch"};
+  // text.xml of each language; when given, a choice loads it into the text table.
+  std::vector<std::string> languageFiles;
   // Adds a device and posts WM_NEW_DEVICE (and a plug arrival).
   void Plug(const DeviceTile& t, bool postArrival = true);
   // Removes a device and posts the removal.

@@ -10,10 +10,13 @@
 #include <memory>
 #include <thread>
 
+#include "config/texts.h"
 #include "fake_backend.h"
 #include "platform/autostart.h"
 #include "ui/dev_dlg.h"
 #include "ui/main_window.h"
+#include "ui/menu_dlg.h"
+#include "ui/ui_message.h"
 #include "ui/png_btn.h"
 #include "ui/qt_event_sink.h"
 #include "ui/status_dlgs.h"
@@ -390,6 +393,71 @@ TEST_F(WindowTest, ChargingBatteryAnimatesAndStopsWhenUnplugged) {
   backend_.Post(WM_DEVICE_BEHAVIOR, 5, 7 << 8);  // another device: ignored
   test::Pump();
   EXPECT_EQ(backend_.batteryCalls, before + 1);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, ALanguageChoiceRelabelsEverythingAtOnce) {
+  const std::string data = TOLVANE_SOURCE_DATA_DIR;
+  backend_.languageFiles = {data + "/text.xml", data + "/de/text.xml"};
+  Texts().Load(backend_.languageFiles[0]);
+  CTolvaneDlg& w = Make(true, false, true);
+  EXPECT_EQ(w.Tab(0)->Caption(), "Devices");
+  // Chosen in the settings page's list: tabs, tray menu and page texts follow.
+  w.SwitchPage(kPageSettings);
+  CComboBtn* lang = w.SettingsPage()->LanguageButton();
+  ASSERT_NE(lang, nullptr);
+  EXPECT_EQ(lang->ItemCount(), 2);
+  CMenuDlg* menu = lang->OpenList();
+  ASSERT_NE(menu, nullptr);
+  PostUiMessage(lang, WM_MENU_PICK, 1, 0);
+  test::Pump();
+  EXPECT_EQ(backend_.CurrentLanguage(), 1);
+  EXPECT_EQ(w.Tab(0)->Caption(), QString::fromUtf8("Geräte"));
+  EXPECT_EQ(w.TrayMenu()->actions()[0]->text(), UiText("tc_config"));
+  EXPECT_EQ(lang->Caption(), "Deutsch");
+  Texts().Load(backend_.languageFiles[0]);
+}
+
+TEST_F(WindowTest, DraggingTheBackgroundMovesTheWindow) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  test::Pump();
+  const QPoint before = w.pos();
+  // On the device page, away from the tiles: the page leaves it to the window.
+  QWidget* page = w.DevicePage();
+  const QPoint at(40, 600);
+  ASSERT_LT(w.DevicePage()->TileAt(at), 0);
+  test::Mouse(page, QEvent::MouseButtonPress, at);
+  QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)),
+                   QPointF(page->mapToGlobal(at) + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(page, &move);
+  test::Mouse(page, QEvent::MouseButtonRelease, at + QPoint(30, 20));
+  EXPECT_EQ(w.pos(), before + QPoint(30, 20));
+  EXPECT_EQ(backend_.chooseCalls, 0);
+}
+
+TEST(WaitAnimation, PlaysTheSkinAnimationWithABoundedFrameDelay) {
+  const QString gif = QString::fromUtf8(TOLVANE_BINARY_DIR) + "share/tolvane/wait.gif";
+  if (!QFile::exists(gif)) GTEST_SKIP() << "no generated skin at " << gif.toStdString();
+  QWidget parent;
+  parent.resize(400, 400);
+  parent.show();
+  CPlayGIFDlg dlg(&parent, gif);
+  ASSERT_GT(dlg.FrameCount(), 1);
+  EXPECT_GE(dlg.CurrentDelayMs(), kMinFrameDelayMs);
+  QImage bg(400, 400, QImage::Format_ARGB32);
+  bg.fill(Qt::darkGray);
+  dlg.Place(QRect(100, 100, 100, 100), bg);
+  EXPECT_EQ(dlg.size(), QSize(100, 100));
+  dlg.Start();
+  EXPECT_EQ(dlg.CurrentFrame(), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.CurrentFrame() >= 2; }, 2000));
 }
 
 }  // namespace
