@@ -321,7 +321,7 @@ void CTolvaneDlg::SetLanguage(int index) {
 // ---------------------------------------------------------------- events
 
 void CTolvaneDlg::OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  if (exited_) return;
+  if (exited_ || !ready_) return;
   switch (msg) {
     case WM_NEW_DEVICE: OnNewDevice(int(wParam)); break;
     case WM_DEVICE_CHANGE: OnDeviceChange(wParam, int(lParam)); break;

@@ -2,15 +2,32 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 
 #include "platform/autostart.h"
+#include "platform/quit_signals.h"
 #include "ui/dev_dlg.h"
 #include "ui/main_window.h"
 
 namespace tolvane::ui {
+
+void InstallQuitHandlers(CTolvaneDlg& window) {
+  // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same
+  // exit as the exit button: stores saved, devices told, then the loop ends.
+  const int fd = platform::QuitSignalFd();
+  if (fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, fd] {
+      if (platform::DrainQuitSignals(fd)) window.Exit();
+    });
+  }
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                   [&window](QSessionManager&) { window.Exit(); }, Qt::DirectConnection);
+}
 
 int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   CTolvaneDlg::Options wo;
@@ -27,6 +44,7 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   if (!window.Ready()) return 1;
   sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
   QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
+  InstallQuitHandlers(window);
   window.Start();
 
   int rc = 0;

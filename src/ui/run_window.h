@@ -15,6 +15,11 @@ struct RunOptions {
   int page = 0;               // the page of the screenshot
 };
 
+class CTolvaneDlg;
+// Makes SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the
+// window's exit.
+void InstallQuitHandlers(CTolvaneDlg& window);
+
 // The backend posts its events into `sink` (created on this thread before the
 // backend starts); the window takes them from there. Needs a QApplication.
 // Returns the process's exit code.

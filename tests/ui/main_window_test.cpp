@@ -462,3 +462,25 @@ TEST(WaitAnimation, PlaysTheSkinAnimationWithABoundedFrameDelay) {
 
 }  // namespace
 }  // namespace tolvane::ui
+
+#include <csignal>
+
+#include "ui/run_window.h"
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, TermAndInterruptSignalsRunTheFullExit) {
+  CTolvaneDlg& w = Make();
+  QSignalSpy done(&w, &CTolvaneDlg::exitFinished);
+  InstallQuitHandlers(w);
+  std::raise(SIGTERM);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 2000));
+  EXPECT_EQ(backend_.exitCalls, 1);
+  std::raise(SIGINT);  // a second signal during or after the exit changes nothing
+  QTest::qWait(50);
+  EXPECT_EQ(backend_.exitCalls, 1);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
