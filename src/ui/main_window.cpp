@@ -1,0 +1,630 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QWindow>
+
+#include "app/log.h"
+#include "ui/dev_dlg.h"
+#include "ui/factories.h"
+#include "ui/menu_dlg.h"
+#include "ui/msg_dlg.h"
+#include "ui/paint_util.h"
+#include "ui/png_btn.h"
+#include "ui/qt_event_sink.h"
+#include "ui/status_dlgs.h"
+#include "ui/ui_message.h"
+#include "ui/ui_style.h"
+
+namespace tolvane::ui {
+
+const QRect CTolvaneDlg::kPageRect(1, 111, 1069, 639);
+const QRect CTolvaneDlg::kWaitBox(485, 325, 100, 100);
+
+namespace {
+
+constexpr int kBatteryIntervalMs = 30000;
+constexpr int kTrayCheckMs = 5000;
+constexpr int kExitFallbackMs = 5000;
+constexpr uint32_t kTitleAccent = 0xFF8000;
+constexpr intptr_t kLeftButtonUp = 0x0202, kRightButtonUp = 0x0205;
+
+const char* const kTabText[kTabs] = {"tc_page1", "tc_page2", "tc_page3", "tc_page4", "tc_msg23"};
+const int kTabLeft[kTabs + 1] = {180, 280, 480, 620, 730, 830};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+void CPageFrame::PaintBuffer(QPainter& p) {
+  if (bg_.isNull()) p.fillRect(rect(), ColorFromRef(0x282223));
+  else p.drawImage(rect(), bg_);
+}
+
+void CPageFrame::mousePressEvent(QMouseEvent* e) { e->ignore(); }
+
+// ---------------------------------------------------------------- start
+
+CTolvaneDlg::CTolvaneDlg(WindowBackend& backend, Options options)
+    : SkinWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      backend_(backend),
+      options_(std::move(options)),
+      cfg_(backend.Config()) {
+  message_ = [this](const QString& text) {
+    QtNotifier::OpenMessage(this, text);
+  };
+  setWindowTitle(Q(cfg_.title));
+  setObjectName(QStringLiteral("CTolvaneDlg"));
+  QIcon icon(Q(cfg_.programDir + "appico.ico"));
+  if (icon.isNull()) LogPrint("Load Icon err=%x", 2);
+  else setWindowIcon(icon);
+
+  bg_ = LoadSkinPicture(QStringLiteral("main_nr.png"));
+  if (bg_.isNull()) {
+    ShowWarning("Error", "Load skins failed.");
+    return;
+  }
+  ready_ = true;
+  BuildLayout();
+
+  rescanTimer_.setInterval(RescanCounter::kIntervalMs);
+  connect(&rescanTimer_, &QTimer::timeout, this, [this] {
+    if (!rescan_.Tick()) {
+      rescanTimer_.stop();
+      return;
+    }
+    if (!rescan_.WantsTimer()) rescanTimer_.stop();
+    backend_.Rescan();
+  });
+  waitTimer_.setSingleShot(true);
+  waitTimer_.setInterval(kWaitOpenDelayMs);
+  connect(&waitTimer_, &QTimer::timeout, this, [this] {
+    if (pendingRead_ != 0 && isVisible()) OpenWait();
+  });
+  batteryTimer_.setInterval(kBatteryIntervalMs);
+  connect(&batteryTimer_, &QTimer::timeout, this, [this] {
+    if (pendingRead_ == 0) RequestBattery();
+  });
+  trayCheckTimer_.setInterval(kTrayCheckMs);
+  connect(&trayCheckTimer_, &QTimer::timeout, this, [this] {
+    if (!TrayAvailable()) return;
+    trayCheckTimer_.stop();
+    BuildTray();
+  });
+  exitTimer_.setSingleShot(true);
+  exitTimer_.setInterval(kExitFallbackMs);
+  connect(&exitTimer_, &QTimer::timeout, this, [this] {
+    LogPrint("OnExit: no answer from the devices, closing");
+    FinishExit();
+  });
+}
+
+CTolvaneDlg::~CTolvaneDlg() {
+  if (wait_) delete wait_.data();
+  if (progress_) delete progress_.data();
+  if (tray_) tray_->hide();
+  delete trayMenu_;
+}
+
+bool CTolvaneDlg::TrayAvailable() const {
+  return options_.trayAvailable ? options_.trayAvailable()
+                                : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void CTolvaneDlg::BuildLayout() {
+  setFixedSize(bg_.size());
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect a = s->availableGeometry();
+    LogPrint("xScreen=%d, yScreen=%d", a.width(), a.height());
+    int x = (a.width() - width()) / 2, y = (a.height() - height()) / 2;
+    if (x < 2) x = 10;
+    if (y < 2) y = 10;
+    move(a.left() + x, a.top() + y);
+  }
+  if (cfg_.clrMask != 0) {
+    shape_ = BitmapToRegion(bg_, cfg_.clrMask, 10);
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+      setMask(shape_);
+    } else {
+      translucent_ = true;
+      setAttribute(Qt::WA_TranslucentBackground);
+    }
+  }
+
+  auto title = [this](CPngBtn*& b, const char* nr, const char* ov, int left) {
+    b = new CPngBtn(this);
+    if (!NewSmallPngButton(bg_, QString::fromLatin1(nr), this, QString::fromLatin1(nr),
+                           QString::fromLatin1(ov), b, false, false, left, 0, left + 48, 30)) {
+      delete b;
+      b = nullptr;
+    }
+  };
+  title(help_, "help_nr.png", "help_ov.png", 926);
+  title(min_, "min_nr.png", "min_ov.png", 974);
+  title(exit_, "exit_nr.png", "exit_ov.png", 1022);
+  if (help_) connect(help_, &CPngBtn::clicked, this, [this] { SwitchPage(kPageSettings); });
+  if (min_) connect(min_, &CPngBtn::clicked, this, &CTolvaneDlg::Minimize);
+  if (exit_) connect(exit_, &CPngBtn::clicked, this, [this] {
+      hide();
+      Exit();
+    });
+
+  for (int i = 0; i < kTabs; ++i) {
+    auto* tab = new CNaviBtn(this);
+    const QRect r(kTabLeft[i], 29, kTabLeft[i + 1] - kTabLeft[i], 80);
+    const QImage cut = CutBackground(bg_, r);
+    tab->SetImages(cut, cut, cut);
+    tab->setGeometry(r);
+    tab->SetToggle(true);
+    tab->SetUnderlineWidth(100);
+    tab->SetOwnFont(DialogFont(22, 500));
+    tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
+    tabs_[i] = tab;
+    connect(tab, &CPngBtn::clicked, this, [this, i] {
+      if (i == 0) {
+        backend_.LeaveDevice();
+        if (power_) power_->hide();
+      }
+      SwitchPage(PageOfTab(i));
+    });
+  }
+
+  power_ = new CPowerDlg(this,
+                         CutBackground(bg_, QRect(cfg_.powerX, cfg_.powerY, CPowerDlg::kWidth,
+                                                  CPowerDlg::kHeight)),
+                         cfg_.txtColor);
+  power_->move(cfg_.powerX, cfg_.powerY);
+  power_->setVisible(cfg_.showPowerAtStart);
+
+  const QImage pageBg = CutBackground(bg_, kPageRect);
+  pageBg_ = pageBg;
+  devDlg_ = new CDevDlg(this, pageBg, cfg_.txtColor);
+  pages_[kPageDevices] = devDlg_;
+  pages_[kPageButtons] = new CPageFrame(this, pageBg);
+  pages_[kPageMacros] = new CPageFrame(this, PagePicture(QStringLiteral("macro_nr.png"), pageBg));
+  pages_[kPageDpi] = new CPageFrame(this, PagePicture(QStringLiteral("adv_nr.png"), pageBg));
+  pages_[kPageLighting] = new CPageFrame(this, PagePicture(QStringLiteral("led_nr.png"), pageBg));
+  cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
+                        [this](const QString& t) { message_(t); });
+  pages_[kPageSettings] = cfgDlg_;
+  connect(cfgDlg_, &CCfgDlg::languageChosen, this, &CTolvaneDlg::SetLanguage);
+  connect(cfgDlg_, &CCfgDlg::closeRequested, this,
+          [this] { SwitchPage(pageBeforeSettings_); });
+  connect(devDlg_, &CDevDlg::deviceChosen, this, &CTolvaneDlg::OnCurrentDeviceChanged);
+  for (QWidget* p : pages_) {
+    p->setGeometry(kPageRect);
+    p->hide();
+  }
+  power_->raise();
+
+  current_ = backend_.CurrentEntry();
+  Relabel();
+  RefreshDevices();
+  SwitchPage(kPageDevices);
+}
+
+QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) const {
+  const QImage pic = LoadSkinPicture(name);
+  if (pic.isNull()) return fallback;
+  if (pic.size() == kPageRect.size()) return pic;
+  return CutBackground(pic, kPageRect);
+}
+
+void CTolvaneDlg::LoadModelPictures() {
+  const auto dev = backend_.Device(current_);
+  auto* keys = static_cast<CPageFrame*>(pages_[kPageButtons]);
+  if (!dev || dev->skinFolder.empty()) {
+    keys->SetBackground(pageBg_);
+    return;
+  }
+  keys->SetBackground(
+      PagePicture(QString::fromStdString(dev->skinFolder + "/key_nr.png"), pageBg_));
+}
+
+void CTolvaneDlg::Start() {
+  if (!ready_) return;
+  const bool hidden = options_.startHidden || backend_.Settings().startHidden;
+  const bool tray = TrayAvailable();
+  if (tray) BuildTray();
+  else trayCheckTimer_.start();
+  switch (DecideStartView(hidden, tray)) {
+    case StartView::Shown: ShowFromTray(); break;
+    case StartView::TrayOnly: break;
+    case StartView::Minimized: showMinimized(); break;
+  }
+  batteryTimer_.start();
+}
+
+void CTolvaneDlg::BuildTray() {
+  if (tray_) return;
+  QIcon icon = windowIcon();
+  if (icon.isNull()) {  // without appico.ico: a plain mark of the title colour
+    QPixmap mark(32, 32);
+    mark.fill(ColorFromRef(kTitleAccent));
+    icon = QIcon(mark);
+  }
+  tray_ = new QSystemTrayIcon(icon, this);
+  tray_->setToolTip(Q(cfg_.title));
+  trayMenu_ = new QMenu();
+  connect(tray_, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason r) {
+            if (r == QSystemTrayIcon::Trigger) ShowFromTray();
+          });
+  tray_->setContextMenu(trayMenu_);
+  Relabel();
+  tray_->show();
+}
+
+void CTolvaneDlg::Relabel() {
+  for (int i = 0; i < kTabs; ++i)
+    if (tabs_[i]) tabs_[i]->SetCaption(UiText(kTabText[i]));
+  if (devDlg_) devDlg_->SetTitle(UiText("tc_new11"));
+  if (cfgDlg_) cfgDlg_->Relabel();
+  if (trayMenu_) {
+    trayMenu_->clear();
+    trayMenu_->addAction(UiText("tc_config"), this, &CTolvaneDlg::ShowFromTray);
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(UiText("tc_exit"), this, &CTolvaneDlg::Exit);
+  }
+  update();
+}
+
+// ---------------------------------------------------------------- pages
+
+void CTolvaneDlg::SwitchPage(int page) {
+  if (page < 0 || page >= kPages) return;
+  CMenuDlg::CloseOpen();
+  if (page == kPageSettings && page_ != kPageSettings) pageBeforeSettings_ = page_;
+  for (QWidget* p : pages_)
+    if (p) p->hide();
+  page_ = page;
+  UpdateTabs();
+  pages_[page]->show();
+  if (page == kPageDevices) devDlg_->ClearSelection();
+  if (page == kPageSettings) cfgDlg_->Refresh();
+  if (power_) power_->raise();
+  update(QRect(0, 0, width(), 50));
+}
+
+void CTolvaneDlg::UpdateTabs() {
+  TabFacts f;
+  f.page = page_;
+  f.anyDevice = !backend_.Devices().empty();
+  if (auto d = backend_.Device(current_)) {
+    f.mainLight = d->hasMainLight;
+    f.logoLight = d->hasLogoLight;
+  }
+  const TabState t = TabsFor(f);
+  for (int i = 0; i < kTabs; ++i) {
+    if (!tabs_[i]) continue;
+    tabs_[i]->setVisible(t.visible[i]);
+    tabs_[i]->SetCheck(i == t.checked);
+  }
+}
+
+void CTolvaneDlg::RefreshDevices() {
+  if (devDlg_) devDlg_->SetDevices(backend_.Devices());
+}
+
+void CTolvaneDlg::SetLanguage(int index) {
+  if (!backend_.ChooseLanguage(index)) return;
+  Relabel();
+}
+
+// ---------------------------------------------------------------- events
+
+void CTolvaneDlg::OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (exited_ || !ready_) return;
+  switch (msg) {
+    case WM_NEW_DEVICE: OnNewDevice(int(wParam)); break;
+    case WM_DEVICE_CHANGE: OnDeviceChange(wParam, int(lParam)); break;
+    case WM_SYNC_OK: OnSyncOk(uint64_t(wParam), lParam != 0); break;
+    case WM_BATTERY:
+      if (uint64_t(wParam) == pendingBattery_) pendingBattery_ = 0;
+      OnBattery(lParam);
+      break;
+    case WM_DEVICE_BEHAVIOR: OnDeviceBehavior(int(wParam), lParam); break;
+    case WM_PROGRESS:
+      if (progress_) progress_->SetPos(int(intptr_t(wParam)));
+      break;
+    case WM_TRAY_NOTIFY:
+      if (lParam == kLeftButtonUp) ShowFromTray();
+      else if (lParam == kRightButtonUp && trayMenu_) trayMenu_->popup(QCursor::pos());
+      break;
+    case WM_EXIT_DONE:
+      if (exiting_) FinishExit();
+      break;
+    default: break;
+  }
+}
+
+void CTolvaneDlg::OnNewDevice(int entry) {
+  const auto dev = backend_.Device(entry);
+  if (!dev) {
+    LogPrint("OnNewDevice: invalid param, pDEV=%x", unsigned(entry));
+    return;
+  }
+  LogPrint("OnNewDevice: %s(%s)", dev->modelName.c_str(), dev->wireless ? "Wireless" : "Wired");
+  rescan_.Stop();
+  rescanTimer_.stop();
+  if (backend_.Devices().size() > size_t(kMaxTiles)) {
+    // A fifth device is left out; the program goes on with the four shown.
+    message_(UiText("tc_new12"));
+  }
+  RefreshDevices();
+  SwitchPage(kPageDevices);
+  if (power_) power_->hide();
+}
+
+void CTolvaneDlg::OnDeviceChange(uintptr_t kind, int entry) {
+  if (kind == kDeviceArrived) {
+    LogPrint("Device IN");
+    rescan_.OnArrival();
+  } else if (kind == kDeviceRemoved) {
+    LogPrint("Device OUT");
+    const bool wasCurrent = entry >= 0 && entry == current_;
+    if (wasCurrent) {
+      if (power_) power_->hide();
+      if (pendingRead_ != 0) {  // its read ends with a failure; nothing waits for it
+        pendingRead_ = 0;
+        CloseWait();
+      }
+      current_ = -1;
+    }
+    rescan_.OnRemoval(wasCurrent);
+    RefreshDevices();
+    SwitchPage(kPageDevices);
+  } else {
+    return;
+  }
+  if (rescan_.WantsTimer() && !rescanTimer_.isActive()) {
+    LogPrint("SetTimer FINDDEV_TIMER_ID");
+    rescanTimer_.start();
+  }
+}
+
+void CTolvaneDlg::OnCurrentDeviceChanged(int entry) {
+  const auto dev = backend_.Device(entry);
+  if (!dev) {
+    LogPrint("OnCurrentDeviceChanged pDev=NULL");
+    return;
+  }
+  LogPrint("OnCurrentDeviceChanged: %s", dev->modelName.c_str());
+  switch (backend_.CanChangeSettings(entry)) {
+    case Gate::Busy:
+      message_(UiText("tc_adv_str15"));
+      LogPrint("OnCurrentDeviceChanged: dev offline");
+      return;
+    case Gate::NotConnected:
+      message_(UiText("tc_msg10"));
+      LogPrint("OnCurrentDeviceChanged: dev offline");
+      return;
+    case Gate::Ok: break;
+  }
+  pendingRead_ = backend_.ChooseDevice(entry);
+  current_ = entry;
+  LoadModelPictures();
+  RequestBattery();
+  if (isVisible()) SwitchPage(kPageButtons);
+  else UpdateTabs();
+  update();
+  if (pendingRead_ != 0) waitTimer_.start();
+}
+
+void CTolvaneDlg::OnSyncOk(uint64_t ticket, bool ok) {
+  if (ticket == 0 || ticket != pendingRead_) return;  // an answer nobody waits for
+  pendingRead_ = 0;
+  waitTimer_.stop();
+  CloseWait();
+  if (!ok) {
+    LogPrint("OnSyncOk: read failed");
+    return;
+  }
+  LogPrint("OnSyncOk");
+  if (power_) power_->show();
+  UpdateTabs();
+  update();
+}
+
+void CTolvaneDlg::RequestBattery() {
+  const auto dev = backend_.Device(current_);
+  if (!dev || !dev->readsBattery) return;
+  pendingBattery_ = backend_.RequestBattery();
+}
+
+void CTolvaneDlg::OnBattery(intptr_t lParam) {
+  const int level = int(int8_t(lParam & 0xFF));
+  const bool charging = (lParam >> 8) & 1;
+  LogPrint("GetPower: nPower=0x%x, bCharging=0x%x", unsigned(level), unsigned(charging));
+  if (level >= 0 && level <= 100 && power_) power_->SetPower(level, charging);
+}
+
+void CTolvaneDlg::OnDeviceBehavior(int entry, intptr_t lParam) {
+  if (entry != current_) return;
+  LogPrint("OnDeviceBehavior  lParam= %x", unsigned(lParam));
+  const int kind = int((lParam >> 8) & 0xFF);
+  if (kind == 7) RequestBattery();
+  // Kinds 1 to 6 belong to the pages that show the changed settings.
+}
+
+// ---------------------------------------------------------------- wait, progress
+
+void CTolvaneDlg::OpenWait() {
+  if (wait_) return;
+  wait_ = new CPlayGIFDlg(this, Q(cfg_.programDir + "wait.gif"));
+  wait_->Place(kWaitBox, bg_);
+  wait_->Start();
+}
+
+void CTolvaneDlg::CloseWait() {
+  if (!wait_) return;
+  wait_->hide();
+  wait_->deleteLater();
+  wait_ = nullptr;
+}
+
+CProgressDlg* CTolvaneDlg::OpenProgress(const QString& text) {
+  CloseProgress();
+  auto* dlg = new CProgressDlg(this, QStringLiteral("progress_nr.png"),
+                               QStringLiteral("progress_ov.png"));
+  if (!dlg->Ready()) {
+    delete dlg;
+    return nullptr;
+  }
+  dlg->SetText(text, QRect(QPoint(15, 5), QPoint(454, 24)));
+  dlg->SetBar(45, 486);
+  dlg->SetRange(0, 100);
+  dlg->setAttribute(Qt::WA_DeleteOnClose);
+  progress_ = dlg;
+  dlg->Start();
+  return dlg;
+}
+
+void CTolvaneDlg::CloseProgress() {
+  if (progress_) progress_->close();
+  progress_ = nullptr;
+}
+
+// ---------------------------------------------------------------- show, hide, exit
+
+void CTolvaneDlg::ShowFromTray() {
+  if (exiting_) return;
+  if (isVisible() && !isMinimized()) {
+    raise();
+    activateWindow();
+    return;
+  }
+  if (current_ >= 0 && page_ != kPageDevices) backend_.WindowShown(true);
+  if (isMinimized()) showNormal();
+  else show();
+  raise();
+  activateWindow();
+  RequestBattery();
+}
+
+void CTolvaneDlg::Minimize() {
+  CMenuDlg::CloseOpen();
+  backend_.WindowShown(false);
+  LogPrint("Min window");
+  if (DecideMinimize(tray_ != nullptr) == MinimizeAction::HideToTray) hide();
+  else showMinimized();
+}
+
+void CTolvaneDlg::Exit() {
+  if (exiting_) return;
+  exiting_ = true;
+  LogPrint("OnExit");
+  CMenuDlg::CloseOpen();
+  CMsgDlg::CloseAll();
+  CloseWait();
+  CloseProgress();
+  waitTimer_.stop();
+  rescanTimer_.stop();
+  batteryTimer_.stop();
+  trayCheckTimer_.stop();
+  hide();
+  exitTimer_.start();
+  backend_.Exit();
+}
+
+void CTolvaneDlg::FinishExit() {
+  if (exited_) return;
+  exited_ = true;
+  exitTimer_.stop();
+  if (tray_) tray_->hide();
+  emit exitFinished();
+}
+
+// ---------------------------------------------------------------- painting, input
+
+TitleStrip CTolvaneDlg::CurrentTitleStrip() const {
+  uint16_t wired = 0, wireless = 0;
+  if (auto d = backend_.Device(current_)) {
+    wired = d->wiredVer;
+    wireless = d->wirelessVer;
+  }
+  return MakeTitleStrip(Q(cfg_.title), cfg_.drvVer, page_, wired, wireless);
+}
+
+void CTolvaneDlg::PaintBuffer(QPainter& p) {
+  if (cfg_.clrMask != 0) p.fillRect(rect(), QColor::fromRgba(0xFF232228));
+  p.drawImage(rect(), bg_);
+  const TitleStrip s = CurrentTitleStrip();
+  p.setFont(SharedFontOr(DialogFont(24, 700)));
+  p.setPen(ColorFromRef(cfg_.txtColor));
+  const uint32_t one = DT_VCENTER | DT_SINGLELINE;
+  if (s.centred) {
+    DrawFormattedText(p, QRect(0, 4, kWidth, 24), s.title, DT_CENTER | one);
+    return;
+  }
+  const QRect titleRect(320 - s.titleShift, 4, 239, 24);
+  DrawFormattedText(p, titleRect, s.title, DT_RIGHT | one);
+  if (!s.showFirmware || s.firmware.isEmpty()) return;
+  // The firmware line in the tab font; the label keeps at least its 65 pixels
+  // and is never cut when the font is wider.
+  const int x = titleRect.right() + 1 + 20;
+  p.setFont(SharedFontOr(DialogFont(18, 500)));
+  const QString label = QStringLiteral("Firmware:");
+  const int labelW = std::max(65, p.fontMetrics().horizontalAdvance(label) + 6);
+  p.setPen(ColorFromRef(kTitleAccent));
+  DrawFormattedText(p, QRect(x, 4, labelW, 24), label, one);
+  p.setPen(ColorFromRef(cfg_.txtColor));
+  DrawFormattedText(p, QRect(x + labelW, 4, 250, 24), s.firmware, one);
+}
+
+void CTolvaneDlg::paintEvent(QPaintEvent* e) {
+  if (!translucent_) {
+    SkinWidget::paintEvent(e);
+    return;
+  }
+  // No window mask here: the outline is drawn, the rest stays transparent.
+  QPainter p(this);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.fillRect(rect(), Qt::transparent);
+  p.setClipRegion(shape_);
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  PaintBuffer(p);
+}
+
+void CTolvaneDlg::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  CMenuDlg::CloseOpen();
+  // The desktop moves the window when it can; otherwise it follows the mouse.
+  if (windowHandle() && windowHandle()->startSystemMove()) return;
+  dragging_ = true;
+  dragOffset_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CTolvaneDlg::mouseMoveEvent(QMouseEvent* e) {
+  if (dragging_) move(e->globalPosition().toPoint() - dragOffset_);
+}
+
+void CTolvaneDlg::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+
+void CTolvaneDlg::keyPressEvent(QKeyEvent* e) {
+  switch (e->key()) {
+    case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Escape: case Qt::Key_Space:
+    case Qt::Key_F1:
+      return;
+    default: SkinWidget::keyPressEvent(e);
+  }
+}
+
+void CTolvaneDlg::closeEvent(QCloseEvent* e) {
+  // Closing happens only through Exit (the session's end asks here too).
+  if (!exited_) {
+    e->ignore();
+    Exit();
+    return;
+  }
+  e->accept();
+}
+
+}  // namespace tolvane::ui

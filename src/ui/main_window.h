@@ -1,0 +1,169 @@
+// The main window CTolvaneDlg: the frameless skinned window with its title
+// strip, title buttons, five tabs, six pages, the battery display, the tray
+// icon, and the reactions to the core's events. It is a view over a
+// WindowBackend: it asks for copies, requests work and never waits for it.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QRegion>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "ui/cfg_dlg.h"
+#include "ui/status_dlgs.h"
+#include "ui/skin_widget.h"
+#include "ui/window_backend.h"
+#include "ui/window_logic.h"
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tolvane::ui {
+
+class CDevDlg;
+class CNaviBtn;
+class CPngBtn;
+
+// A page that is not filled yet: its background and nothing else.
+class CPageFrame : public SkinWidget {
+  Q_OBJECT
+ public:
+  CPageFrame(QWidget* parent, const QImage& background) : SkinWidget(parent), bg_(background) {}
+  void SetBackground(const QImage& background) { bg_ = background; update(); }
+
+ protected:
+  void PaintBuffer(QPainter& p) override;
+  void mousePressEvent(QMouseEvent* e) override;
+
+ private:
+  QImage bg_;
+};
+
+class CTolvaneDlg : public SkinWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 1070, kHeight = 750;
+  static const QRect kPageRect;
+  static const QRect kWaitBox;
+
+  struct Options {
+    bool startHidden = false;  // -s, or the start-hidden setting
+    AutostartTarget autostart;
+    // How the platform's tray is probed (tests replace it).
+    std::function<bool()> trayAvailable;
+  };
+  using MessageFn = std::function<void(const QString&)>;
+
+  CTolvaneDlg(WindowBackend& backend, Options options);
+  ~CTolvaneDlg() override;
+
+  // False when "main_nr.png" is missing ("Load skins failed." was shown).
+  bool Ready() const { return ready_; }
+  // Shows the window as the start asks (shown, tray only or minimised).
+  void Start();
+
+  // One of the core's events, on the window's thread.
+  void OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+
+  void SwitchPage(int page);
+  int CurrentPage() const { return page_; }
+  void OnCurrentDeviceChanged(int entry);
+  void ShowFromTray();
+  void Minimize();
+  void Exit();
+  void SetLanguage(int index);
+  // The message boxes of the window (tests record them).
+  void SetMessageFn(MessageFn fn) { message_ = std::move(fn); }
+  void Message(const QString& text) { message_(text); }
+
+  // Opens the progress dialog (restore to defaults); WM_PROGRESS events go
+  // to it until it is closed.
+  CProgressDlg* OpenProgress(const QString& text);
+  void CloseProgress();
+
+  // The parts, for tests and screenshots.
+  CDevDlg* DevicePage() const { return devDlg_; }
+  CCfgDlg* SettingsPage() const { return cfgDlg_; }
+  QWidget* Page(int i) const { return pages_[i]; }
+  CPowerDlg* Power() const { return power_; }
+  CNaviBtn* Tab(int i) const { return tabs_[i]; }
+  CPngBtn* HelpButton() const { return help_; }
+  CPngBtn* MinButton() const { return min_; }
+  CPngBtn* ExitButton() const { return exit_; }
+  CPlayGIFDlg* WaitAnimation() const { return wait_; }
+  CProgressDlg* Progress() const { return progress_; }
+  const RescanCounter& Rescan() const { return rescan_; }
+  bool RescanTimerActive() const { return rescanTimer_.isActive(); }
+  bool HasTray() const { return tray_ != nullptr; }
+  QMenu* TrayMenu() const { return trayMenu_; }
+  TitleStrip CurrentTitleStrip() const;
+
+ signals:
+  // The exit has finished; the program may end.
+  void exitFinished();
+
+ protected:
+  void PaintBuffer(QPainter& p) override;
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void BuildLayout();
+  // A page picture: one of the window's size is cut at the page rectangle;
+  // a missing one gives `fallback`.
+  QImage PagePicture(const QString& name, const QImage& fallback) const;
+  void LoadModelPictures();
+  void BuildTray();
+  void Relabel();
+  void RefreshDevices();
+  void UpdateTabs();
+  void OnNewDevice(int entry);
+  void OnDeviceChange(uintptr_t kind, int entry);
+  void OnSyncOk(uint64_t ticket, bool ok);
+  void OnBattery(intptr_t lParam);
+  void OnDeviceBehavior(int entry, intptr_t lParam);
+  void OpenWait();
+  void CloseWait();
+  void RequestBattery();
+  void FinishExit();
+  bool TrayAvailable() const;
+
+  WindowBackend& backend_;
+  Options options_;
+  WindowConfig cfg_;
+  MessageFn message_;
+  bool ready_ = false;
+  QImage bg_, pageBg_;
+  QRegion shape_;
+  bool translucent_ = false;
+  CPngBtn* help_ = nullptr;
+  CPngBtn* min_ = nullptr;
+  CPngBtn* exit_ = nullptr;
+  CNaviBtn* tabs_[kTabs] = {};
+  QWidget* pages_[kPages] = {};
+  CDevDlg* devDlg_ = nullptr;
+  CCfgDlg* cfgDlg_ = nullptr;
+  CPowerDlg* power_ = nullptr;
+  int page_ = 0, pageBeforeSettings_ = 0;
+  int current_ = -1;               // the entry the pages show
+  uint64_t pendingRead_ = 0;       // ticket of the running read, 0 none
+  uint64_t pendingBattery_ = 0;
+  QPointer<CPlayGIFDlg> wait_;
+  QPointer<CProgressDlg> progress_;
+  RescanCounter rescan_;
+  QTimer rescanTimer_, waitTimer_, batteryTimer_, trayCheckTimer_, exitTimer_;
+  QSystemTrayIcon* tray_ = nullptr;
+  QMenu* trayMenu_ = nullptr;
+  bool exiting_ = false, exited_ = false;
+  QPoint dragOffset_;
+  bool dragging_ = false;
+};
+
+}  // namespace tolvane::ui

@@ -1,0 +1,74 @@
+#include "ui/run_window.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "platform/autostart.h"
+#include "platform/quit_signals.h"
+#include "ui/dev_dlg.h"
+#include "ui/main_window.h"
+
+namespace tolvane::ui {
+
+void InstallQuitHandlers(CTolvaneDlg& window) {
+  // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same
+  // exit as the exit button: stores saved, devices told, then the loop ends.
+  const int fd = platform::QuitSignalFd();
+  if (fd >= 0) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, fd] {
+      if (platform::DrainQuitSignals(fd)) window.Exit();
+    });
+  }
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                   [&window](QSessionManager&) { window.Exit(); }, Qt::DirectConnection);
+}
+
+int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
+  CTolvaneDlg::Options wo;
+  wo.startHidden = o.startHidden;
+  wo.autostart.dir = platform::AutostartDir();
+  wo.autostart.program = QCoreApplication::applicationFilePath().toStdString();
+  wo.autostart.name = backend.Config().title;
+  const bool shot = !o.screenshot.empty();
+  if (shot) {
+    wo.startHidden = false;
+    wo.trayAvailable = [] { return false; };
+  }
+  CTolvaneDlg window(backend, wo);
+  if (!window.Ready()) return 1;
+  sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
+  QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
+  InstallQuitHandlers(window);
+  window.Start();
+
+  int rc = 0;
+  if (shot) {
+    if (o.page == kPageDevices) window.SwitchPage(kPageDevices);
+    else if (o.page == kPageSettings) window.SwitchPage(kPageSettings);
+    else if (window.DevicePage()->TileCount() > 0)
+      window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
+    // Let the events of the start (reads, battery) arrive, then take the picture.
+    QTimer::singleShot(300, &window, [&] {
+      if (o.page != kPageDevices && o.page != kPageSettings) window.SwitchPage(o.page);
+      const QImage img = window.grab().toImage();
+      if (!img.save(QString::fromStdString(o.screenshot), "PNG")) {
+        std::fprintf(stderr, "tolvane: cannot write %s\n", o.screenshot.c_str());
+        rc = 1;
+      }
+      qApp->quit();
+    });
+    QApplication::exec();
+  } else {
+    rc = QApplication::exec();
+  }
+  sink.SetHandler({});
+  return rc;
+}
+
+}  // namespace tolvane::ui

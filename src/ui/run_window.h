@@ -1,0 +1,28 @@
+// Runs the main window over a backend until the user exits.
+#pragma once
+
+#include <string>
+
+#include "ui/qt_event_sink.h"
+#include "ui/window_backend.h"
+#include "ui/window_logic.h"
+
+namespace tolvane::ui {
+
+struct RunOptions {
+  bool startHidden = false;   // -s or the start-hidden setting
+  std::string screenshot;     // save the window as PNG and return instead of running
+  int page = 0;               // the page of the screenshot
+};
+
+class CTolvaneDlg;
+// Makes SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the
+// window's exit.
+void InstallQuitHandlers(CTolvaneDlg& window);
+
+// The backend posts its events into `sink` (created on this thread before the
+// backend starts); the window takes them from there. Needs a QApplication.
+// Returns the process's exit code.
+int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& options);
+
+}  // namespace tolvane::ui

@@ -1,0 +1,486 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+#include <thread>
+
+#include "config/texts.h"
+#include "fake_backend.h"
+#include "platform/autostart.h"
+#include "ui/dev_dlg.h"
+#include "ui/main_window.h"
+#include "ui/menu_dlg.h"
+#include "ui/ui_message.h"
+#include "ui/png_btn.h"
+#include "ui/qt_event_sink.h"
+#include "ui/status_dlgs.h"
+#include "ui_test_util.h"
+
+namespace tolvane::ui {
+namespace {
+
+using test::FakeBackend;
+using test::MakeTile;
+
+// The window's pictures, made on the spot.
+void AddWindowSkin(test::TempSkin& skin) {
+  skin.Add("main_nr.png", 1070, 750, QColor(30, 31, 36));
+  for (const char* n : {"help", "min", "exit"}) {
+    skin.Add(QString("%1_nr.png").arg(n), 48, 30, QColor(60, 60, 60));
+    skin.Add(QString("%1_ov.png").arg(n), 48, 30, QColor(90, 90, 90));
+  }
+  skin.Add("deviceBG_nr.png", 200, 250, QColor(50, 50, 60));
+  skin.Add("deviceBG_ov.png", 200, 250, QColor(70, 70, 80));
+  skin.Add("toggle_off.png", 33, 17, QColor(80, 80, 80));
+  skin.Add("toggle_on.png", 33, 17, QColor(0, 128, 255));
+  skin.Add("combo4_nr.png", 300, 58, QColor(40, 40, 40));
+  skin.Add("SupportBtn_nr.png", 119, 37, QColor(40, 40, 90));
+  skin.Add("Setting_BG.png", 1069, 639, QColor(35, 35, 40));
+  skin.Add("progress_nr.png", 500, 130, QColor(20, 20, 20));
+  skin.Add("progress_ov.png", 500, 130, QColor(0, 128, 255));
+  for (int l = 10; l <= 100; l += 10) skin.Add(QString("power%1.png").arg(l), 150, 36);
+  skin.Add("power_charging.png", 150, 36, QColor(0, 200, 0));
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AddWindowSkin(skin_);
+    ASSERT_TRUE(autostartDir_.isValid());
+    backend_.SetSink(&sink_);
+  }
+
+  // Builds the window; `start` shows it as the program does.
+  CTolvaneDlg& Make(bool start = true, bool hidden = false, bool tray = false,
+                    std::string autostartDir = {}) {
+    CTolvaneDlg::Options o;
+    o.startHidden = hidden;
+    o.autostart = {autostartDir.empty() ? autostartDir_.path().toStdString() : autostartDir,
+                   "/usr/bin/tolvane", "Tolvane"};
+    o.trayAvailable = [tray] { return tray; };
+    window_ = std::make_unique<CTolvaneDlg>(backend_, o);
+    window_->SetMessageFn([this](const QString& t) { messages_ << t; });
+    sink_.SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) { window_->OnEvent(m, w, l); });
+    if (start) window_->Start();
+    return *window_;
+  }
+
+  void TearDown() override {
+    sink_.SetHandler({});
+    window_.reset();
+  }
+
+  test::TempSkin skin_;
+  QTemporaryDir autostartDir_;
+  QtEventSink sink_;
+  FakeBackend backend_;
+  std::unique_ptr<CTolvaneDlg> window_;
+  QStringList messages_;
+};
+
+TEST_F(WindowTest, TwoDevicesAppearAsCentredTiles) {
+  CTolvaneDlg& w = Make();
+  ASSERT_TRUE(w.Ready());
+  EXPECT_EQ(w.DevicePage()->TileCount(), 0);
+  std::thread core([this] {  // the discovery thread
+    backend_.Plug(MakeTile(0, "Model A"));
+    backend_.Plug(MakeTile(3, "Model B", true));
+  });
+  core.join();
+  test::Pump();
+  CDevDlg* d = w.DevicePage();
+  ASSERT_EQ(d->TileCount(), 2);
+  EXPECT_EQ(d->TileEntry(0), 0);
+  EXPECT_EQ(d->TileEntry(1), 3);
+  const int left = d->TileRect(0).left(), right = d->width() - 1 - d->TileRect(1).right();
+  EXPECT_LE(std::abs(left - right), 1);  // centred as a pair
+  EXPECT_EQ(d->TileRect(1).left() - d->TileRect(0).right() - 1, kTileGap);
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+  EXPECT_FALSE(w.Tab(1)->isVisible());  // no page tabs on the device list
+  // The arrival started the search, the new device stopped it.
+  EXPECT_FALSE(w.RescanTimerActive());
+}
+
+TEST_F(WindowTest, FifthDeviceIsLeftOutWithTheMessage) {
+  CTolvaneDlg& w = Make();
+  QSignalSpy exited(&w, &CTolvaneDlg::exitFinished);
+  for (int i = 0; i < 5; ++i) backend_.Plug(MakeTile(i, "M"));
+  test::Pump();
+  EXPECT_EQ(w.DevicePage()->TileCount(), 4);
+  EXPECT_TRUE(messages_.contains(UiText("tc_new12")));
+  EXPECT_EQ(backend_.exitCalls, 0);
+  EXPECT_EQ(exited.count(), 0);
+}
+
+TEST_F(WindowTest, ChoosingADeviceOpensTheWaitAnimationAfter200msUntilTheResult) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  backend_.Plug(MakeTile(1, "Model B", true));
+  test::Pump();
+  test::Click(w.DevicePage(), w.DevicePage()->TileRect(1).center());
+  EXPECT_EQ(backend_.chooseCalls, 1);
+  EXPECT_EQ(backend_.CurrentEntry(), 1);
+  EXPECT_EQ(w.CurrentPage(), kPageButtons);
+  EXPECT_TRUE(w.Tab(1)->isVisible());
+  EXPECT_EQ(backend_.batteryCalls, 1);
+  QTest::qWait(120);
+  EXPECT_EQ(w.WaitAnimation(), nullptr);  // not before 200 ms
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.WaitAnimation() != nullptr; }, 1000));
+  EXPECT_TRUE(w.WaitAnimation()->isVisible());
+  // The title names the firmware of both connections now.
+  EXPECT_EQ(w.CurrentTitleStrip().firmware, "Mouse V0105   Receiver V0110");
+
+  std::thread reader([this] { backend_.FinishRead(); });  // the read thread's result
+  reader.join();
+  test::Pump();
+  EXPECT_EQ(w.WaitAnimation(), nullptr);
+  EXPECT_TRUE(w.Power()->isVisible());
+  backend_.AnswerBattery(45, false);
+  test::Pump();
+  EXPECT_EQ(w.Power()->PictureLevel(), 40);
+}
+
+TEST_F(WindowTest, AQuickReadNeverShowsTheWaitAnimationAndStaleResultsAreIgnored) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  test::Pump();
+  w.OnCurrentDeviceChanged(0);
+  const uint64_t first = backend_.lastReadTicket;
+  backend_.FinishRead();
+  test::Pump();
+  QTest::qWait(300);
+  EXPECT_EQ(w.WaitAnimation(), nullptr);
+  // A second choice; the first read's answer arriving again must not end it.
+  w.OnCurrentDeviceChanged(0);
+  backend_.Post(WM_SYNC_OK, uintptr_t(first), 1);
+  test::Pump();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.WaitAnimation() != nullptr; }, 1000));
+  backend_.FinishRead();
+  test::Pump();
+  EXPECT_EQ(w.WaitAnimation(), nullptr);
+}
+
+TEST_F(WindowTest, TheGateRefusesWithItsMessage) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  test::Pump();
+  backend_.gate = Gate::Busy;
+  w.OnCurrentDeviceChanged(0);
+  backend_.gate = Gate::NotConnected;
+  w.OnCurrentDeviceChanged(0);
+  EXPECT_EQ(backend_.chooseCalls, 0);
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+  EXPECT_EQ(messages_, (QStringList{UiText("tc_adv_str15"), UiText("tc_msg10")}));
+}
+
+TEST_F(WindowTest, RemovingTheCurrentDeviceReturnsToTheListAndRescansOnce) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  backend_.Plug(MakeTile(1, "Model B"));
+  test::Pump();
+  w.OnCurrentDeviceChanged(1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.WaitAnimation() != nullptr; }, 1000));
+  // Unplugged while its read runs: the wait animation closes, nothing waits.
+  std::thread hotplug([this] { backend_.Unplug(1); });
+  hotplug.join();
+  test::Pump();
+  EXPECT_EQ(w.WaitAnimation(), nullptr);
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+  EXPECT_FALSE(w.Power()->isVisible());
+  EXPECT_EQ(w.DevicePage()->TileCount(), 1);
+  EXPECT_TRUE(w.RescanTimerActive());
+  EXPECT_EQ(w.Rescan().Count(), 1);
+  // The read's failure arriving late changes nothing.
+  backend_.FinishRead(false);
+  test::Pump();
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return backend_.rescanCalls == 1; }, 2000));
+  EXPECT_FALSE(w.RescanTimerActive());
+  QTest::qWait(1200);
+  EXPECT_EQ(backend_.rescanCalls, 1);  // one tick only
+}
+
+TEST(QtEventSink, EventsFromOtherThreadsArriveInOrderOnTheWindowThread) {
+  QObject context;
+  auto sink = std::make_unique<QtEventSink>(&context);
+  std::vector<uintptr_t> got;
+  std::vector<Qt::HANDLE> threads;
+  sink->Post(WM_NEW_DEVICE, 99, 0);  // before a handler: kept
+  std::thread early([&] { sink->Post(WM_NEW_DEVICE, 98, 0); });
+  early.join();
+  test::Pump();
+  EXPECT_TRUE(got.empty());
+  sink->SetHandler([&](uint32_t, uintptr_t w, intptr_t) {
+    got.push_back(w);
+    threads.push_back(QThread::currentThreadId());
+  });
+  EXPECT_EQ(got, (std::vector<uintptr_t>{99, 98}));
+  std::thread a([&] {
+    for (uintptr_t i = 0; i < 200; ++i) sink->Post(WM_PROGRESS, i, 0);
+  });
+  a.join();
+  test::Pump();
+  ASSERT_EQ(got.size(), 202u);
+  for (size_t i = 0; i < 200; ++i) EXPECT_EQ(got[i + 2], i);
+  for (Qt::HANDLE h : threads) EXPECT_EQ(h, QThread::currentThreadId());
+  // Posted, then the sink goes away: nothing arrives afterwards.
+  sink->Post(WM_PROGRESS, 1000, 0);
+  sink.reset();
+  test::Pump();
+  EXPECT_EQ(got.size(), 202u);
+}
+
+TEST(QtNotifier, MessagesFromAWorkerAreShownOnTheWindowThreadWithoutWaiting) {
+  QWidget window;
+  std::vector<QString> shown;
+  std::vector<Qt::HANDLE> on;
+  QtNotifier n(&window, [&](QWidget* parent, Caption c, const QString& t) {
+    EXPECT_EQ(parent, &window);
+    shown.push_back((c == Caption::Error ? "E:" : "W:") + t);
+    on.push_back(QThread::currentThreadId());
+  });
+  std::thread worker([&] { n.Message(Caption::Error, "cannot read"); });
+  worker.join();  // returned without the box being shown
+  EXPECT_TRUE(shown.empty());
+  test::Pump();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], "E:cannot read");
+  EXPECT_EQ(on[0], QThread::currentThreadId());
+}
+
+TEST_F(WindowTest, ProgressDialogClampsPostedValuesAndCloses) {
+  CTolvaneDlg& w = Make();
+  CProgressDlg* dlg = w.OpenProgress("Restoring");
+  ASSERT_NE(dlg, nullptr);
+  QPointer<CProgressDlg> guard(dlg);
+  std::thread apply([this] {
+    sink_.Post(WM_PROGRESS, 30, 0);
+    sink_.Post(WM_PROGRESS, 150, 0);
+  });
+  apply.join();
+  test::Pump();
+  EXPECT_EQ(dlg->Pos(), 100);  // above the range: the maximum
+  dlg->SetPos(-7);
+  EXPECT_EQ(dlg->Pos(), 0);
+  w.CloseProgress();
+  test::Pump();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(guard.isNull());
+  sink_.Post(WM_PROGRESS, 50, 0);  // a late position goes nowhere
+  test::Pump();
+  EXPECT_EQ(w.Progress(), nullptr);
+}
+
+TEST_F(WindowTest, SettingsTogglesAreSavedAtOnceAndWriteTheLogOnEntry) {
+  CTolvaneDlg& w = Make();
+  w.SwitchPage(kPageSettings);
+  CCfgDlg* cfg = w.SettingsPage();
+  ASSERT_NE(cfg->StartHiddenButton(), nullptr);
+  test::Click(cfg->StartHiddenButton(), QPoint(5, 5));
+  EXPECT_EQ(backend_.saveCalls, 1);
+  EXPECT_TRUE(backend_.settings.startHidden);
+  EXPECT_TRUE(cfg->StartHiddenButton()->GetCheck());
+
+  test::Click(cfg->RunAtLogonButton(), QPoint(5, 5));
+  EXPECT_EQ(backend_.saveCalls, 2);
+  EXPECT_TRUE(backend_.settings.runAtLogon);
+  EXPECT_TRUE(cfg->RunAtLogonButton()->GetCheck());
+  QFile entry(QString::fromStdString(
+      platform::AutostartEntryPath(autostartDir_.path().toStdString())));
+  ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(entry.readAll().contains("\nExec=/usr/bin/tolvane -s\n"));
+  entry.close();
+
+  test::Click(cfg->RunAtLogonButton(), QPoint(5, 5));
+  EXPECT_FALSE(backend_.settings.runAtLogon);
+  EXPECT_FALSE(entry.exists());
+  EXPECT_TRUE(messages_.isEmpty());
+  // The close button goes back to the page shown before.
+  test::Click(cfg->CloseButton(), QPoint(5, 5));
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+}
+
+TEST_F(WindowTest, AFailedLogOnEntryIsReportedAndTheToggleStaysOff) {
+  QTemporaryDir tmp;
+  QFile blocker(tmp.path() + "/file");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  // The autostart folder would have to be made under a regular file.
+  CTolvaneDlg& w = Make(true, false, false, (tmp.path() + "/file/autostart").toStdString());
+  w.SwitchPage(kPageSettings);
+  test::Click(w.SettingsPage()->RunAtLogonButton(), QPoint(5, 5));
+  EXPECT_FALSE(w.SettingsPage()->RunAtLogonButton()->GetCheck());
+  EXPECT_FALSE(backend_.settings.runAtLogon);
+  EXPECT_EQ(backend_.saveCalls, 0);
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].contains("cannot write")) << messages_[0].toStdString();
+
+  // A setting that says on while the entry cannot be made is turned off.
+  messages_.clear();
+  backend_.settings.runAtLogon = true;
+  w.SettingsPage()->Refresh();
+  EXPECT_FALSE(backend_.settings.runAtLogon);
+  EXPECT_FALSE(w.SettingsPage()->RunAtLogonButton()->GetCheck());
+  EXPECT_EQ(messages_.size(), 1);
+}
+
+TEST_F(WindowTest, HiddenStartWithoutATrayShowsMinimised) {
+  CTolvaneDlg& w = Make(true, true, false);
+  EXPECT_FALSE(w.HasTray());
+  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+  // Minimise iconifies instead of hiding into nothing.
+  w.ShowFromTray();
+  test::Pump();
+  w.Minimize();
+  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(WindowTest, HiddenStartWithATrayLivesInTheTray) {
+  CTolvaneDlg& w = Make(true, true, true);
+  EXPECT_TRUE(w.HasTray());
+  EXPECT_FALSE(w.isVisible());
+  ASSERT_NE(w.TrayMenu(), nullptr);
+  const auto actions = w.TrayMenu()->actions();
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_EQ(actions[0]->text(), UiText("tc_config"));
+  EXPECT_TRUE(actions[1]->isSeparator());
+  EXPECT_EQ(actions[2]->text(), UiText("tc_exit"));
+  // A second copy's request (a left-button release) shows the window.
+  sink_.Post(WM_TRAY_NOTIFY, 0, 0x0202);
+  test::Pump();
+  EXPECT_TRUE(w.isVisible());
+  w.Minimize();
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(WindowTest, ExitAsksTheCoreAndFinishesOnItsAnswer) {
+  CTolvaneDlg& w = Make();
+  QSignalSpy done(&w, &CTolvaneDlg::exitFinished);
+  test::Click(w.ExitButton(), QPoint(5, 5));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(backend_.exitCalls, 1);
+  EXPECT_EQ(done.count(), 0);  // not before the core's answer
+  test::Pump();
+  EXPECT_EQ(done.count(), 1);
+  w.Exit();  // a second exit does nothing
+  test::Pump();
+  EXPECT_EQ(backend_.exitCalls, 1);
+  EXPECT_EQ(done.count(), 1);
+}
+
+TEST_F(WindowTest, ChargingBatteryAnimatesAndStopsWhenUnplugged) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A", true));
+  test::Pump();
+  w.OnCurrentDeviceChanged(0);
+  backend_.AnswerBattery(5, true);
+  test::Pump();
+  EXPECT_TRUE(w.Power()->AnimationTimerActive());
+  EXPECT_EQ(w.Power()->PictureLevel(), 10);
+  backend_.AnswerBattery(100, false);
+  test::Pump();
+  EXPECT_FALSE(w.Power()->AnimationTimerActive());
+  EXPECT_EQ(w.Power()->PictureLevel(), 100);
+  // Kind 7 (battery changed) on the current device asks again.
+  const int before = backend_.batteryCalls;
+  backend_.Post(WM_DEVICE_BEHAVIOR, 0, 7 << 8);
+  backend_.Post(WM_DEVICE_BEHAVIOR, 5, 7 << 8);  // another device: ignored
+  test::Pump();
+  EXPECT_EQ(backend_.batteryCalls, before + 1);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, ALanguageChoiceRelabelsEverythingAtOnce) {
+  const std::string data = TOLVANE_SOURCE_DATA_DIR;
+  backend_.languageFiles = {data + "/text.xml", data + "/de/text.xml"};
+  Texts().Load(backend_.languageFiles[0]);
+  CTolvaneDlg& w = Make(true, false, true);
+  EXPECT_EQ(w.Tab(0)->Caption(), "Devices");
+  // Chosen in the settings page's list: tabs, tray menu and page texts follow.
+  w.SwitchPage(kPageSettings);
+  CComboBtn* lang = w.SettingsPage()->LanguageButton();
+  ASSERT_NE(lang, nullptr);
+  EXPECT_EQ(lang->ItemCount(), 2);
+  CMenuDlg* menu = lang->OpenList();
+  ASSERT_NE(menu, nullptr);
+  PostUiMessage(lang, WM_MENU_PICK, 1, 0);
+  test::Pump();
+  EXPECT_EQ(backend_.CurrentLanguage(), 1);
+  EXPECT_EQ(w.Tab(0)->Caption(), QString::fromUtf8("Geräte"));
+  EXPECT_EQ(w.TrayMenu()->actions()[0]->text(), UiText("tc_config"));
+  EXPECT_EQ(lang->Caption(), "Deutsch");
+  Texts().Load(backend_.languageFiles[0]);
+}
+
+TEST_F(WindowTest, DraggingTheBackgroundMovesTheWindow) {
+  CTolvaneDlg& w = Make();
+  backend_.Plug(MakeTile(0, "Model A"));
+  test::Pump();
+  const QPoint before = w.pos();
+  // On the device page, away from the tiles: the page leaves it to the window.
+  QWidget* page = w.DevicePage();
+  const QPoint at(40, 600);
+  ASSERT_LT(w.DevicePage()->TileAt(at), 0);
+  test::Mouse(page, QEvent::MouseButtonPress, at);
+  QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)),
+                   QPointF(page->mapToGlobal(at) + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(page, &move);
+  test::Mouse(page, QEvent::MouseButtonRelease, at + QPoint(30, 20));
+  EXPECT_EQ(w.pos(), before + QPoint(30, 20));
+  EXPECT_EQ(backend_.chooseCalls, 0);
+}
+
+TEST(WaitAnimation, PlaysTheSkinAnimationWithABoundedFrameDelay) {
+  const QString gif = QString::fromUtf8(TOLVANE_BINARY_DIR) + "share/tolvane/wait.gif";
+  if (!QFile::exists(gif)) GTEST_SKIP() << "no generated skin at " << gif.toStdString();
+  QWidget parent;
+  parent.resize(400, 400);
+  parent.show();
+  CPlayGIFDlg dlg(&parent, gif);
+  ASSERT_GT(dlg.FrameCount(), 1);
+  EXPECT_GE(dlg.CurrentDelayMs(), kMinFrameDelayMs);
+  QImage bg(400, 400, QImage::Format_ARGB32);
+  bg.fill(Qt::darkGray);
+  dlg.Place(QRect(100, 100, 100, 100), bg);
+  EXPECT_EQ(dlg.size(), QSize(100, 100));
+  dlg.Start();
+  EXPECT_EQ(dlg.CurrentFrame(), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.CurrentFrame() >= 2; }, 2000));
+}
+
+}  // namespace
+}  // namespace tolvane::ui
+
+#include <csignal>
+
+#include "ui/run_window.h"
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, TermAndInterruptSignalsRunTheFullExit) {
+  CTolvaneDlg& w = Make();
+  QSignalSpy done(&w, &CTolvaneDlg::exitFinished);
+  InstallQuitHandlers(w);
+  std::raise(SIGTERM);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 2000));
+  EXPECT_EQ(backend_.exitCalls, 1);
+  std::raise(SIGINT);  // a second signal during or after the exit changes nothing
+  QTest::qWait(50);
+  EXPECT_EQ(backend_.exitCalls, 1);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
