@@ -15,7 +15,9 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libcli11-dev libudev-dev
-          qt6-base-dev libgl-dev)
+          qt6-base-dev libgl-dev
+          libglib2.0-dev libxi-dev librsvg2-bin
+          dbus gsettings-desktop-schemas xvfb xauth)
 
 install_missing() {
   local missing=()
