@@ -99,6 +99,9 @@ TEST(DesktopChoice, FromTheEnvironment) {
     EXPECT_EQ(ChooseDesktop({c.desktop, c.wayland, c.x11, c.sway}), c.want)
         << c.desktop << " wayland=" << c.wayland << " x11=" << c.x11 << " sway=" << c.sway;
   }
+  DesktopEnv leave{"GNOME", true, true, true};
+  leave.leaveAlone = true;
+  EXPECT_EQ(ChooseDesktop(leave), DesktopKind::kNone);
   EXPECT_TRUE(MakePointerSettingsFor(DesktopKind::kNone)->Capabilities().Empty());
 }
 

@@ -58,10 +58,13 @@ DesktopEnv DesktopEnvFromProcess() {
   env.wayland = EnvSet("WAYLAND_DISPLAY");
   env.x11 = EnvSet("DISPLAY");
   env.swaySocket = EnvSet("SWAYSOCK");
+  const char* leave = std::getenv("TOLVANE_POINTER_SETTINGS");
+  env.leaveAlone = leave && std::string_view(leave) == "none";
   return env;
 }
 
 DesktopKind ChooseDesktop(const DesktopEnv& env) {
+  if (env.leaveAlone) return DesktopKind::kNone;
   const std::string_view list = env.currentDesktop;
   if (ListNames(list, "GNOME")) return DesktopKind::kGnome;
   if (ListNames(list, "KDE")) {

@@ -17,12 +17,15 @@ enum class DesktopKind { kNone, kGnome, kKdeWayland, kKdeX11, kSway, kX11 };
 const char* DesktopKindName(DesktopKind kind);
 
 // What the choice looks at: XDG_CURRENT_DESKTOP, and whether WAYLAND_DISPLAY,
-// DISPLAY and SWAYSOCK are set.
+// DISPLAY and SWAYSOCK are set. TOLVANE_POINTER_SETTINGS=none leaves the
+// desktop alone whatever it is (test runs set it, so that no test changes the
+// pointer of the desktop it runs on).
 struct DesktopEnv {
   std::string currentDesktop;
   bool wayland = false;
   bool x11 = false;
   bool swaySocket = false;
+  bool leaveAlone = false;
 };
 DesktopEnv DesktopEnvFromProcess();
 DesktopKind ChooseDesktop(const DesktopEnv& env);
