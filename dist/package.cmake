@@ -30,10 +30,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # is a native one), in /usr/share/doc/tolvane.
 install(FILES debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog)
-file(WRITE ${changelog}
-     "tolvane (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-     "  * Package built from the project's sources.\n\n"
-     " -- The Tolvane developers <tolvane@users.noreply.github.com>  Wed, 09 Dec 2026 00:00:00 +0000\n")
+# file(CONFIGURE) writes only when the text changes, so the package step does
+# not redo the compressed copy on every configure.
+file(CONFIGURE OUTPUT ${changelog} CONTENT
+     "tolvane (${PROJECT_VERSION}) unstable; urgency=medium\n\n  * Package built from the project's sources.\n\n -- The Tolvane developers <tolvane@users.noreply.github.com>  Wed, 09 Dec 2026 00:00:00 +0000\n")
 add_custom_command(
   OUTPUT ${changelog}.gz
   COMMAND gzip -9n -c ${changelog} > ${changelog}.gz
