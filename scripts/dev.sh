@@ -9,13 +9,18 @@
 #   scripts/dev.sh static          cppcheck and clang-tidy on the core (src/ minus src/ui)
 #   scripts/dev.sh kernel          the kernel-in-the-loop test: a stock kernel in qemu,
 #                                  the virtual mouse behind uhid, tolvanectl on hidraw
+#   scripts/dev.sh package         build the Debian package (CPack) into build/default
+#                                  and check it (lintian, desktop-file-validate,
+#                                  appstreamcli, a run from an unpacked root)
 # Works as root or through sudo on a fresh Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libcli11-dev libudev-dev
-          qt6-base-dev libgl-dev ccache)
+          qt6-base-dev libgl-dev
+          libglib2.0-dev libxi-dev librsvg2-bin
+          dbus gsettings-desktop-schemas xvfb xauth ccache)
 
 # A compiler cache when there is one: a second build of the same sources, in
 # this clone or another one, takes seconds instead of minutes.
@@ -115,8 +120,16 @@ case "$cmd" in
     build default
     bash tools/kernel/run.sh build/default
     ;;
+  package)
+    install_missing
+    install_extra lintian desktop-file-utils appstream
+    build default
+    rm -f build/default/tolvane_*.deb
+    (cd build/default && cpack -G DEB >/dev/null)
+    bash scripts/check-package.sh build/default/tolvane_*.deb
+    ;;
   *)
-    echo "usage: scripts/dev.sh run|test|sanitizers|fuzz [SECONDS]|static|kernel" >&2
+    echo "usage: scripts/dev.sh run|test|sanitizers|fuzz [SECONDS]|static|kernel|package" >&2
     exit 2
     ;;
 esac

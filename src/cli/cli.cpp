@@ -44,12 +44,15 @@ int RunCli(int argc, char** argv) {
   app.add_flag("--trace", ctx.trace, "Print every report on stderr");
   app.add_option("--device", ctx.device, "Device to act on: position in `list`")->check(CLI::NonNegativeNumber);
   app.add_flag("--offline", ctx.offline, "Work on the local store without a device");
+  app.set_version_flag("--version", std::string("tolvanectl ") + TOLVANE_VERSION);
   for (Registrar r : kRegistrars) r(app, ctx);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

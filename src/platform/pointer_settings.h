@@ -16,10 +16,41 @@ struct PointerValues {
   bool operator==(const PointerValues&) const = default;
 };
 
+// The pointer values, one bit each, for what a desktop lets us read or set.
+enum PointerValueBit : unsigned {
+  kPointerSpeed = 1u << 0,
+  kPointerPrecision = 1u << 1,
+  kPointerScrollLines = 1u << 2,  // 1 to 10 lines per notch
+  kPointerScrollPage = 1u << 3,   // one page per notch (scroll lines -1)
+  kPointerDoubleClick = 1u << 4,
+  kPointerTrails = 1u << 5,
+};
+constexpr unsigned kAllPointerValues = 0x3F;
+
+struct PointerCapabilities {
+  unsigned read = kAllPointerValues;
+  unsigned set = kAllPointerValues;
+  bool CanRead(unsigned bits) const { return bits != 0 && (read & bits) == bits; }
+  bool CanSet(unsigned bits) const { return bits != 0 && (set & bits) == bits; }
+  // Nothing can be set: the pages grey the pointer controls out.
+  bool Empty() const { return set == 0; }
+  bool operator==(const PointerCapabilities&) const = default;
+};
+
+// The scroll-lines value a capability check is about: -1 needs the page mode.
+inline unsigned ScrollBitFor(int lines) {
+  return lines == -1 ? kPointerScrollPage : kPointerScrollLines;
+}
+
 class PointerSettings {
  public:
   virtual ~PointerSettings() = default;
+  // The values; one the desktop does not let us read holds its default.
   virtual PointerValues Current() const = 0;
+  // What this desktop lets us read and set. The default, for settings kept in
+  // memory, is everything.
+  virtual PointerCapabilities Capabilities() const { return {}; }
+  // A setter whose value the capabilities do not allow does nothing.
   virtual void SetDoubleClickTime(int ms) = 0;
   virtual void SetScrollLines(int lines) = 0;
   // Enhanced precision on: thresholds 6, 10 and acceleration 1; off: 0, 0, 0.

@@ -251,12 +251,14 @@ ProfileStore::ProfileStore(std::string dir, TextFn texts, PointerQuery pointer)
     : dir_(std::move(dir)), texts_(std::move(texts)), pointer_(std::move(pointer)) {
   if (!pointer_) {
     pointer_ = [] {
-      PointerValues v = GetPointerSettings().Current();
+      const PointerSettings& p = GetPointerSettings();
+      const PointerCapabilities caps = p.Capabilities();
+      const PointerValues v = p.Current();
       PointerReadings r;
-      r.doubleClickTime = v.nDoubleClickTime;
-      r.scrollLines = v.nScrollLines;
-      r.trails = v.nTrails;
-      r.speed = v.nPointerSpeed;
+      if (caps.CanRead(kPointerDoubleClick)) r.doubleClickTime = v.nDoubleClickTime;
+      if (caps.CanRead(ScrollBitFor(v.nScrollLines))) r.scrollLines = v.nScrollLines;
+      if (caps.CanRead(kPointerTrails)) r.trails = v.nTrails;
+      if (caps.CanRead(kPointerSpeed)) r.speed = v.nPointerSpeed;
       return r;
     };
   }

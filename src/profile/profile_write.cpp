@@ -120,14 +120,31 @@ int WritePollingRate(CHidDev& dev, uint32_t rate, bool plus) {
 
 namespace {
 
+// Each value only where the desktop lets us set it and it differs from the
+// desktop's (a value the desktop does not let us read is always written).
 void ApplyPointer(const SysMouseSettings& s, PointerSettings& p) {
+  const PointerCapabilities caps = p.Capabilities();
+  if (caps.Empty()) {
+    LogPrint("ApplyPointer: this desktop does not allow pointer settings");
+    return;
+  }
   const PointerValues cur = p.Current();
-  if (cur.nDoubleClickTime != s.nDoubleClickTime) p.SetDoubleClickTime(s.nDoubleClickTime);
-  if (cur.nScrollLines != s.nScrollLines) p.SetScrollLines(s.nScrollLines);
+  auto differs = [&](unsigned bit, bool same) { return !caps.CanRead(bit) || !same; };
+  if (caps.CanSet(kPointerDoubleClick) &&
+      differs(kPointerDoubleClick, cur.nDoubleClickTime == s.nDoubleClickTime))
+    p.SetDoubleClickTime(s.nDoubleClickTime);
+  const unsigned scroll = ScrollBitFor(s.nScrollLines);
+  if (caps.CanSet(scroll) && differs(scroll, cur.nScrollLines == s.nScrollLines))
+    p.SetScrollLines(s.nScrollLines);
   const bool enhance = s.bEnhancePrecision == 1;
-  if (cur.bEnhancePrecision != enhance) p.SetAcceleration(enhance);
-  if (cur.nPointerSpeed != s.nPointerSpeed) p.SetPointerSpeed(s.nPointerSpeed);
-  if (cur.nTrails != s.nTrails) p.SetTrails(s.nTrails);
+  if (caps.CanSet(kPointerPrecision) &&
+      differs(kPointerPrecision, cur.bEnhancePrecision == enhance))
+    p.SetAcceleration(enhance);
+  if (caps.CanSet(kPointerSpeed) &&
+      differs(kPointerSpeed, cur.nPointerSpeed == s.nPointerSpeed))
+    p.SetPointerSpeed(s.nPointerSpeed);
+  if (caps.CanSet(kPointerTrails) && differs(kPointerTrails, cur.nTrails == s.nTrails))
+    p.SetTrails(s.nTrails);
 }
 
 class Writer {
