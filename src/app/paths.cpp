@@ -49,6 +49,13 @@ void BuildUserDataDir(const std::string& appdir, const std::string& override) {
   }
   LogPrint("Mk AppData=%s", UserDataDir.c_str());
   if (!platform::IsDirectory(UserDataDir)) {
+    // The data home itself may be missing on a fresh account: its parents are
+    // made private, as the base-directory rules ask, the folder itself 0755.
+    for (size_t slash = UserDataDir.find('/', 1); slash + 1 < UserDataDir.size();
+         slash = UserDataDir.find('/', slash + 1)) {
+      const std::string parent = UserDataDir.substr(0, slash);
+      if (!platform::IsDirectory(parent)) mkdir(parent.c_str(), 0700);
+    }
     if (mkdir(UserDataDir.c_str(), 0755) != 0) LogPrint("CreateDirectory err=%d", errno);
   }
 }

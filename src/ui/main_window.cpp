@@ -18,6 +18,7 @@
 #include "ui/msg_dlg.h"
 #include "ui/paint_util.h"
 #include "ui/png_btn.h"
+#include "ui/program_page.h"
 #include "ui/qt_event_sink.h"
 #include "ui/status_dlgs.h"
 #include "ui/ui_message.h"
@@ -210,6 +211,20 @@ void CTolvaneDlg::BuildLayout() {
   SwitchPage(kPageDevices);
 }
 
+void CTolvaneDlg::SetPage(int index, QWidget* page) {
+  if (index < kPageButtons || index > kPageLighting || !page || page == pages_[index]) return;
+  page->setParent(this);
+  page->setGeometry(kPageRect);
+  page->setVisible(index == page_);
+  delete pages_[index];
+  pages_[index] = page;
+  if (auto* p = dynamic_cast<ProgramPage*>(page)) {
+    p->Relabel();
+    p->Refresh();
+  }
+  if (power_) power_->raise();
+}
+
 QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) const {
   const QImage pic = LoadSkinPicture(name);
   if (pic.isNull()) return fallback;
@@ -219,7 +234,8 @@ QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) con
 
 void CTolvaneDlg::LoadModelPictures() {
   const auto dev = backend_.Device(current_);
-  auto* keys = static_cast<CPageFrame*>(pages_[kPageButtons]);
+  auto* keys = dynamic_cast<CPageFrame*>(pages_[kPageButtons]);
+  if (!keys) return;  // a filled button page loads its own picture
   if (!dev || dev->skinFolder.empty()) {
     keys->SetBackground(pageBg_);
     return;
@@ -267,6 +283,8 @@ void CTolvaneDlg::Relabel() {
     if (tabs_[i]) tabs_[i]->SetCaption(UiText(kTabText[i]));
   if (devDlg_) devDlg_->SetTitle(UiText("tc_new11"));
   if (cfgDlg_) cfgDlg_->Relabel();
+  for (QWidget* w : pages_)
+    if (auto* p = dynamic_cast<ProgramPage*>(w)) p->Relabel();
   if (trayMenu_) {
     trayMenu_->clear();
     trayMenu_->addAction(UiText("tc_config"), this, &CTolvaneDlg::ShowFromTray);
@@ -289,6 +307,7 @@ void CTolvaneDlg::SwitchPage(int page) {
   pages_[page]->show();
   if (page == kPageDevices) devDlg_->ClearSelection();
   if (page == kPageSettings) cfgDlg_->Refresh();
+  if (auto* p = dynamic_cast<ProgramPage*>(pages_[page])) p->Refresh();
   if (power_) power_->raise();
   update(QRect(0, 0, width(), 50));
 }
@@ -340,9 +359,12 @@ void CTolvaneDlg::OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
       break;
     case WM_EXIT_DONE:
       if (exiting_) FinishExit();
-      break;
+      return;
     default: break;
   }
+  if (exited_) return;
+  for (QWidget* w : pages_)
+    if (auto* p = dynamic_cast<ProgramPage*>(w)) p->OnCoreEvent(msg, wParam, lParam);
 }
 
 void CTolvaneDlg::OnNewDevice(int entry) {

@@ -88,6 +88,10 @@ class CTolvaneDlg : public SkinWidget {
   CDevDlg* DevicePage() const { return devDlg_; }
   CCfgDlg* SettingsPage() const { return cfgDlg_; }
   QWidget* Page(int i) const { return pages_[i]; }
+  // Puts a filled page in place of page `index`'s empty frame (1..4); the
+  // window owns it from now on. A page that is a ProgramPage gets the core's
+  // events, refreshes and relabels.
+  void SetPage(int index, QWidget* page);
   CPowerDlg* Power() const { return power_; }
   CNaviBtn* Tab(int i) const { return tabs_[i]; }
   CPngBtn* HelpButton() const { return help_; }

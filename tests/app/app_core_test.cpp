@@ -150,6 +150,17 @@ TEST_F(AppCoreTest, MissingCatalogueLoadsDefaultsAndReportsEmptyAppdir) {
   EXPECT_EQ(UserDataDir, home + "/");
 }
 
+// A fresh account has no data home yet: the user folder is made with its parents.
+TEST_F(AppCoreTest, UserFolderIsMadeWhenTheDataHomeIsMissing) {
+  const fs::path home = root_ / "fresh" / ".local" / "share";
+  setenv("XDG_DATA_HOME", home.c_str(), 1);
+  BuildUserDataDir("Tolvane", "");
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(UserDataDir, (home / "Tolvane").string() + "/");
+  EXPECT_TRUE(fs::is_directory(home / "Tolvane"));
+  EXPECT_EQ(fs::status(home).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
 TEST(OsVersionTest, IsAnythingElse) { EXPECT_EQ(GetOsVersionCode(), 0); }
 
 }  // namespace
