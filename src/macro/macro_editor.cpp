@@ -105,8 +105,8 @@ bool MacroEditor::Show(const StMacro& macro) {
       events_.push_back({EventKind::Move, e.wCode});
     else if (e.wCode != 0)
       events_.push_back({(e.wFlag & 1) ? EventKind::Press : EventKind::Release, e.wCode});
-    if (e.dwDelay != 0)
-      events_.push_back({EventKind::Delay, std::min<uint32_t>(e.dwDelay, kMaxMacroDelay)});
+    if (e.dwDelay != 0)  // the record is packed: the delay is copied, never bound
+      events_.push_back({EventKind::Delay, std::min<uint32_t>(uint32_t{e.dwDelay}, kMaxMacroDelay)});
   }
   switch (macro.nLoopMode) {
     case 0:

@@ -33,7 +33,8 @@ MacroEditor Shown(const StMacro& m) {
 std::vector<Ev> Save(MacroEditor& ed, StMacro& rec, int n) {
   ed.Commit(rec);
   std::vector<Ev> out;
-  for (int i = 0; i < n; ++i) out.emplace_back(rec.stEvents[i].wCode, rec.stEvents[i].wFlag, rec.stEvents[i].dwDelay);
+  for (int i = 0; i < n; ++i) out.emplace_back(uint16_t{rec.stEvents[i].wCode}, uint16_t{rec.stEvents[i].wFlag},
+                                           uint32_t{rec.stEvents[i].dwDelay});
   return out;
 }
 

@@ -43,7 +43,7 @@ TEST_F(MacroPage, SavingWritesTheFileAndAppliesButtonsThatUseTheMacro) {
   EXPECT_TRUE(out.applyButtons);
   EXPECT_FALSE(editor_.SaveVisible());
   ASSERT_EQ(fs::file_size(Mac("Keys.qxm")), 834u);
-  EXPECT_EQ(test::ReadBack(Mac("Keys.qxm")).stEvents[2].wCode, kMouseLeft);
+  EXPECT_EQ(uint16_t{test::ReadBack(Mac("Keys.qxm")).stEvents[2].wCode}, kMouseLeft);
   editor_.SetRepeatText("4");  // without ApplyNow nothing is applied
   EXPECT_FALSE(SaveShownMacro(editor_, library_, made.node, keys_, false).applyButtons);
   EXPECT_EQ(test::ReadBack(Mac("Keys.qxm")).wRepeat, 4);

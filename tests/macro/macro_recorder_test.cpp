@@ -78,7 +78,7 @@ TEST_F(Recording, DelaysLieBetweenMinUIDelayAnd65535) {
   recorder_.Stop();
   StMacro rec{};
   editor_.Commit(rec);
-  EXPECT_EQ(rec.stEvents[1].dwDelay, 5u);
+  EXPECT_EQ(uint32_t{rec.stEvents[1].dwDelay}, 5u);
 
 
   ASSERT_EQ(editor_.ToggleAutoDelay(), EditStatus::Done);
