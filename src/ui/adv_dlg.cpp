@@ -156,7 +156,8 @@ void CAdvDlg::Build() {
     if (!s) return nullptr;
     auto* b = new CPngBtn(this);
     const QRect g = s->geometry();
-    b->setGeometry(QRect(QPoint(g.right() + 13, g.top() - 2), QPoint(g.right() + 37, g.top() + 15)));
+    // Wide enough for the four digits of a double-click time.
+    b->setGeometry(QRect(QPoint(g.right() + 13, g.top() - 2), QPoint(g.right() + 52, g.top() + 15)));
     b->SetTextColors(txtColor_, txtColor_, txtColor_);
     b->SetBkPicture(CutBackground(bg_, b->geometry()));
     b->show();
@@ -286,14 +287,13 @@ void CAdvDlg::ShowDpiLight(int mode) {
       dpiEft_[size_t(i)]->SetCheck(kDpiEffects[i] == mode);
     }
   // A slider that does not belong to the effect keeps its track only.
-  if (dpiBright_) {
-    dpiBright_->setVisible(shown);
-    dpiBright_->SetDisabled(false, mode != 1);
-  }
-  if (dpiSpeed_) {
-    dpiSpeed_->setVisible(shown);
-    dpiSpeed_->SetDisabled(false, mode != 2);
-  }
+  for (auto [s, on] : {std::pair{dpiBright_, mode == 1}, std::pair{dpiSpeed_, mode == 2}})
+    if (s) {
+      s->setVisible(shown);
+      s->SetDisabled(false, !on);
+      s->Thumb()->setVisible(on);
+      s->setAttribute(Qt::WA_TransparentForMouseEvents, !on);
+    }
   if (dpiBrightLabel_) dpiBrightLabel_->setVisible(shown && mode == 1);
   if (dpiSpeedLabel_) dpiSpeedLabel_->setVisible(shown && mode == 2);
 }
@@ -502,7 +502,8 @@ void CAdvDlg::ChooseDpiEffect(int mode) {
 
 void CAdvDlg::ReleaseDpiLight(bool speed, int value) {
   const std::optional<ProfileFile> f = program_.Profile();
-  if (!f || f->DpiLight.nMode == 0) return;
+  // Brightness belongs to the steady light, speed to breathing.
+  if (!f || f->DpiLight.nMode != (speed ? 2 : 1)) return;
   LightEdit e;
   e.part = kLightDpi;
   e.mode = f->DpiLight.nMode;
@@ -655,7 +656,8 @@ void CAdvDlg::PaintBuffer(QPainter& p) {
     auto rowTitle = [&](CPngSliderBar* s, const char* id) {
       if (!s) return;
       const QRect r = s->geometry();
-      text(Box(60, r.top() - 4, r.left() - 75, r.bottom() + 5), UiText(id));
+      const int right = s == speed_ ? r.left() - 75 : r.left() - 4;  // "Slow" sits left of speed
+      text(Box(60, r.top() - 4, right, r.bottom() + 5), UiText(id));
     };
     rowTitle(speed_, "tc_adv_str2");
     rowTitle(scroll_, "tc_adv_str3");

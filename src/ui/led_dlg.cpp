@@ -28,7 +28,8 @@ namespace {
 constexpr uint32_t kIdMainBright = 272, kIdMainSpeed = 273, kIdLogoSpeed = 276,
                    kIdLogoBright = 277;
 constexpr int kSliderWidth = 261;
-constexpr int kLogoRowShift = 140;  // the logo's sliders sit below the main light's
+// With both lights the logo's sliders sit below the light-sleep selector.
+constexpr int kLogoBelowSleep = 67, kLogoSpeedBelowSleep = 117;
 
 QRect Box(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b - 1)); }
 
@@ -102,8 +103,8 @@ void CLedDlg::Build() {
   const QPoint light(opt.ptLight.x, opt.ptLight.y), speed(opt.ptSpeed.x, opt.ptSpeed.y);
   mainBright_ = MakeSlider(light, 1, 10, kIdMainBright);
   mainSpeed_ = MakeSlider(speed, 1, 10, kIdMainSpeed);
-  logoBright_ = MakeSlider(light + QPoint(0, kLogoRowShift), 1, 10, kIdLogoBright);
-  logoSpeed_ = MakeSlider(speed + QPoint(0, kLogoRowShift), 1, 5, kIdLogoSpeed);
+  logoBright_ = MakeSlider(light, 1, 10, kIdLogoBright);
+  logoSpeed_ = MakeSlider(speed, 1, 5, kIdLogoSpeed);
 
   swatch_ = new CColorDlg(this, 0);
   swatch_->setGeometry(QRect(QPoint(opt.ptResult.x, opt.ptResult.y), QSize(30, 30)));
@@ -194,6 +195,11 @@ void CLedDlg::ShowColor(uint32_t color, bool edits) {
   code_->SetCaption(QString::fromStdString(ColorCode(color)));
 }
 
+void CLedDlg::ShowPicked(uint32_t color, bool edits) {
+  ShowColor(color, edits);
+  code_->setVisible(colorShown_);
+}
+
 void CLedDlg::ShowEffects(const ProfileFile& f) {
   const auto& opts = g_Catalogue().ledOpt;
   const bool hasMain = model_ && model_->bShowMainEffect;
@@ -213,7 +219,7 @@ void CLedDlg::ShowEffects(const ProfileFile& f) {
   colorShown_ = mc.color || (!hasMain && lc.color);
   swatch_->setVisible(colorShown_);
   for (QLineEdit* e : rgb_) e->setVisible(colorShown_);
-  code_->setVisible(colorShown_);
+  code_->hide();  // shown once a colour is picked or typed
   ShowColor(hasMain ? f.MainLight.dwColor : f.LogoLight.dwColor, true);
 }
 
@@ -225,6 +231,14 @@ void CLedDlg::Refresh() {
   const std::optional<ProfileFile> f = program_.Profile();
   if (mainEft_) mainEft_->setVisible(f && model_ && model_->bShowMainEffect);
   if (logoEft_) logoEft_->setVisible(f && model_ && model_->bShowLogoEffect);
+  if (model_) {
+    const OptCfg& opt = g_Catalogue().opt;
+    const bool both = model_->bShowMainEffect && model_->bShowLogoEffect;
+    if (logoBright_)
+      logoBright_->move(opt.ptLight.x, both ? opt.ptSleep.y + kLogoBelowSleep : opt.ptLight.y);
+    if (logoSpeed_)
+      logoSpeed_->move(opt.ptSpeed.x, both ? opt.ptSleep.y + kLogoSpeedBelowSleep : opt.ptSpeed.y);
+  }
   if (!f || !model_) {
     for (QWidget* w : std::initializer_list<QWidget*>{mainBright_, mainSpeed_, logoBright_,
                                                       logoSpeed_, swatch_, code_, sleep_, offMove_})
@@ -364,7 +378,7 @@ void CLedDlg::ReleaseSlider(bool logo, bool speed, int value) {
 
 void CLedDlg::PickColor(uint32_t color) {
   color &= 0xFFFFFF;
-  ShowColor(color, true);
+  ShowPicked(color, true);
   const std::optional<ProfileFile> f = program_.Profile();
   if (!f || !model_) return;
   LightEdit e;
@@ -404,7 +418,7 @@ void CLedDlg::TypeChannel(int channel, const QString& text) {
   for (int i = 0; i < 3; ++i) v[i] = ReadChannel(rgb_[i]->text().toStdString()).value;
   typed_ = ComposeColor(v[0], v[1], v[2]);
   typedPending_ = true;
-  ShowColor(typed_, false);
+  ShowPicked(typed_, false);
 }
 
 void CLedDlg::FinishChannels() {

@@ -85,6 +85,7 @@ class CLedDlg : public SkinWidget, public ProgramPage {
  private:
   void Build();
   void ShowColor(uint32_t color, bool edits);
+  void ShowPicked(uint32_t color, bool edits);  // with the colour code
   void ShowEffects(const ProfileFile& f);
   bool Wired() const;
   // Gate, then (for a PRO device) the device check on a worker, then the edit.

@@ -268,9 +268,14 @@ TEST_F(AdvPageTest, DpiLightSlidersBelongToTheirEffect) {
   EXPECT_EQ(program_->Profile()->DpiLight.nMode, 1);
   EXPECT_FALSE(page.DpiBrightness()->IsDisabled());
   EXPECT_TRUE(page.DpiSpeed()->IsDisabled());
+  EXPECT_FALSE(page.DpiSpeed()->Thumb()->isVisibleTo(page.DpiSpeed()));
   page.ReleaseDpiLight(false, 6);
   Settle();
   EXPECT_EQ(program_->Profile()->DpiLight.nBright, 6);
+  const int speed = program_->Profile()->DpiLight.nSpeed;
+  page.ReleaseDpiLight(true, speed == 3 ? 2 : 3);  // the speed belongs to breathing
+  Settle();
+  EXPECT_EQ(program_->Profile()->DpiLight.nSpeed, speed);
   page.ChooseDpiEffect(0);
   Settle();
   TakeWrites();
