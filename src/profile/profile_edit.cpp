@@ -76,13 +76,30 @@ EditResult EditDpiColor(ProfileFile& f, const EditModel& m, int level, uint32_t 
   return Request(kApplyDpiColor, uint32_t(level));
 }
 
-EditResult EditLevelCount(ProfileFile& f, const EditModel& m, int count) {
+EditResult EditLevelCount(ProfileFile& f, const EditModel& m, int count, int curLevel) {
   EditResult r;
   if (!HasModel(m, &r)) return r;
   if (count < 1 || count > m.model->DpiLevels())
     return EditRefused("this model has " + Levels(m.model->DpiLevels()));
   f.nDpiLevels = count;
-  return Request(kApplyLevelCount);
+  r = Request(kApplyLevelCount);
+  if (curLevel >= count) {
+    r.flag |= kApplyCurLevel;
+    r.curDpiLevel = count - 1;
+  }
+  return r;
+}
+
+EditResult EditDpiMode(ProfileFile& f, const EditModel& m, bool separate) {
+  EditResult r;
+  if (!HasModel(m, &r)) return r;
+  const DevCfg& d = *m.model;
+  if (!d.bShowDpi) return EditRefused("this model has no DPI settings");
+  if (separate && !d.bShowXY) return EditRefused("this model has no separate X and Y DPI");
+  f.nDpiMode = separate ? 1 : 0;
+  if (!separate)
+    for (int i = 0; i < d.DpiLevels(); ++i) f.Dpi[i].dwDpiY = f.Dpi[i].dwDpiX;
+  return Request(kApplyDpi, kAllItems);
 }
 
 EditResult EditCurrentLevel(ProfileFile& f, const EditModel& m, int level) {
@@ -231,10 +248,12 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s) {
   EditResult r;
   if (!HasModel(m, &r)) return r;
-  if (s.nPointerSpeed < 1 || s.nPointerSpeed > 20 || s.nScrollLines < 0 || s.nDoubleClickTime < 0 ||
-      s.nTrails < 0)
+  // Scroll lines -1 is one page per notch.
+  if (s.nPointerSpeed < 1 || s.nPointerSpeed > 20 || s.nScrollLines < -1 ||
+      s.nDoubleClickTime < 0 || s.nTrails < 0)
     return EditRefused(
-        "pointer speed is 1-20; scroll lines, double-click time and trails are not negative");
+        "pointer speed is 1-20; scroll lines are -1 (a page) or more; double-click time and "
+        "trails are not negative");
   f.SysMouse = s;
   f.SysMouse.bEnhancePrecision = s.bEnhancePrecision ? 1 : 0;
   return Request(kApplyPointer);

@@ -44,7 +44,13 @@ EditResult EditRefused(std::string text, std::string textId = {});
 // snaps to the nearest table value, and the note says so.
 EditResult EditDpi(ProfileFile& f, const EditModel& m, int level, int x, int y);
 EditResult EditDpiColor(ProfileFile& f, const EditModel& m, int level, uint32_t bgr);
-EditResult EditLevelCount(ProfileFile& f, const EditModel& m, int count);
+// The number of levels in use. A current level (`curLevel`, 0-based, -1
+// unknown) beyond the new count becomes the last level in use, and is written
+// with it.
+EditResult EditLevelCount(ProfileFile& f, const EditModel& m, int count, int curLevel = -1);
+// X/Y separation. Turning it off gives every level Y = X; all levels are
+// written.
+EditResult EditDpiMode(ProfileFile& f, const EditModel& m, bool separate);
 // The current level (0-based) among the levels in use.
 EditResult EditCurrentLevel(ProfileFile& f, const EditModel& m, int level);
 EditResult EditRate(ProfileFile& f, const EditModel& m, int hz);

@@ -333,6 +333,11 @@ void VirtualMouse::RaiseNotification(uint8_t flags) {
   NotifyLocked(fw_.Notification(flags));
 }
 
+void VirtualMouse::LockLighting(bool locked) {
+  std::lock_guard lk(mu_);
+  state_.cmd0F = locked ? 0 : 1;
+}
+
 void VirtualMouse::SetAsleep(bool asleep) {
   std::lock_guard lk(mu_);
   if (link_ == Link::Wireless) state_.asleep = asleep;

@@ -81,6 +81,7 @@ class VirtualMouse : public std::enable_shared_from_this<VirtualMouse> {
   void StallWrites(int n);                   // PRO+: the next n writes stay pending
   void UnplugAfterReports(int n);            // handle n more reports (in + out), then vanish
   void DenyOpen(bool deny);                  // Open fails with EACCES
+  void LockLighting(bool locked);            // command 0x0F answers "lighting locked"
 
   // --- state access ---
   MouseState Snapshot() const;

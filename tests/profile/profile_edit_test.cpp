@@ -72,6 +72,35 @@ TEST_F(ProfileEditTest, CurrentLevelIsAmongTheLevelsInUseAndNamesItsOwner) {
   EXPECT_EQ(r.curDpiLevel, std::optional<int>(2));
 }
 
+TEST_F(ProfileEditTest, SeparationOffGivesEveryLevelItsXAndFewerLevelsMoveTheCurrentOne) {
+  model_.bShowDpi = 1;
+  model_.bShowXY = 1;
+  for (int i = 0; i < model_.DpiLevels(); ++i) f_.Dpi[i] = {uint32_t(400 * (i + 1)), 50, 0, 0};
+  EditResult r = EditDpiMode(f_, m_, true);
+  ASSERT_TRUE(r.ok) << r.text;
+  EXPECT_EQ(f_.nDpiMode, 1);
+  EXPECT_EQ(f_.Dpi[1].dwDpiY, 50u);  // turning it on keeps the values
+  r = EditDpiMode(f_, m_, false);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.flag, uint32_t(kApplyDpi));
+  EXPECT_EQ(r.item, kAllItems);
+  EXPECT_EQ(f_.nDpiMode, 0);
+  for (int i = 0; i < model_.DpiLevels(); ++i) EXPECT_EQ(f_.Dpi[i].dwDpiY, f_.Dpi[i].dwDpiX) << i;
+  model_.bShowXY = 0;
+  EXPECT_FALSE(EditDpiMode(f_, m_, true).ok);
+  EXPECT_EQ(f_.nDpiMode, 0);
+
+  // Level 4 is current; two levels leave it outside: level 2 becomes current
+  // and is written with the count. A current level inside changes nothing.
+  r = EditLevelCount(f_, m_, 2, 3);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.flag, uint32_t(kApplyLevelCount | kApplyCurLevel));
+  EXPECT_EQ(r.curDpiLevel, std::optional<int>(1));
+  r = EditLevelCount(f_, m_, 3, 1);
+  EXPECT_EQ(r.flag, uint32_t(kApplyLevelCount));
+  EXPECT_FALSE(r.curDpiLevel);
+}
+
 TEST_F(ProfileEditTest, RatesOptionsAndLightsFollowTheModel) {
   EXPECT_FALSE(EditRate(f_, m_, 4000).ok);  // PRO has no 4000 Hz
   EXPECT_TRUE(EditRate(f_, m_, 500).ok);
@@ -103,6 +132,12 @@ TEST_F(ProfileEditTest, RatesOptionsAndLightsFollowTheModel) {
   s.nPointerSpeed = 12;
   EXPECT_EQ(EditPointer(f_, m_, s).flag, uint32_t(kApplyPointer));
   EXPECT_EQ(f_.SysMouse.nPointerSpeed, 12);
+  s.nScrollLines = -1;  // one page per notch
+  EXPECT_TRUE(EditPointer(f_, m_, s).ok);
+  EXPECT_EQ(f_.SysMouse.nScrollLines, -1);
+  s.nScrollLines = -2;
+  EXPECT_FALSE(EditPointer(f_, m_, s).ok);
+  EXPECT_EQ(f_.SysMouse.nScrollLines, -1);
 }
 
 TEST_F(ProfileEditTest, OneButtonStaysALeftClick) {

@@ -1,0 +1,191 @@
+// The lighting page on a real program with virtual mice.
+#include <QLineEdit>
+
+#include "page_rig.h"
+#include "profile/profile_device.h"
+#include "profile/profile_file.h"
+#include "ui/color_dlg.h"
+#include "ui/led_logic.h"
+#include "ui/led_dlg.h"
+#include "ui/png_btn.h"
+#include "ui/png_slider.h"
+
+namespace tolvane::ui {
+namespace {
+
+constexpr const char* kPro = "pro:cid=10,mid=1";
+
+class LedPageTest : public test::PageRig {
+ protected:
+  CLedDlg& Make() {
+    page_.reset(new CLedDlg(nullptr, *program_));
+    page_->SetMessageFn([this](const QString& t) { messages_.push_back(t); });
+    Attach(page_.get());
+    return *page_;
+  }
+  void TearDown() override {
+    page_.reset();
+    PageRig::TearDown();
+  }
+  // Waits for the device check and the write that follows it.
+  void Done() {
+    ASSERT_TRUE(WaitUntil([&] { return !page_->Checking(); }));
+    Settle();
+  }
+  int WritesAt(const std::vector<test::EepromWrite>& ws, uint16_t addr) {
+    int n = 0;
+    for (const auto& w : ws) n += w.addr == addr;
+    return n;
+  }
+
+  std::unique_ptr<CLedDlg> page_;
+  std::vector<QString> messages_;
+};
+
+TEST_F(LedPageTest, PickingRedWritesTheMainLightBlockOnceWithAValidCheckByte) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  page.ChooseMainEffect(1);  // steady: a colour effect
+  ASSERT_NO_FATAL_FAILURE(Done());
+  ASSERT_TRUE(page.Swatch()->isVisibleTo(&page));
+  TakeWrites();
+  ASSERT_TRUE(page.PressAt(page.GridCell(0).center()));
+  ASSERT_NO_FATAL_FAILURE(Done());
+  const auto writes = TakeWrites();
+  EXPECT_EQ(WritesAt(writes, eeprom::kMainLight), 1);
+  const std::vector<uint8_t> block = Eeprom(eeprom::kMainLight, 7);
+  EXPECT_EQ(block[1], 0xFF);  // red, green, blue
+  EXPECT_EQ(block[2], 0x00);
+  EXPECT_EQ(block[3], 0x00);
+  unsigned sum = 0;
+  for (uint8_t b : block) sum += b;
+  EXPECT_EQ(uint8_t(sum), 0x55);
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, 0x0000FFu);
+  EXPECT_EQ(page.ChannelEdit(0)->text(), "255");
+  EXPECT_EQ(page.ChannelEdit(1)->text(), "0");
+  EXPECT_EQ(page.ColorLabel()->Caption(), "#0000ff");
+  // A press away from the picture and the grid picks nothing.
+  EXPECT_FALSE(page.PressAt(QPoint(2, 2)));
+}
+
+TEST_F(LedPageTest, TheColourPictureGivesItsOwnPixel) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  page.ChooseMainEffect(1);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  const QImage pic = LoadSkinPicture(QStringLiteral("color.png"));
+  ASSERT_FALSE(pic.isNull());
+  const QPoint at(150, 60);
+  ASSERT_TRUE(page.PressAt(page.PictureRect().topLeft() + at));
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, RefFromColor(pic.pixelColor(at)));
+}
+
+TEST_F(LedPageTest, TypedChannelsAreCappedAndWrittenOnceWhenTheEditIsFinished) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  page.ChooseMainEffect(1);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  TakeWrites();
+  page.ChannelEdit(0)->setText("300");
+  page.TypeChannel(0, "300");
+  page.ChannelEdit(1)->setText("1");
+  page.TypeChannel(1, "1");
+  page.ChannelEdit(1)->setText("16");
+  page.TypeChannel(1, "16");
+  EXPECT_EQ(page.ChannelEdit(0)->text(), "255");
+  EXPECT_EQ(page.Swatch()->Color(), ComposeColor(255, 16, ReadChannel(page.ChannelEdit(2)->text().toStdString()).value));
+  Settle();
+  EXPECT_TRUE(TakeWrites().empty());  // nothing per keystroke
+  page.FinishChannels();
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(WritesAt(TakeWrites(), eeprom::kMainLight), 1);
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor & 0xFFFF, 0x10FFu);
+  page.FinishChannels();  // nothing typed since
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_TRUE(TakeWrites().empty());
+}
+
+TEST_F(LedPageTest, EffectsShowTheirControlsAndStartFromTheirOptions) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  page.ChooseMainEffect(0);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_FALSE(page.MainBrightness()->isVisibleTo(&page));
+  EXPECT_FALSE(page.MainSpeed()->isVisibleTo(&page));
+  EXPECT_FALSE(page.Swatch()->isVisibleTo(&page));
+  page.ChooseMainEffect(3);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(program_->Profile()->MainLight.nMode, 3);
+  EXPECT_EQ(program_->Profile()->MainLight.nSpeed, 8);
+  EXPECT_EQ(program_->Profile()->MainLight.nBright, 10);
+  EXPECT_EQ(page.MainSpeed()->GetPos(), 8);
+  EXPECT_EQ(page.MainBrightness()->GetPos(), 10);
+  EXPECT_FALSE(page.Swatch()->isVisibleTo(&page));
+  EXPECT_EQ(page.MainEffect()->GetSelectedValue(), 3u);
+  page.ReleaseSlider(false, true, 4);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(program_->Profile()->MainLight.nSpeed, 4);
+}
+
+TEST_F(LedPageTest, AChangeTheMouseRefusesNeverReachesTheRecord) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  page.ChooseMainEffect(1);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  const uint32_t before = program_->Profile()->MainLight.dwColor;
+  Mouse()->LockLighting(true);
+  TakeWrites();
+  page.PickColor(before ^ 0x00FF00);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], UiText("tc_adv_str29"));
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, before);
+  EXPECT_EQ(page.Swatch()->Color(), before);
+  EXPECT_EQ(WritesAt(TakeWrites(), eeprom::kMainLight), 0);
+  Mouse()->LockLighting(false);
+  page.PickColor(before ^ 0x00FF00);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, before ^ 0x00FF00);
+}
+
+TEST_F(LedPageTest, ALightChangeOnTheMouseRefreshesThePage) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CLedDlg& page = Make();
+  const int before = program_->Profile()->MainLight.nMode;
+  Mouse()->ChangeLight(sim::LightKind::Main);
+  ASSERT_TRUE(WaitUntil([&] { return program_->Profile()->MainLight.nMode != before; }));
+  const int now = program_->Profile()->MainLight.nMode;
+  EXPECT_TRUE(WaitUntil([&] { return page.MainEffect()->GetSelectedValue() == uint32_t(now); }));
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(LedPageTest, SleepIsLockedOnAWireAndTheTitleIsTheLightingText) {
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1,link=wired"}));
+  CLedDlg& page = Make();
+  EXPECT_EQ(page.Title(), UiText("tc_msg23"));
+  EXPECT_NE(page.Title(), UiText("tc_page4"));
+  ASSERT_NE(page.Sleep(), nullptr);
+  EXPECT_TRUE(page.Sleep()->IsLocked());
+  EXPECT_TRUE(page.OffOnMove()->IsLocked());
+}
+
+TEST_F(LedPageTest, SleepAndTurnOffWhileMovingAreWrittenOnAReceiver) {
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1,link=wireless"}));
+  CLedDlg& page = Make();
+  EXPECT_FALSE(page.Sleep()->IsLocked());
+  ASSERT_GT(page.Sleep()->ItemCount(), 1);
+  const uint32_t second = program_->CurrentModel()->nSleepVal[1];
+  page.ChooseSleep(int(second));
+  Settle();
+  EXPECT_EQ(program_->Profile()->nSleepTime, int(second));
+  EXPECT_EQ(Eeprom(eeprom::kSleepTime, 1)[0], uint8_t(second / 10));
+  const int off = program_->Profile()->bLightOffOnMove;
+  page.ToggleLightOffOnMove();
+  Settle();
+  EXPECT_EQ(program_->Profile()->bLightOffOnMove, off ? 0 : 1);
+  EXPECT_EQ(page.OffOnMove()->GetCheck(), !off);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
