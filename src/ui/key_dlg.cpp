@@ -47,8 +47,12 @@ const QRect kExportRect(QPoint(923, 490), QPoint(1046, 548));
 const QRect kRestoreRect(QPoint(793, 552), QPoint(1045, 610));
 const QRect kDebounceRect(QPoint(150, 521), QPoint(716, 563));
 const QRect kSleepRect(QPoint(150, 568), QPoint(716, 610));
-// The sensor switch's box just above the sleep control, and the toggle in it.
-const QRect kSwitchBox(150, 568 - 42, 196, 42);
+// The sensor switch's box: 196 x 42 just above the sleep control, or above
+// the debounce control when that one is shown there.
+QRect SwitchBox(bool debounceShown) {
+  const int bottom = debounceShown ? kDebounceRect.top() : kSleepRect.top();
+  return QRect(150, bottom - 42, 196, 42);
+}
 constexpr int kToggleW = 33, kToggleH = 17;
 constexpr uint32_t kSwitchBoxColor = 0x2F2829;
 constexpr uint32_t kMaskedText = 0x646464;
@@ -369,9 +373,9 @@ void CKeyDlg::BuildForModel() {
       switch_ = new CPngBtn(this);
       switch_->SetImages(off, off, on);
       switch_->SetToggle(true);
-      switch_->setGeometry(kSwitchBox.right() + 1 - 20 - kToggleW,
-                           kSwitchBox.top() + (kSwitchBox.height() - kToggleH) / 2, kToggleW,
-                           kToggleH);
+      const QRect box = SwitchBox(debounce_ != nullptr);
+      switch_->setGeometry(box.right() + 1 - 20 - kToggleW,
+                           box.top() + (box.height() - kToggleH) / 2, kToggleW, kToggleH);
       connect(switch_, &CPngBtn::clicked, this, &CKeyDlg::FlipSensorSwitch);
       switch_->show();
     }
@@ -448,10 +452,11 @@ void CKeyDlg::PaintBuffer(QPainter& p) {
   if (bg_.isNull()) p.fillRect(rect(), ColorFromRef(0x282223));
   else p.drawImage(rect(), bg_);
   if (switchShown_) {
-    p.fillRect(kSwitchBox, ColorFromRef(kSwitchBoxColor));
+    const QRect box = SwitchBox(debounce_ != nullptr);
+    p.fillRect(box, ColorFromRef(kSwitchBoxColor));
     p.setPen(ColorFromRef(TextColor()));
     p.setFont(SharedFontOr(DialogFont(16, 400)));
-    p.drawText(kSwitchBox.adjusted(12, 0, -(20 + kToggleW + 4), 0), Qt::AlignLeft | Qt::AlignVCenter,
+    p.drawText(box.adjusted(12, 0, -(20 + kToggleW + 4), 0), Qt::AlignLeft | Qt::AlignVCenter,
                UiText("tc_msg16"));
   }
 }

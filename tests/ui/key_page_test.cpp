@@ -86,9 +86,11 @@ TEST_F(KeyPageTest, MaskedButtonIsGreyAndOpensNoMenu) {
   const auto expected = BuildKeyMenu(*program_->CurrentModel(), facts,
                                      [](std::string_view id) { return Tx(id); });
   EXPECT_EQ(menu->ItemCount(), expected.size());
-  // Opened below the hot-spot at its left edge.
+  // Opened at the hot-spot, widened to cfg.ini MenuW around it.
   const QPoint hot = page_->HotSpot(4)->mapToGlobal(QPoint(0, 0));
-  EXPECT_EQ(menu->pos().x(), hot.x());
+  const int w = page_->HotSpot(4)->width();
+  ASSERT_LT(w, int(Cat().opt.MenuW));
+  EXPECT_EQ(menu->pos().x(), hot.x() - (int(Cat().opt.MenuW) - w) / 2);
 }
 
 TEST_F(KeyPageTest, SniperStoresTheTableIndexOfTheChosenValue) {
@@ -277,11 +279,7 @@ TEST_F(KeyPageTest, SwitchedProfileIsReadBeforeAnythingIsEdited) {
 }
 
 TEST_F(KeyPageTest, SensorSwitchAndSleepAndDebounceGoToTheMouse) {
-  Start({"pro:cid=10,mid=1"});
-  for (DevCfg& d : g_Catalogue().dev)
-    if (d.nCid == 0x10 && d.nMid == 1) d.bShowDebounce = 1;
-  Choose(0x10, 1);
-  MakePage();
+  StartPro();
   ASSERT_NE(page_->SensorSwitch(), nullptr);  // the 13205 sensor
   ASSERT_NE(page_->Debounce(), nullptr);
   ASSERT_NE(page_->SensorSleep(), nullptr);
