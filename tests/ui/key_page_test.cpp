@@ -166,6 +166,25 @@ TEST_F(KeyPageTest, UnknownFunctionIsShownAsUnknownAndKept) {
   EXPECT_EQ(KeyOf(4).dwFunID, 0x0C0000FEu);
 }
 
+TEST_F(KeyPageTest, NothingReachesTheRecordWhileAReadRuns) {
+  StartPro();
+  Mouse(0)->SetLatency(150);
+  const Ticket read = program_->ReadProfile();
+  ASSERT_TRUE(PumpUntil([&] { return program_->ReadRunning(); }));
+  program_->TakeMessages();
+  const ProfileFile before = Record();
+  SendUiMessage(page_.get(), WM_MENU_PICK, kFunMute, 2);
+  // The sleep slider asks before it moves; the answer is no.
+  EXPECT_EQ(SendUiMessage(page_->SensorSleep()->Bar(), WM_SLIDER_ASK, 12, 133), 0);
+  const ProfileFile after = Record();
+  EXPECT_EQ(0, std::memcmp(&before, &after, sizeof before));
+  const auto said = program_->TakeMessages();
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said[0].text, Tx("tc_adv_str15"));
+  Mouse(0)->SetLatency(0);
+  EXPECT_TRUE(program_->Wait(read, 20000));
+}
+
 TEST_F(KeyPageTest, KeyIndexOfSixteenIsIgnored) {
   StartPro();
   const ProfileFile before = Record();
