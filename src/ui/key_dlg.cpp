@@ -704,6 +704,7 @@ void CKeyDlg::OnCoreEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     case WM_SYNC_OK:
     case WM_READ_DONE:
     case WM_BEHAVIOR_DECODED:
+    case WM_CURRENT_REMOVED:
       Refresh();
       break;
     default: break;

@@ -98,7 +98,6 @@ class KeyPageRig : public ::testing::Test {
     savedStyle_ = Style();
     sink_ = std::make_unique<QtEventSink>(qApp);
     sink_->SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) {
-      events_.push_back({m, w, l});
       if (page_) page_->OnCoreEvent(m, w, l);
     });
   }
@@ -183,14 +182,8 @@ class KeyPageRig : public ::testing::Test {
     return out;
   }
 
-  struct Ev {
-    uint32_t msg;
-    uintptr_t w;
-    intptr_t l;
-  };
   tolvane::test::TempDir tmp_;
   std::unique_ptr<QtEventSink> sink_;
-  std::vector<Ev> events_;
   std::unique_ptr<Program> program_;
   ScriptedChooser chooser_;
   Script script_;
