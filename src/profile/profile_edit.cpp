@@ -227,15 +227,10 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
   if (button < 0 || button >= d.KeyCount() || d.keys[0][button].nMatrix == 0)
     return EditRefused("this model has no button " + std::to_string(button + 1));
   const int table = f.nKeyTable >= 0 && f.nKeyTable < kKeyModes ? f.nKeyTable : 0;
-  if (key.dwFunID != kFunLeftClick) {
-    bool otherLeft = false;
-    for (int i = 0; i < kMaxKeys; ++i)
-      if (i != button && f.Key[table][i].dwFunID == kFunLeftClick) otherLeft = true;
-    if (!otherLeft) {
-      std::string msg = Tx("tc_msg1");
-      return EditRefused(msg.empty() ? "At least one button must stay a left click." : msg,
-                         "tc_msg1");
-    }
+  if (!KeepsLeftClick(f.Key[table], d.KeyCount(), button, key.dwFunID)) {
+    std::string msg = Tx("tc_msg1");
+    return EditRefused(msg.empty() ? "At least one button must stay a left click." : msg,
+                       "tc_msg1");
   }
   key.nMatrix = d.keys[0][button].nMatrix;
   ModelKeyEnv env(&d, m.library);
@@ -243,6 +238,22 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
     return EditRefused("the function has no form this device can store");
   f.Key[table][button] = key;
   return Request(kApplyButtons, uint32_t(button));
+}
+
+bool KeepsLeftClick(const KeyInfo (&keys)[kMaxKeys], int shown, int button, uint32_t fun) {
+  if (fun == kFunLeftClick) return true;
+  const int n = shown < 0 ? 0 : (shown > kMaxKeys ? kMaxKeys : shown);
+  for (int i = 0; i < n; ++i)
+    if (i != button && keys[i].dwFunID == kFunLeftClick) return true;
+  return false;
+}
+
+EditResult EditButtonOption(ProfileFile& f, const EditModel& m, bool on) {
+  EditResult r;
+  if (!HasModel(m, &r)) return r;
+  if (m.model->nSensor != 0x3395) return EditRefused("this model has no sensor switch");
+  f.bButtonOption = on ? 1 : 0;
+  return Request(kApplyButtonOption);
 }
 
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s) {

@@ -74,8 +74,15 @@ struct LightEdit {
 EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e);
 
 // Button `button` (0-based) of the current key table gets `key` (its matrix
-// index is filled in). At least one button stays a left click.
+// index is filled in). At least one of the buttons the model has stays a
+// left click.
 EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo key);
+// Whether button `button` may take `fun`: `fun` is a left click, or another of
+// the first `shown` buttons keeps one (entries past the model's buttons count
+// for nothing).
+bool KeepsLeftClick(const KeyInfo (&keys)[kMaxKeys], int shown, int button, uint32_t fun);
+// The sensor switch of the 13205 sensor.
+EditResult EditButtonOption(ProfileFile& f, const EditModel& m, bool on);
 
 // The pointer settings kept in the profile.
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s);

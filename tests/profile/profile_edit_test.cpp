@@ -157,6 +157,31 @@ TEST_F(ProfileEditTest, OneButtonStaysALeftClick) {
   EXPECT_FALSE(EditButton(f_, m_, 6, left).ok);  // no seventh button
 }
 
+TEST_F(ProfileEditTest, LeftClickBeyondTheModelsButtonsDoesNotCount) {
+  // Button 1 is the only left click among the six; an entry past them (an
+  // imported record) holds one too.
+  f_.Key[0][4].dwFunID = kFunBack;
+  f_.Key[0][9].dwFunID = kFunLeftClick;
+  KeyInfo off;
+  off.dwFunID = kFunDisabled;
+  const ProfileFile before = f_;
+  EXPECT_EQ(EditButton(f_, m_, 0, off).textId, "tc_msg1");
+  EXPECT_TRUE(Unchanged(before));
+  EXPECT_TRUE(KeepsLeftClick(f_.Key[0], 10, 0, kFunDisabled));
+  EXPECT_FALSE(KeepsLeftClick(f_.Key[0], model_.KeyCount(), 0, kFunDisabled));
+}
+
+TEST_F(ProfileEditTest, SensorSwitchOnlyOnTheWideRangeSensor) {
+  model_.nSensor = 0x3395;
+  ASSERT_TRUE(EditButtonOption(f_, m_, false).ok);
+  EXPECT_EQ(f_.bButtonOption, 0);
+  EXPECT_EQ(EditButtonOption(f_, m_, true).flag, uint32_t(kApplyButtonOption));
+  EXPECT_EQ(f_.bButtonOption, 1);
+  model_.nSensor = 0x3370;
+  EXPECT_FALSE(EditButtonOption(f_, m_, false).ok);
+  EXPECT_EQ(f_.bButtonOption, 1);
+}
+
 TEST(DeviceBehaviorTest, ChangesLandInTheRecord) {
   EXPECT_EQ(RateFromBehaviorCode(1), 0x1000u);
   EXPECT_EQ(RateFromBehaviorCode(32), 0x4000u);
