@@ -1,5 +1,6 @@
 #include "profile/profile_session.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/log.h"
@@ -57,8 +58,7 @@ void ProfileSession::Start() {
     std::lock_guard lock(reqMu_);
     if (started_) return;
     started_ = true;
-    nFlag_ = nData_ = 0;
-    pending_ = 0;
+    requests_.clear();
     exit_ = false;
   }
   {
@@ -94,12 +94,20 @@ void ProfileSession::Stop() {
 
 // ---- Apply ---------------------------------------------------------------------
 
+void ProfileSession::QueueRequestLocked(uint32_t flags, uint32_t data) {
+  const std::pair<uint32_t, uint32_t> r{flags, data};
+  if (std::find(requests_.begin(), requests_.end(), r) != requests_.end()) return;
+  if (requests_.size() >= size_t(kMaxPendingRequests)) {
+    LogPrint("Apply queue full: nFlag=0x%x, nData=0x%x dropped", flags, data);
+    return;
+  }
+  requests_.push_back(r);
+}
+
 void ProfileSession::RequestApply(uint32_t flags) {
   {
     std::lock_guard lock(reqMu_);
-    nFlag_ = flags | kApplyWithProgress;
-    nData_ = 255;
-    if (pending_ < kMaxPendingRequests) ++pending_;
+    QueueRequestLocked(flags | kApplyWithProgress, 255);
   }
   reqCv_.notify_all();
 }
@@ -107,9 +115,7 @@ void ProfileSession::RequestApply(uint32_t flags) {
 void ProfileSession::RequestApplyEx(uint32_t flags, uint32_t data) {
   {
     std::lock_guard lock(reqMu_);
-    nFlag_ = flags & ~kApplyWithProgress;
-    nData_ = data;
-    if (pending_ < kMaxPendingRequests) ++pending_;
+    QueueRequestLocked(flags & ~kApplyWithProgress, data);
   }
   reqCv_.notify_all();
 }
@@ -124,18 +130,18 @@ void ProfileSession::SetProgressWindow(std::shared_ptr<EventSink> window) {
 
 bool ProfileSession::WaitApplyIdle(int timeoutMs) {
   std::unique_lock lock(reqMu_);
-  return reqCv_.wait_for(lock, Ms(timeoutMs), [&] { return (pending_ == 0 && !busy_) || exit_; });
+  return reqCv_.wait_for(lock, Ms(timeoutMs), [&] { return (requests_.empty() && !busy_) || exit_; });
 }
 
 void ProfileSession::ApplyThread() {
   LogPrint("Start apply thread");
   std::unique_lock lock(reqMu_);
   for (;;) {
-    reqCv_.wait(lock, [&] { return exit_ || pending_ > 0; });
+    reqCv_.wait(lock, [&] { return exit_ || !requests_.empty(); });
     if (exit_) break;
-    --pending_;
+    const auto [flag, data] = requests_.front();
+    requests_.pop_front();
     busy_ = true;
-    const uint32_t flag = nFlag_, data = nData_;
     LogPrint("Start Apply: nFlag=0x%x, nData=0x%x", flag, data);
     std::shared_ptr<EventSink> progress;
     if (flag & kApplyWithProgress) {

@@ -19,6 +19,7 @@
 // hooks. Every read has its own ticket, created before the read starts.
 #pragma once
 
+#include <deque>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -195,13 +196,15 @@ class ProfileSession {
   const SessionOptions opt_;
   const SessionHooks hooks_;
 
-  // ApplyRequest: the latest flags and item, the pending count (the
-  // semaphore) and the exit event, under one lock.
+  // ApplyRequest: the waiting requests and the exit event, under one lock.
+  void QueueRequestLocked(uint32_t flags, uint32_t data);
   std::mutex reqMu_;
   std::condition_variable reqCv_;
-  uint32_t nFlag_ = 0;
-  uint32_t nData_ = 0;
-  int pending_ = 0;
+  // Requests waiting for the apply thread, oldest first. Each keeps its own
+  // flag and item, so a quick second change never hides the first; a request
+  // equal to one still waiting is not queued twice (the write takes the
+  // record as it is when it runs).
+  std::deque<std::pair<uint32_t, uint32_t>> requests_;
   bool busy_ = false;
   bool exit_ = false;
   std::shared_ptr<EventSink> progress_;
