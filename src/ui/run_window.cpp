@@ -15,6 +15,17 @@
 
 namespace tolvane::ui {
 
+// ---------------------------------------------------------------- pages
+void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
+  (void)program;
+  (void)dlg;
+  // dlg.SetPage(kPageButtons, new ...(dlg, program));
+  // dlg.SetPage(kPageMacros, new ...(dlg, program));
+  // dlg.SetPage(kPageDpi, new ...(dlg, program));
+  // dlg.SetPage(kPageLighting, new ...(dlg, program));
+}
+// ----------------------------------------------------------------
+
 void InstallQuitHandlers(CTolvaneDlg& window) {
   // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same
   // exit as the exit button: stores saved, devices told, then the loop ends.
@@ -42,6 +53,7 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   }
   CTolvaneDlg window(backend, wo);
   if (!window.Ready()) return 1;
+  if (o.program) AddProgramPages(*o.program, window);
   sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
   QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
   InstallQuitHandlers(window);
