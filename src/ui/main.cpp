@@ -67,9 +67,7 @@ int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std:
   po.windowVisible = [visible] { return visible->load(); };
   // A second copy's knock (the tray notification) arrives on the lock's own
   // thread; the sink hands it to the window's thread.
-  po.onInstanceMessage = [&sink](const platform::InstanceMessage& m) {
-    sink.Post(m.msg, m.wParam, m.lParam);
-  };
+  po.onInstanceMessage = ui::ForwardInstanceMessages(sink);
   const StartResult started = program.Start(po);
   for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
   if (started == StartResult::AlreadyRunning) {

@@ -64,6 +64,10 @@ void ApplyCatalogueStyle(const Catalogue& cat) {
   s.fontSize = int(o.FontSize);
 }
 
+std::function<void(const platform::InstanceMessage&)> ForwardInstanceMessages(EventSink& sink) {
+  return [&sink](const platform::InstanceMessage& m) { sink.Post(m.msg, m.wParam, m.lParam); };
+}
+
 ProgramBackend::ProgramBackend(Program& program, EventSink& sink,
                                std::shared_ptr<std::atomic<bool>> visible)
     : program_(program),

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "config/catalogue.h"
+#include "platform/single_instance.h"
 #include "ui/window_backend.h"
 
 namespace tolvane {
@@ -25,6 +27,11 @@ DeviceTile TileFor(const DevCfg& model, int entry, const std::string& programDir
 // Fills the widget kit's style from cfg.ini. High-resolution mode stays off:
 // Qt already scales by the screen's device pixel ratio.
 void ApplyCatalogueStyle(const Catalogue& cat);
+
+// What a later copy of the program sends (the tray notification that shows
+// the window) goes to `sink`, which hands it to the window's thread. For
+// ProgramOptions::onInstanceMessage; `sink` must outlive the program.
+std::function<void(const platform::InstanceMessage&)> ForwardInstanceMessages(EventSink& sink);
 
 class ProgramBackend : public WindowBackend {
  public:

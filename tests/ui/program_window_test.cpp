@@ -100,7 +100,9 @@ class ProgramWindowTest : public ::testing::Test {
     ProgramOptions o;
     o.dataDir = dataDir_;
     o.userDir = tmp_.Dir();
-    o.singleInstance = false;
+    o.singleInstance = !instanceDir_.empty();
+    o.instanceDir = instanceDir_;
+    o.onInstanceMessage = ForwardInstanceMessages(sink_);
     o.simulate = std::move(specs);
     o.discovery = tolvane::test::FastTimings();
     if (rescanMs > 0) o.discovery->rescanPeriodMs = rescanMs;
@@ -150,6 +152,7 @@ class ProgramWindowTest : public ::testing::Test {
   }
 
   std::string dataDir_;
+  std::string instanceDir_;  // empty: no instance lock
   tolvane::test::TempDir tmp_;
   QTemporaryDir autostart_;
   QtEventSink sink_;
@@ -259,6 +262,29 @@ TEST_F(ProgramWindowTest, ExitSavesTheStoresTellsTheMiceAndLeavesNoThread) {
   backend_.reset();  // joins the exit thread
   EXPECT_TRUE(QTest::qWaitFor([&] { return ThreadCount() == threadsBefore; }, kWaitMs))
       << ThreadCount() << " threads, " << threadsBefore << " before";
+}
+
+TEST_F(ProgramWindowTest, ASecondCopyBringsTheHiddenWindowToTheFrontAndEnds) {
+  QTemporaryDir lock;
+  ASSERT_TRUE(lock.isValid());
+  instanceDir_ = lock.path().toStdString();
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1"}, /*hidden=*/true));
+  EXPECT_FALSE(W().isVisible());
+  const std::string programDir = ProgramDir, userDir = UserDataDir;
+  {
+    NullEventSink none;
+    Program second(none);
+    ProgramOptions o;
+    o.dataDir = dataDir_;
+    o.userDir = tmp_.Dir();
+    o.instanceDir = instanceDir_;
+    o.offline = true;
+    EXPECT_EQ(second.Start(o), StartResult::AlreadyRunning);
+  }
+  // The second copy shares this process's folders; the first keeps its own.
+  ProgramDir = programDir;
+  UserDataDir = userDir;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return W().isVisible(); }, kWaitMs));
 }
 
 // ---- The window's thread is never held.
