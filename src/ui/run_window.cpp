@@ -61,13 +61,17 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
 
   int rc = 0;
   if (shot) {
-    if (o.page == kPageDevices) window.SwitchPage(kPageDevices);
-    else if (o.page == kPageSettings) window.SwitchPage(kPageSettings);
-    else if (window.DevicePage()->TileCount() > 0)
-      window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
-    // Let the events of the start (reads, battery) arrive, then take the picture.
-    QTimer::singleShot(300, &window, [&] {
-      if (o.page != kPageDevices && o.page != kPageSettings) window.SwitchPage(o.page);
+    // The devices' events are still arriving (each new device opens the
+    // device list): a mouse is chosen once they are in; the page is opened
+    // and the picture taken 700 ms later, when a virtual mouse's read has
+    // long ended.
+    QTimer::singleShot(200, &window, [&] {
+      if (o.page != kPageDevices && o.page != kPageSettings &&
+          window.DevicePage()->TileCount() > 0)
+        window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
+    });
+    QTimer::singleShot(900, &window, [&] {
+      window.SwitchPage(o.page);
       const QImage img = window.grab().toImage();
       if (!img.save(QString::fromStdString(o.screenshot), "PNG")) {
         std::fprintf(stderr, "tolvane: cannot write %s\n", o.screenshot.c_str());
