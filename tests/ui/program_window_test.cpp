@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "../device/discovery_rig.h"
@@ -41,9 +42,20 @@ using SteadyClock = std::chrono::steady_clock;
 // bound leaves room for painting on a loaded machine.
 constexpr auto kCallBound = std::chrono::milliseconds(50);
 
+std::string Comm(const fs::path& dir) {
+  std::ifstream f(dir / "comm");
+  std::string name;
+  std::getline(f, name);
+  return name;
+}
+
+// Threads of this process that carry its own name: ours (the core's threads
+// are not renamed), not the ones Qt and GLib start and name for themselves.
 int ThreadCount() {
+  const std::string self = Comm("/proc/self");
   int n = 0;
-  for (const auto& e : fs::directory_iterator("/proc/self/task")) n += e.is_directory() ? 1 : 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/task"))
+    n += e.is_directory() && Comm(e.path()) == self ? 1 : 0;
   return n;
 }
 
