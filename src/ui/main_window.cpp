@@ -45,6 +45,10 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void CPageFrame::PaintBuffer(QPainter& p) {
+  if (load_) {  // a page's picture is decoded when the page is first shown
+    bg_ = load_();
+    load_ = nullptr;
+  }
   if (bg_.isNull()) p.fillRect(rect(), ColorFromRef(0x282223));
   else p.drawImage(rect(), bg_);
 }
@@ -176,9 +180,12 @@ void CTolvaneDlg::BuildLayout() {
   devDlg_ = new CDevDlg(this, pageBg, cfg_.txtColor);
   pages_[kPageDevices] = devDlg_;
   pages_[kPageButtons] = new CPageFrame(this, pageBg);
-  pages_[kPageMacros] = new CPageFrame(this, PagePicture(QStringLiteral("macro_nr.png"), pageBg));
-  pages_[kPageDpi] = new CPageFrame(this, PagePicture(QStringLiteral("adv_nr.png"), pageBg));
-  pages_[kPageLighting] = new CPageFrame(this, PagePicture(QStringLiteral("led_nr.png"), pageBg));
+  auto picture = [this, pageBg](const char* name) {
+    return [this, pageBg, name] { return PagePicture(QString::fromLatin1(name), pageBg); };
+  };
+  pages_[kPageMacros] = new CPageFrame(this, picture("macro_nr.png"));
+  pages_[kPageDpi] = new CPageFrame(this, picture("adv_nr.png"));
+  pages_[kPageLighting] = new CPageFrame(this, picture("led_nr.png"));
   cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
                         [this](const QString& t) { message_(t); });
   pages_[kPageSettings] = cfgDlg_;

@@ -34,7 +34,14 @@ class CPageFrame : public SkinWidget {
   Q_OBJECT
  public:
   CPageFrame(QWidget* parent, const QImage& background) : SkinWidget(parent), bg_(background) {}
-  void SetBackground(const QImage& background) { bg_ = background; update(); }
+  // The picture is made by `load` when the page is first painted.
+  CPageFrame(QWidget* parent, std::function<QImage()> load)
+      : SkinWidget(parent), load_(std::move(load)) {}
+  void SetBackground(const QImage& background) {
+    bg_ = background;
+    load_ = nullptr;
+    update();
+  }
 
  protected:
   void PaintBuffer(QPainter& p) override;
@@ -42,6 +49,7 @@ class CPageFrame : public SkinWidget {
 
  private:
   QImage bg_;
+  std::function<QImage()> load_;
 };
 
 class CTolvaneDlg : public SkinWidget {

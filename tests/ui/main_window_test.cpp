@@ -497,3 +497,20 @@ TEST_F(WindowTest, TermAndInterruptSignalsRunTheFullExit) {
 
 }  // namespace
 }  // namespace tolvane::ui
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, AnEmptyPageShowsItsOwnPictureOnceOpened) {
+  skin_.Add("adv_nr.png", 1070, 750, QColor(200, 0, 0));
+  CTolvaneDlg& w = Make();
+  w.SwitchPage(kPageDpi);
+  const QImage shown = w.Page(kPageDpi)->grab().toImage();
+  EXPECT_EQ(QColor(shown.pixel(20, 20)), QColor(200, 0, 0));
+  // A page without a picture of its own shows the window's background.
+  w.SwitchPage(kPageLighting);
+  EXPECT_EQ(QColor(w.Page(kPageLighting)->grab().toImage().pixel(20, 20)), QColor(30, 31, 36));
+}
+
+}  // namespace
+}  // namespace tolvane::ui
