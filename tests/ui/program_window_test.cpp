@@ -17,6 +17,7 @@
 #include "../profile/store_rig.h"
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "config/texts.h"
 #include "device/link_options.h"
 #include "profile/profile_device.h"
 #include "program/program.h"
@@ -297,6 +298,20 @@ TEST_F(ProgramWindowTest, ASecondCopyBringsTheHiddenWindowToTheFrontAndEnds) {
   ProgramDir = programDir;
   UserDataDir = userDir;
   EXPECT_TRUE(QTest::qWaitFor([&] { return W().isVisible(); }, kWaitMs));
+}
+
+TEST_F(ProgramWindowTest, ALanguageChoiceGoesThroughTheCoreAndIsKept) {
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1"}));
+  ASSERT_GE(backend_->Languages().size(), 2u);
+  const QString before = W().Tab(0)->Caption();
+  W().SetLanguage(1);
+  EXPECT_EQ(backend_->CurrentLanguage(), 1);
+  EXPECT_EQ(ReadLangIndex(-1), 1);  // lang.ini in the user folder
+  EXPECT_NE(W().Tab(0)->Caption(), before);
+  W().SetLanguage(99);  // outside the list: nothing changes
+  EXPECT_EQ(backend_->CurrentLanguage(), 1);
+  W().SetLanguage(0);
+  EXPECT_EQ(W().Tab(0)->Caption(), before);
 }
 
 // ---- The window's thread is never held.
