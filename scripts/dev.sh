@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the program or the test suite.
-#   scripts/dev.sh run [ARGS...]   build, then run the main job (ARGS go to it)
+#   scripts/dev.sh run [ARGS...]   build the programs and the skin, then run the
+#                                  main job: the window (ARGS go to it)
 #   scripts/dev.sh test            build, then run the whole test suite
 #   scripts/dev.sh sanitizers      the whole suite under ASan+UBSan, the threaded
 #                                  tests under TSan (regex: TSAN_TESTS below)
@@ -69,9 +70,14 @@ TSAN_TESTS='^(Program|Discovery|Families|Session|GetProfile|ApplySetting|Transfe
 
 build() {
   local preset=$1
+  shift
   use_ccache
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  if [ $# -gt 0 ]; then
+    cmake --build --preset "$preset" --target "$@"
+  else
+    cmake --build --preset "$preset"
+  fi
 }
 
 cmd=${1:-run}
@@ -79,7 +85,8 @@ shift || true
 case "$cmd" in
   run)
     install_missing
-    build default
+    # Only what the main job runs: the two programs and the skin.
+    build default tolvane tolvanectl tolvane_skin
     exec scripts/run-default.sh "$@"
     ;;
   test)

@@ -28,6 +28,9 @@ constexpr uint32_t WM_CURRENT_REMOVED = 0x0905;      // wParam: entry; the curre
 constexpr uint32_t WM_READ_DONE = 0x0906;        // wParam: read ticket, lParam: 1 read, 0 failed
 constexpr uint32_t WM_APPLY_DONE = 0x0907;       // lParam: the write's result (1, 0, -1 no device)
 constexpr uint32_t WM_PROGRAM_MESSAGE = 0x0908;  // a message waits in the program's message queue
+// Posted by whoever runs Program::Exit away from the window's thread when it
+// has returned (the window then closes and the event loop ends).
+constexpr uint32_t WM_EXIT_DONE = 0x0909;
 
 // WM_BATTERY's lParam: power in bits 0-7, charging in bit 8.
 constexpr intptr_t BatteryParam(int power, bool charging) {

@@ -1,10 +1,12 @@
-// The Tolvane window program: parses the command line, builds the backend and
-// runs the window over it (or shows the widget gallery).
+// The Tolvane window program: parses the command line, starts the program
+// core and runs the window over it (or shows the widget gallery).
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,10 @@
 #include "app/paths.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
+#include "program/program.h"
 #include "ui/gallery.h"
 #include "ui/menu_dlg.h"
-#include "ui/preview_backend.h"
+#include "ui/program_backend.h"
 #include "ui/qt_event_sink.h"
 #include "ui/run_window.h"
 #include "ui/ui_style.h"
@@ -48,6 +51,56 @@ int RunGallery(QApplication& app, const std::string& screenshot) {
   return app.exec();
 }
 
+// The window on the program core: start-up, the window until the user
+// exits, and the core's exit on a thread of its own.
+int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std::string>& args) {
+  using namespace tolvane;
+  ui::QtEventSink sink(qApp);
+  auto visible = std::make_shared<std::atomic<bool>>(false);
+  Program program(sink);
+  ProgramOptions po;
+  po.dataDir = o.dataDir;
+  po.userDir = o.userDir;
+  po.args = args;
+  po.simulate = o.simulate;
+  if (o.preview && po.simulate.empty()) po.simulate = {"pro", "pro+:link=wireless"};
+  po.windowVisible = [visible] { return visible->load(); };
+  // A second copy's knock (the tray notification) arrives on the lock's own
+  // thread; the sink hands it to the window's thread.
+  po.onInstanceMessage = ui::ForwardInstanceMessages(sink);
+  const StartResult started = program.Start(po);
+  for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
+  if (started == StartResult::AlreadyRunning) {
+    std::fprintf(stderr, "tolvane: already running; its window was brought to the front\n");
+    return 0;
+  }
+  if (started != StartResult::Ok) {
+    if (!program.StartError().empty())
+      std::fprintf(stderr, "tolvane: %s\n", program.StartError().c_str());
+    else
+      std::fprintf(stderr, "%s\n", kDataInitFailed);
+    return 1;
+  }
+  ui::ApplyCatalogueStyle(Cat());
+  ui::LoadMenuPictures();
+  // A screenshot shows the mice that are there: discovery settles first.
+  if (!o.screenshot.empty()) program.WaitDevicesSettled(5000);
+  program.App().SetDialogStarted();
+  int rc = 0;
+  {
+    ui::ProgramBackend backend(program, sink, visible);
+    ui::RunOptions ro;
+    ro.program = &program;
+    ro.startHidden = o.startHidden;  // -s only: another argument is no hidden start
+    ro.screenshot = o.screenshot;
+    ro.page = o.page;
+    rc = ui::RunWindow(backend, sink, ro);
+  }  // the exit thread is joined here
+  program.Exit(true);
+  ui::ReleaseMenuPictures();
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,32 +112,11 @@ int main(int argc, char** argv) {
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
   QApplication app(argc, argv);
+  if (!o.gallery) return RunProgramWindow(o, args);
   tolvane::ResolveProgramDir(o.dataDir);
   tolvane::LoadDefaultTexts();
   tolvane::ui::LoadMenuPictures();
-  int rc = 0;
-  if (o.gallery) {
-    rc = RunGallery(app, o.screenshot);
-  } else {
-    // The device core is wired in by its own backend; until then the window
-    // runs on two sample devices.
-    tolvane::StderrNotifier notifier;
-    tolvane::Catalogue& cat = tolvane::g_Catalogue();
-    if (!tolvane::LoadCatalogue(tolvane::ProgramDir + "cfg.ini", cat, notifier)) {
-      std::fprintf(stderr, "%s\n", tolvane::kDataInitFailed);
-      return 1;
-    }
-    tolvane::ui::ApplyCatalogueStyle(cat);
-    if (!o.preview && o.screenshot.empty())
-      std::fprintf(stderr, "tolvane: showing two sample devices (no device backend in this build)\n");
-    tolvane::ui::QtEventSink sink(&app);
-    tolvane::ui::PreviewBackend backend(cat, tolvane::ProgramDir, sink);
-    tolvane::ui::RunOptions ro;
-    ro.startHidden = o.startHidden;
-    ro.screenshot = o.screenshot;
-    ro.page = o.page;
-    rc = tolvane::ui::RunWindow(backend, sink, ro);
-  }
+  const int rc = RunGallery(app, o.screenshot);
   tolvane::ui::ReleaseMenuPictures();
   return rc;
 }

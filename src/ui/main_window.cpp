@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include "app/log.h"
+#include "profile/profile_session.h"
 #include "ui/dev_dlg.h"
 #include "ui/factories.h"
 #include "ui/menu_dlg.h"
@@ -31,7 +32,6 @@ const QRect CTolvaneDlg::kWaitBox(485, 325, 100, 100);
 
 namespace {
 
-constexpr int kBatteryIntervalMs = 30000;
 constexpr int kTrayCheckMs = 5000;
 constexpr int kExitFallbackMs = 5000;
 constexpr uint32_t kTitleAccent = 0xFF8000;
@@ -45,6 +45,10 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void CPageFrame::PaintBuffer(QPainter& p) {
+  if (load_) {  // a page's picture is decoded when the page is first shown
+    bg_ = load_();
+    load_ = nullptr;
+  }
   if (bg_.isNull()) p.fillRect(rect(), ColorFromRef(0x282223));
   else p.drawImage(rect(), bg_);
 }
@@ -75,23 +79,10 @@ CTolvaneDlg::CTolvaneDlg(WindowBackend& backend, Options options)
   ready_ = true;
   BuildLayout();
 
-  rescanTimer_.setInterval(RescanCounter::kIntervalMs);
-  connect(&rescanTimer_, &QTimer::timeout, this, [this] {
-    if (!rescan_.Tick()) {
-      rescanTimer_.stop();
-      return;
-    }
-    if (!rescan_.WantsTimer()) rescanTimer_.stop();
-    backend_.Rescan();
-  });
   waitTimer_.setSingleShot(true);
   waitTimer_.setInterval(kWaitOpenDelayMs);
   connect(&waitTimer_, &QTimer::timeout, this, [this] {
     if (pendingRead_ != 0 && isVisible()) OpenWait();
-  });
-  batteryTimer_.setInterval(kBatteryIntervalMs);
-  connect(&batteryTimer_, &QTimer::timeout, this, [this] {
-    if (pendingRead_ == 0) RequestBattery();
   });
   trayCheckTimer_.setInterval(kTrayCheckMs);
   connect(&trayCheckTimer_, &QTimer::timeout, this, [this] {
@@ -189,9 +180,12 @@ void CTolvaneDlg::BuildLayout() {
   devDlg_ = new CDevDlg(this, pageBg, cfg_.txtColor);
   pages_[kPageDevices] = devDlg_;
   pages_[kPageButtons] = new CPageFrame(this, pageBg);
-  pages_[kPageMacros] = new CPageFrame(this, PagePicture(QStringLiteral("macro_nr.png"), pageBg));
-  pages_[kPageDpi] = new CPageFrame(this, PagePicture(QStringLiteral("adv_nr.png"), pageBg));
-  pages_[kPageLighting] = new CPageFrame(this, PagePicture(QStringLiteral("led_nr.png"), pageBg));
+  auto picture = [this, pageBg](const char* name) {
+    return [this, pageBg, name] { return PagePicture(QString::fromLatin1(name), pageBg); };
+  };
+  pages_[kPageMacros] = new CPageFrame(this, picture("macro_nr.png"));
+  pages_[kPageDpi] = new CPageFrame(this, picture("adv_nr.png"));
+  pages_[kPageLighting] = new CPageFrame(this, picture("led_nr.png"));
   cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
                         [this](const QString& t) { message_(t); });
   pages_[kPageSettings] = cfgDlg_;
@@ -232,6 +226,14 @@ QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) con
   return CutBackground(pic, kPageRect);
 }
 
+QImage CTolvaneDlg::ModelPicture(const std::string& skinFolder) {
+  // Decoded once per model: choosing a mouse again costs no file work.
+  const QString name = QString::fromStdString(skinFolder + "/key_nr.png");
+  auto it = modelPictures_.find(name);
+  if (it == modelPictures_.end()) it = modelPictures_.insert(name, PagePicture(name, pageBg_));
+  return *it;
+}
+
 void CTolvaneDlg::LoadModelPictures() {
   const auto dev = backend_.Device(current_);
   auto* keys = dynamic_cast<CPageFrame*>(pages_[kPageButtons]);
@@ -240,8 +242,7 @@ void CTolvaneDlg::LoadModelPictures() {
     keys->SetBackground(pageBg_);
     return;
   }
-  keys->SetBackground(
-      PagePicture(QString::fromStdString(dev->skinFolder + "/key_nr.png"), pageBg_));
+  keys->SetBackground(ModelPicture(dev->skinFolder));
 }
 
 void CTolvaneDlg::Start() {
@@ -255,7 +256,6 @@ void CTolvaneDlg::Start() {
     case StartView::TrayOnly: break;
     case StartView::Minimized: showMinimized(); break;
   }
-  batteryTimer_.start();
 }
 
 void CTolvaneDlg::BuildTray() {
@@ -341,15 +341,28 @@ void CTolvaneDlg::SetLanguage(int index) {
 
 void CTolvaneDlg::OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   if (exited_ || !ready_) return;
+  if (exiting_) {  // the core is shutting down: nothing is shown any more
+    if (msg == WM_EXIT_DONE) FinishExit();
+    return;
+  }
   switch (msg) {
     case WM_NEW_DEVICE: OnNewDevice(int(wParam)); break;
-    case WM_DEVICE_CHANGE: OnDeviceChange(wParam, int(lParam)); break;
-    case WM_SYNC_OK: OnSyncOk(uint64_t(wParam), lParam != 0); break;
-    case WM_BATTERY:
-      if (uint64_t(wParam) == pendingBattery_) pendingBattery_ = 0;
-      OnBattery(lParam);
+    case WM_DEVICE_LIST_CHANGED:
+      RefreshDevices();
+      UpdateTabs();
       break;
-    case WM_DEVICE_BEHAVIOR: OnDeviceBehavior(int(wParam), lParam); break;
+    case WM_CURRENT_REMOVED: OnCurrentRemoved(int(wParam)); break;
+    case WM_SYNC_OK: OnSyncOk(); break;
+    case WM_OPERATION_DONE: OnOperationDone(uint64_t(wParam), lParam != 0); break;
+    case WM_BATTERY:
+      if (int(wParam) == current_) OnBattery(lParam);
+      break;
+    case WM_DEVICE_BEHAVIOR:
+      if (int(wParam) == current_) LogPrint("OnDeviceBehavior  lParam= %x", unsigned(lParam));
+      break;  // the core decodes it (WM_BEHAVIOR_DECODED) and reads the battery itself
+    case WM_PROGRAM_MESSAGE:
+      for (const std::string& m : backend_.TakeMessages()) message_(Q(m));
+      break;
     case WM_PROGRESS:
       if (progress_) progress_->SetPos(int(intptr_t(wParam)));
       break;
@@ -357,12 +370,9 @@ void CTolvaneDlg::OnEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
       if (lParam == kLeftButtonUp) ShowFromTray();
       else if (lParam == kRightButtonUp && trayMenu_) trayMenu_->popup(QCursor::pos());
       break;
-    case WM_EXIT_DONE:
-      if (exiting_) FinishExit();
-      return;
     default: break;
   }
-  if (exited_) return;
+  if (exited_ || exiting_) return;
   for (QWidget* w : pages_)
     if (auto* p = dynamic_cast<ProgramPage*>(w)) p->OnCoreEvent(msg, wParam, lParam);
 }
@@ -374,8 +384,6 @@ void CTolvaneDlg::OnNewDevice(int entry) {
     return;
   }
   LogPrint("OnNewDevice: %s(%s)", dev->modelName.c_str(), dev->wireless ? "Wireless" : "Wired");
-  rescan_.Stop();
-  rescanTimer_.stop();
   if (backend_.Devices().size() > size_t(kMaxTiles)) {
     // A fifth device is left out; the program goes on with the four shown.
     message_(UiText("tc_new12"));
@@ -383,33 +391,28 @@ void CTolvaneDlg::OnNewDevice(int entry) {
   RefreshDevices();
   SwitchPage(kPageDevices);
   if (power_) power_->hide();
+  // The model's picture is decoded now, after the tile has painted, so that
+  // choosing the mouse later does no file work.
+  if (!dev->skinFolder.empty() && dynamic_cast<CPageFrame*>(pages_[kPageButtons]))
+    QTimer::singleShot(0, this, [this, folder = dev->skinFolder] { ModelPicture(folder); });
 }
 
-void CTolvaneDlg::OnDeviceChange(uintptr_t kind, int entry) {
-  if (kind == kDeviceArrived) {
-    LogPrint("Device IN");
-    rescan_.OnArrival();
-  } else if (kind == kDeviceRemoved) {
-    LogPrint("Device OUT");
-    const bool wasCurrent = entry >= 0 && entry == current_;
-    if (wasCurrent) {
-      if (power_) power_->hide();
-      if (pendingRead_ != 0) {  // its read ends with a failure; nothing waits for it
-        pendingRead_ = 0;
-        CloseWait();
-      }
-      current_ = -1;
-    }
-    rescan_.OnRemoval(wasCurrent);
+void CTolvaneDlg::OnCurrentRemoved(int entry) {
+  LogPrint("Device OUT");
+  if (entry != current_) {
     RefreshDevices();
-    SwitchPage(kPageDevices);
-  } else {
     return;
   }
-  if (rescan_.WantsTimer() && !rescanTimer_.isActive()) {
-    LogPrint("SetTimer FINDDEV_TIMER_ID");
-    rescanTimer_.start();
+  if (power_) power_->hide();
+  if (pendingRead_ != 0) {  // its read ends with a failure; nothing waits for it
+    pendingRead_ = 0;
+    waitTimer_.stop();
+    CloseWait();
   }
+  CloseProgress();  // its write fails; the dialog does not wait for the close
+  current_ = -1;
+  RefreshDevices();
+  SwitchPage(kPageDevices);
 }
 
 void CTolvaneDlg::OnCurrentDeviceChanged(int entry) {
@@ -440,19 +443,21 @@ void CTolvaneDlg::OnCurrentDeviceChanged(int entry) {
   if (pendingRead_ != 0) waitTimer_.start();
 }
 
-void CTolvaneDlg::OnSyncOk(uint64_t ticket, bool ok) {
-  if (ticket == 0 || ticket != pendingRead_) return;  // an answer nobody waits for
-  pendingRead_ = 0;
-  waitTimer_.stop();
-  CloseWait();
-  if (!ok) {
-    LogPrint("OnSyncOk: read failed");
-    return;
-  }
+void CTolvaneDlg::OnSyncOk() {
   LogPrint("OnSyncOk");
   if (power_) power_->show();
   UpdateTabs();
   update();
+}
+
+void CTolvaneDlg::OnOperationDone(uint64_t ticket, bool ok) {
+  if (ticket == 0) return;
+  if (ticket == pendingBattery_) pendingBattery_ = 0;
+  if (ticket != pendingRead_) return;  // an answer nobody waits for
+  pendingRead_ = 0;
+  waitTimer_.stop();
+  CloseWait();
+  if (!ok) LogPrint("OnSyncOk: read failed");
 }
 
 void CTolvaneDlg::RequestBattery() {
@@ -462,18 +467,10 @@ void CTolvaneDlg::RequestBattery() {
 }
 
 void CTolvaneDlg::OnBattery(intptr_t lParam) {
-  const int level = int(int8_t(lParam & 0xFF));
+  if (lParam < 0) return;  // the device did not answer
+  const int level = int(lParam & 0xFF);
   const bool charging = (lParam >> 8) & 1;
-  LogPrint("GetPower: nPower=0x%x, bCharging=0x%x", unsigned(level), unsigned(charging));
-  if (level >= 0 && level <= 100 && power_) power_->SetPower(level, charging);
-}
-
-void CTolvaneDlg::OnDeviceBehavior(int entry, intptr_t lParam) {
-  if (entry != current_) return;
-  LogPrint("OnDeviceBehavior  lParam= %x", unsigned(lParam));
-  const int kind = int((lParam >> 8) & 0xFF);
-  if (kind == 7) RequestBattery();
-  // Kinds 1 to 6 belong to the pages that show the changed settings.
+  if (level <= 100 && power_) power_->SetPower(level, charging);
 }
 
 // ---------------------------------------------------------------- wait, progress
@@ -505,6 +502,23 @@ CProgressDlg* CTolvaneDlg::OpenProgress(const QString& text) {
   dlg->SetRange(0, 100);
   dlg->setAttribute(Qt::WA_DeleteOnClose);
   progress_ = dlg;
+  // The apply thread reaches the dialog only through this sink; once the
+  // dialog is gone the sink delivers to nobody, however long the core keeps it.
+  auto sink = std::make_shared<QtEventSink>(this);
+  QPointer<CProgressDlg> target = dlg;
+  sink->SetHandler([target](uint32_t msg, uintptr_t w, intptr_t) {
+    if (!target) return;
+    if (msg == WM_PROGRESS) target->SetPos(int(intptr_t(w)));
+    else if (msg == WM_CLOSE_WINDOW) target->close();
+  });
+  connect(dlg, &QObject::destroyed, this, [this, s = std::weak_ptr<EventSink>(sink)] {
+    if (progressSink_ == s.lock()) {
+      backend_.SetProgressWindow(nullptr);
+      progressSink_.reset();
+    }
+  });
+  progressSink_ = sink;
+  backend_.SetProgressWindow(sink);
   dlg->Start();
   return dlg;
 }
@@ -512,6 +526,10 @@ CProgressDlg* CTolvaneDlg::OpenProgress(const QString& text) {
 void CTolvaneDlg::CloseProgress() {
   if (progress_) progress_->close();
   progress_ = nullptr;
+  if (progressSink_) {
+    backend_.SetProgressWindow(nullptr);
+    progressSink_.reset();
+  }
 }
 
 // ---------------------------------------------------------------- show, hide, exit
@@ -548,8 +566,6 @@ void CTolvaneDlg::Exit() {
   CloseWait();
   CloseProgress();
   waitTimer_.stop();
-  rescanTimer_.stop();
-  batteryTimer_.stop();
   trayCheckTimer_.stop();
   hide();
   exitTimer_.start();
@@ -637,6 +653,16 @@ void CTolvaneDlg::keyPressEvent(QKeyEvent* e) {
       return;
     default: SkinWidget::keyPressEvent(e);
   }
+}
+
+void CTolvaneDlg::showEvent(QShowEvent* e) {
+  backend_.VisibilityChanged(true);
+  SkinWidget::showEvent(e);
+}
+
+void CTolvaneDlg::hideEvent(QHideEvent* e) {
+  backend_.VisibilityChanged(false);
+  SkinWidget::hideEvent(e);
 }
 
 void CTolvaneDlg::closeEvent(QCloseEvent* e) {

@@ -4,6 +4,7 @@
 // WindowBackend: it asks for copies, requests work and never waits for it.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/event_sink.h"
 #include "ui/cfg_dlg.h"
 #include "ui/status_dlgs.h"
 #include "ui/skin_widget.h"
@@ -32,7 +34,14 @@ class CPageFrame : public SkinWidget {
   Q_OBJECT
  public:
   CPageFrame(QWidget* parent, const QImage& background) : SkinWidget(parent), bg_(background) {}
-  void SetBackground(const QImage& background) { bg_ = background; update(); }
+  // The picture is made by `load` when the page is first painted.
+  CPageFrame(QWidget* parent, std::function<QImage()> load)
+      : SkinWidget(parent), load_(std::move(load)) {}
+  void SetBackground(const QImage& background) {
+    bg_ = background;
+    load_ = nullptr;
+    update();
+  }
 
  protected:
   void PaintBuffer(QPainter& p) override;
@@ -40,6 +49,7 @@ class CPageFrame : public SkinWidget {
 
  private:
   QImage bg_;
+  std::function<QImage()> load_;
 };
 
 class CTolvaneDlg : public SkinWidget {
@@ -99,8 +109,11 @@ class CTolvaneDlg : public SkinWidget {
   CPngBtn* ExitButton() const { return exit_; }
   CPlayGIFDlg* WaitAnimation() const { return wait_; }
   CProgressDlg* Progress() const { return progress_; }
-  const RescanCounter& Rescan() const { return rescan_; }
-  bool RescanTimerActive() const { return rescanTimer_.isActive(); }
+  // The rescan after plug events, as the core runs it.
+  int RescanCount() const { return backend_.RescanCount(); }
+  bool RescanTimerActive() const { return backend_.RescanTimerActive(); }
+  // The ticket of the profile read the window waits for, 0 none.
+  uint64_t PendingRead() const { return pendingRead_; }
   bool HasTray() const { return tray_ != nullptr; }
   QMenu* TrayMenu() const { return trayMenu_; }
   TitleStrip CurrentTitleStrip() const;
@@ -117,6 +130,8 @@ class CTolvaneDlg : public SkinWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void hideEvent(QHideEvent* e) override;
 
  private:
   void BuildLayout();
@@ -124,15 +139,16 @@ class CTolvaneDlg : public SkinWidget {
   // a missing one gives `fallback`.
   QImage PagePicture(const QString& name, const QImage& fallback) const;
   void LoadModelPictures();
+  QImage ModelPicture(const std::string& skinFolder);
   void BuildTray();
   void Relabel();
   void RefreshDevices();
   void UpdateTabs();
   void OnNewDevice(int entry);
-  void OnDeviceChange(uintptr_t kind, int entry);
-  void OnSyncOk(uint64_t ticket, bool ok);
+  void OnCurrentRemoved(int entry);
+  void OnSyncOk();
+  void OnOperationDone(uint64_t ticket, bool ok);
   void OnBattery(intptr_t lParam);
-  void OnDeviceBehavior(int entry, intptr_t lParam);
   void OpenWait();
   void CloseWait();
   void RequestBattery();
@@ -145,6 +161,7 @@ class CTolvaneDlg : public SkinWidget {
   MessageFn message_;
   bool ready_ = false;
   QImage bg_, pageBg_;
+  QHash<QString, QImage> modelPictures_;  // the button page's picture per model
   QRegion shape_;
   bool translucent_ = false;
   CPngBtn* help_ = nullptr;
@@ -161,8 +178,8 @@ class CTolvaneDlg : public SkinWidget {
   uint64_t pendingBattery_ = 0;
   QPointer<CPlayGIFDlg> wait_;
   QPointer<CProgressDlg> progress_;
-  RescanCounter rescan_;
-  QTimer rescanTimer_, waitTimer_, batteryTimer_, trayCheckTimer_, exitTimer_;
+  std::shared_ptr<EventSink> progressSink_;
+  QTimer waitTimer_, trayCheckTimer_, exitTimer_;
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   bool exiting_ = false, exited_ = false;

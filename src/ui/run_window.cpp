@@ -15,6 +15,17 @@
 
 namespace tolvane::ui {
 
+// ---------------------------------------------------------------- pages
+void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
+  (void)program;
+  (void)dlg;
+  // dlg.SetPage(kPageButtons, new ...(dlg, program));
+  // dlg.SetPage(kPageMacros, new ...(dlg, program));
+  // dlg.SetPage(kPageDpi, new ...(dlg, program));
+  // dlg.SetPage(kPageLighting, new ...(dlg, program));
+}
+// ----------------------------------------------------------------
+
 void InstallQuitHandlers(CTolvaneDlg& window) {
   // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same
   // exit as the exit button: stores saved, devices told, then the loop ends.
@@ -42,6 +53,7 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   }
   CTolvaneDlg window(backend, wo);
   if (!window.Ready()) return 1;
+  if (o.program) AddProgramPages(*o.program, window);
   sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
   QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
   InstallQuitHandlers(window);
@@ -49,13 +61,17 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
 
   int rc = 0;
   if (shot) {
-    if (o.page == kPageDevices) window.SwitchPage(kPageDevices);
-    else if (o.page == kPageSettings) window.SwitchPage(kPageSettings);
-    else if (window.DevicePage()->TileCount() > 0)
-      window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
-    // Let the events of the start (reads, battery) arrive, then take the picture.
-    QTimer::singleShot(300, &window, [&] {
-      if (o.page != kPageDevices && o.page != kPageSettings) window.SwitchPage(o.page);
+    // The devices' events are still arriving (each new device opens the
+    // device list): a mouse is chosen once they are in; the page is opened
+    // and the picture taken 700 ms later, when a virtual mouse's read has
+    // long ended.
+    QTimer::singleShot(200, &window, [&] {
+      if (o.page != kPageDevices && o.page != kPageSettings &&
+          window.DevicePage()->TileCount() > 0)
+        window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
+    });
+    QTimer::singleShot(900, &window, [&] {
+      window.SwitchPage(o.page);
       const QImage img = window.grab().toImage();
       if (!img.save(QString::fromStdString(o.screenshot), "PNG")) {
         std::fprintf(stderr, "tolvane: cannot write %s\n", o.screenshot.c_str());

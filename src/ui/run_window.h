@@ -9,13 +9,25 @@
 
 namespace tolvane::ui {
 
+}  // namespace tolvane::ui
+namespace tolvane {
+class Program;
+}
+namespace tolvane::ui {
+
 struct RunOptions {
+  Program* program = nullptr;  // the core the pages work on (null: a test backend)
   bool startHidden = false;   // -s or the start-hidden setting
   std::string screenshot;     // save the window as PNG and return instead of running
   int page = 0;               // the page of the screenshot
 };
 
 class CTolvaneDlg;
+
+// The pages that show the current device's settings, put into the window
+// before it starts. The one place where a page built on the program is added:
+//   dlg.SetPage(kPageButtons, new CKeyDlg(..., program, ...));
+void AddProgramPages(Program& program, CTolvaneDlg& dlg);
 // Makes SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the
 // window's exit.
 void InstallQuitHandlers(CTolvaneDlg& window);

@@ -11,9 +11,23 @@
 //
 // Calls come from the window's thread only. Events may be posted from any
 // thread; the window's QtEventSink delivers them on the window's thread.
+//
+// The events are the core's (app/event_sink.h), with their parameters:
+//  WM_NEW_DEVICE          wParam: entry that got a device
+//  WM_DEVICE_LIST_CHANGED an entry was released or connected: ask Devices()
+//  WM_CURRENT_REMOVED     wParam: the current entry, whose device has gone
+//  WM_SYNC_OK             a profile read has finished and was adopted
+//  WM_OPERATION_DONE      wParam: ticket of ChooseDevice or RequestBattery,
+//                         lParam: 1 done, 0 failed (a refused choice too)
+//  WM_BATTERY             wParam: entry, lParam: BatteryParam or -1 (no answer)
+//  WM_DEVICE_BEHAVIOR     wParam: entry, lParam: kind*256+value (the mouse's own change)
+//  WM_BEHAVIOR_DECODED    the same, once the record holds the change
+//  WM_PROGRAM_MESSAGE     messages for the user wait in TakeMessages()
+//  WM_EXIT_DONE           the work of Exit has finished
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,19 +35,6 @@
 #include "app/event_sink.h"
 
 namespace tolvane::ui {
-
-// Events of the window beyond those of app/event_sink.h. Parameters:
-//  WM_SYNC_OK        wParam: ticket of ChooseDevice, lParam: 1 read, 0 failed
-//  WM_DEVICE_CHANGE  wParam: kDeviceArrived or kDeviceRemoved, lParam: the
-//                    removed device's entry index (-1 for an arrival)
-//  WM_BATTERY        wParam: ticket of RequestBattery, lParam: level (0..100,
-//                    -1 when the device did not answer) | charging << 8
-//  WM_EXIT_DONE      the work of Exit has finished (stores saved, devices told)
-constexpr uint32_t WM_DEVICE_CHANGE = 0x0219;
-constexpr uint32_t WM_BATTERY = 0x07EC;
-constexpr uint32_t WM_EXIT_DONE = 0x07EE;
-constexpr uintptr_t kDeviceArrived = 0x8000;
-constexpr uintptr_t kDeviceRemoved = 0x8004;
 
 // One connected (or offline-simulated) model of the device list, as a tile
 // shows it and the title strip describes it.
@@ -79,7 +80,7 @@ class WindowBackend {
   virtual WindowConfig Config() const = 0;
 
   // The entries that have a device object, in list order (at most four are
-  // shown). A copy; later changes arrive as WM_NEW_DEVICE / WM_DEVICE_CHANGE.
+  // shown). A copy; later changes arrive as WM_NEW_DEVICE / WM_DEVICE_LIST_CHANGED.
   virtual std::vector<DeviceTile> Devices() const = 0;
   virtual std::optional<DeviceTile> Device(int entry) const = 0;
   // The current entry, -1 for none.
@@ -91,18 +92,25 @@ class WindowBackend {
   virtual Gate CanChangeSettings(int entry = -1) const = 0;
 
   // Makes `entry` current and starts reading its profile. Returns a nonzero
-  // ticket; the result is WM_SYNC_OK carrying it.
+  // ticket; the end of the read is WM_OPERATION_DONE carrying it.
   virtual uint64_t ChooseDevice(int entry) = 0;
   // Leaves the current device for the device list: saves its store and tells
   // it that no page shows it. Returns at once.
   virtual void LeaveDevice() = 0;
   // The window was shown (true) or hidden (false): the current device is told.
   virtual void WindowShown(bool shown) = 0;
-  // Asks the current device for its battery; the result is WM_BATTERY.
-  // Returns 0 when there is nothing to ask.
+  // Every change of the window's visibility (the core's battery and wait
+  // rules ask for it from other threads).
+  virtual void VisibilityChanged(bool) {}
+  // Asks the current device for its battery; the result is WM_BATTERY, then
+  // WM_OPERATION_DONE with the ticket. Returns 0 when there is nothing to ask.
   virtual uint64_t RequestBattery() = 0;
-  // One discovery pass (the rescan timer); new devices arrive as events.
-  virtual void Rescan() = 0;
+  // The rescan after plug events (it runs in the core): the tries left and
+  // whether its 1000 ms timer runs.
+  virtual int RescanCount() const = 0;
+  virtual bool RescanTimerActive() const = 0;
+  // The messages for the user queued since the last call (WM_PROGRAM_MESSAGE).
+  virtual std::vector<std::string> TakeMessages() = 0;
 
   virtual WindowSettings Settings() const = 0;
   // Writes gSetting.dct; false when the write failed (the old file stays).
@@ -115,8 +123,12 @@ class WindowBackend {
   // outside the list (nothing changes).
   virtual bool ChooseLanguage(int index) = 0;
 
-  // Starts the exit: devices told, stores saved, device list emptied. The
-  // end is WM_EXIT_DONE.
+  // The progress dialog's sink while it is open (WM_PROGRESS, WM_CLOSE_WINDOW
+  // arrive there from the apply thread); null when it closes.
+  virtual void SetProgressWindow(std::shared_ptr<EventSink>) {}
+
+  // Starts the exit: devices told, stores saved, device list emptied, the
+  // core's threads joined. Returns at once; the end is WM_EXIT_DONE.
   virtual void Exit() = 0;
 };
 

@@ -141,7 +141,7 @@ struct WindowOptions {
   bool gallery = false;               // --gallery: the widget gallery
   std::string screenshot;             // --screenshot FILE
   int page = 0;                       // --page N (with --screenshot)
-  bool preview = false;               // --preview: the window on two sample devices
+  bool preview = false;               // --preview: the window on two virtual mice
 };
 struct ParsedArgs {
   std::optional<WindowOptions> options;  // empty: exit with `exitCode`

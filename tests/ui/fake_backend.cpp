@@ -19,32 +19,52 @@ DeviceTile MakeTile(int entry, const std::string& name, bool wireless) {
   return t;
 }
 
-void FakeBackend::Plug(const DeviceTile& t, bool postArrival) {
+void FakeBackend::Plug(const DeviceTile& t) {
   {
     std::lock_guard lock(mutex_);
     devices_.push_back(t);
     std::sort(devices_.begin(), devices_.end(),
               [](const DeviceTile& a, const DeviceTile& b) { return a.entry < b.entry; });
   }
-  if (postArrival) Post(WM_DEVICE_CHANGE, kDeviceArrived, -1);
   Post(WM_NEW_DEVICE, uintptr_t(t.entry), 0);
 }
 
 void FakeBackend::Unplug(int entry) {
+  bool wasCurrent = false;
   {
     std::lock_guard lock(mutex_);
     devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
                                   [&](const DeviceTile& t) { return t.entry == entry; }),
                    devices_.end());
-    if (current_ == entry) current_ = -1;
+    wasCurrent = current_ == entry;
   }
-  Post(WM_DEVICE_CHANGE, kDeviceRemoved, entry);
+  if (wasCurrent) Post(WM_CURRENT_REMOVED, uintptr_t(entry), 0);
+  Post(WM_DEVICE_LIST_CHANGED, uintptr_t(entry), 0);
 }
 
-void FakeBackend::FinishRead(bool ok) { Post(WM_SYNC_OK, uintptr_t(lastReadTicket), ok ? 1 : 0); }
+void FakeBackend::FinishRead(bool ok) {
+  if (ok) Post(WM_SYNC_OK, 0, 0);
+  Post(WM_OPERATION_DONE, uintptr_t(lastReadTicket), ok ? 1 : 0);
+}
 
 void FakeBackend::AnswerBattery(int level, bool charging) {
-  Post(WM_BATTERY, uintptr_t(lastBatteryTicket), intptr_t(level & 0xFF) | (charging ? 0x100 : 0));
+  Post(WM_BATTERY, uintptr_t(current_), BatteryParam(level, charging));
+  Post(WM_OPERATION_DONE, uintptr_t(lastBatteryTicket), 1);
+}
+
+void FakeBackend::QueueMessage(const std::string& text) {
+  {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(text);
+  }
+  Post(WM_PROGRAM_MESSAGE, 0, 0);
+}
+
+std::vector<std::string> FakeBackend::TakeMessages() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> m;
+  m.swap(messages_);
+  return m;
 }
 
 std::vector<DeviceTile> FakeBackend::Devices() const {

@@ -25,20 +25,25 @@ class FakeBackend : public WindowBackend {
   std::vector<std::string> languages{"English", "Deutsch"};
   // text.xml of each language; when given, a choice loads it into the text table.
   std::vector<std::string> languageFiles;
-  // Adds a device and posts WM_NEW_DEVICE (and a plug arrival).
-  void Plug(const DeviceTile& t, bool postArrival = true);
-  // Removes a device and posts the removal.
+  // Adds a device and posts WM_NEW_DEVICE, as discovery does.
+  void Plug(const DeviceTile& t);
+  // Removes a device and posts what the core posts: WM_CURRENT_REMOVED for
+  // the current entry, WM_DEVICE_LIST_CHANGED for another.
   void Unplug(int entry);
-  // Answers the last ChooseDevice (WM_SYNC_OK).
+  // Ends the last ChooseDevice: WM_SYNC_OK when read, then WM_OPERATION_DONE.
   void FinishRead(bool ok = true);
+  // WM_BATTERY for the current entry, then the request's WM_OPERATION_DONE.
   void AnswerBattery(int level, bool charging);
+  // Queues a message for the user and announces it (WM_PROGRAM_MESSAGE).
+  void QueueMessage(const std::string& text);
+  int rescanCount = 0;
+  bool rescanTimer = false;
   void Post(uint32_t msg, uintptr_t w, intptr_t l) {
     if (sink_) sink_->Post(msg, w, l);
   }
 
   // ---- what the window asked
-  int chooseCalls = 0, leaveCalls = 0, batteryCalls = 0, rescanCalls = 0, exitCalls = 0,
-      saveCalls = 0;
+  int chooseCalls = 0, leaveCalls = 0, batteryCalls = 0, exitCalls = 0, saveCalls = 0;
   std::vector<bool> shownCalls;
   uint64_t lastReadTicket = 0, lastBatteryTicket = 0;
 
@@ -52,7 +57,9 @@ class FakeBackend : public WindowBackend {
   void LeaveDevice() override { ++leaveCalls; }
   void WindowShown(bool shown) override { shownCalls.push_back(shown); }
   uint64_t RequestBattery() override;
-  void Rescan() override { ++rescanCalls; }
+  int RescanCount() const override { return rescanCount; }
+  bool RescanTimerActive() const override { return rescanTimer; }
+  std::vector<std::string> TakeMessages() override;
   WindowSettings Settings() const override { return settings; }
   bool SaveSettings(const WindowSettings& s) override;
   std::vector<std::string> Languages() const override { return languages; }
@@ -64,6 +71,7 @@ class FakeBackend : public WindowBackend {
   EventSink* sink_;
   mutable std::mutex mutex_;
   std::vector<DeviceTile> devices_;
+  std::vector<std::string> messages_;
   int current_ = -1, language_ = 0;
   uint64_t nextTicket_ = 1;
 };

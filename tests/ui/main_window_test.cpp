@@ -103,8 +103,6 @@ TEST_F(WindowTest, TwoDevicesAppearAsCentredTiles) {
   EXPECT_EQ(d->TileRect(1).left() - d->TileRect(0).right() - 1, kTileGap);
   EXPECT_EQ(w.CurrentPage(), kPageDevices);
   EXPECT_FALSE(w.Tab(1)->isVisible());  // no page tabs on the device list
-  // The arrival started the search, the new device stopped it.
-  EXPECT_FALSE(w.RescanTimerActive());
 }
 
 TEST_F(WindowTest, FifthDeviceIsLeftOutWithTheMessage) {
@@ -158,7 +156,7 @@ TEST_F(WindowTest, AQuickReadNeverShowsTheWaitAnimationAndStaleResultsAreIgnored
   EXPECT_EQ(w.WaitAnimation(), nullptr);
   // A second choice; the first read's answer arriving again must not end it.
   w.OnCurrentDeviceChanged(0);
-  backend_.Post(WM_SYNC_OK, uintptr_t(first), 1);
+  backend_.Post(WM_OPERATION_DONE, uintptr_t(first), 1);
   test::Pump();
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.WaitAnimation() != nullptr; }, 1000));
   backend_.FinishRead();
@@ -179,7 +177,7 @@ TEST_F(WindowTest, TheGateRefusesWithItsMessage) {
   EXPECT_EQ(messages_, (QStringList{UiText("tc_adv_str15"), UiText("tc_msg10")}));
 }
 
-TEST_F(WindowTest, RemovingTheCurrentDeviceReturnsToTheListAndRescansOnce) {
+TEST_F(WindowTest, RemovingTheCurrentDeviceReturnsToTheListAndALateFailureChangesNothing) {
   CTolvaneDlg& w = Make();
   backend_.Plug(MakeTile(0, "Model A"));
   backend_.Plug(MakeTile(1, "Model B"));
@@ -194,16 +192,32 @@ TEST_F(WindowTest, RemovingTheCurrentDeviceReturnsToTheListAndRescansOnce) {
   EXPECT_EQ(w.CurrentPage(), kPageDevices);
   EXPECT_FALSE(w.Power()->isVisible());
   EXPECT_EQ(w.DevicePage()->TileCount(), 1);
-  EXPECT_TRUE(w.RescanTimerActive());
-  EXPECT_EQ(w.Rescan().Count(), 1);
+  EXPECT_EQ(w.PendingRead(), 0u);
   // The read's failure arriving late changes nothing.
   backend_.FinishRead(false);
   test::Pump();
   EXPECT_EQ(w.CurrentPage(), kPageDevices);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return backend_.rescanCalls == 1; }, 2000));
-  EXPECT_FALSE(w.RescanTimerActive());
-  QTest::qWait(1200);
-  EXPECT_EQ(backend_.rescanCalls, 1);  // one tick only
+  // Another device going away only shrinks the list.
+  w.OnCurrentDeviceChanged(0);
+  backend_.FinishRead();
+  backend_.Plug(MakeTile(2, "Model C"));
+  test::Pump();
+  w.OnCurrentDeviceChanged(0);
+  backend_.Unplug(2);
+  test::Pump();
+  EXPECT_EQ(w.CurrentPage(), kPageButtons);
+  EXPECT_EQ(w.DevicePage()->TileCount(), 1);
+}
+
+TEST_F(WindowTest, QueuedMessagesOfTheCoreAreShownOnceEach) {
+  Make();
+  std::thread worker([this] {
+    backend_.QueueMessage("first");
+    backend_.QueueMessage("second");
+  });
+  worker.join();
+  test::Pump();
+  EXPECT_EQ(messages_, (QStringList{"first", "second"}));
 }
 
 TEST(QtEventSink, EventsFromOtherThreadsArriveInOrderOnTheWindowThread) {
@@ -387,12 +401,11 @@ TEST_F(WindowTest, ChargingBatteryAnimatesAndStopsWhenUnplugged) {
   test::Pump();
   EXPECT_FALSE(w.Power()->AnimationTimerActive());
   EXPECT_EQ(w.Power()->PictureLevel(), 100);
-  // Kind 7 (battery changed) on the current device asks again.
-  const int before = backend_.batteryCalls;
-  backend_.Post(WM_DEVICE_BEHAVIOR, 0, 7 << 8);
-  backend_.Post(WM_DEVICE_BEHAVIOR, 5, 7 << 8);  // another device: ignored
+  // A battery of another device, or a failed reading, leaves the display.
+  backend_.Post(WM_BATTERY, 5, BatteryParam(30, false));
+  backend_.Post(WM_BATTERY, 0, -1);
   test::Pump();
-  EXPECT_EQ(backend_.batteryCalls, before + 1);
+  EXPECT_EQ(w.Power()->PictureLevel(), 100);
 }
 
 }  // namespace
@@ -480,6 +493,23 @@ TEST_F(WindowTest, TermAndInterruptSignalsRunTheFullExit) {
   std::raise(SIGINT);  // a second signal during or after the exit changes nothing
   QTest::qWait(50);
   EXPECT_EQ(backend_.exitCalls, 1);
+}
+
+}  // namespace
+}  // namespace tolvane::ui
+
+namespace tolvane::ui {
+namespace {
+
+TEST_F(WindowTest, AnEmptyPageShowsItsOwnPictureOnceOpened) {
+  skin_.Add("adv_nr.png", 1070, 750, QColor(200, 0, 0));
+  CTolvaneDlg& w = Make();
+  w.SwitchPage(kPageDpi);
+  const QImage shown = w.Page(kPageDpi)->grab().toImage();
+  EXPECT_EQ(QColor(shown.pixel(20, 20)), QColor(200, 0, 0));
+  // A page without a picture of its own shows the window's background.
+  w.SwitchPage(kPageLighting);
+  EXPECT_EQ(QColor(w.Page(kPageLighting)->grab().toImage().pixel(20, 20)), QColor(30, 31, 36));
 }
 
 }  // namespace

@@ -1,0 +1,286 @@
+// Start-up, idle and stall figures of the main window on two virtual mice,
+// each beside a bare frameless 1070 x 750 Qt window measured in the same run.
+//
+//   bench_window [--runs N] [--idle-seconds S] [--data-dir DIR]
+//
+// Every figure comes from a child process (this program again, with
+// --child): start-up is the time from the parent's exec of the child to the
+// end of the window's first paint, peak memory the child's maximum resident
+// size; idle wake-ups are the child's context switches (all threads) per
+// minute with the window shown and then hidden; the stall is the longest gap
+// between the ticks of a 1 ms timer on the window's thread while a mouse
+// whose replies take 900 ms is chosen and then unplugged.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/paths.h"
+#include "config/catalogue.h"
+#include "program/program.h"
+#include "sim/sim_transport.h"
+#include "ui/dev_dlg.h"
+#include "ui/main_window.h"
+#include "ui/menu_dlg.h"
+#include "ui/program_backend.h"
+#include "ui/qt_event_sink.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC: one clock for both processes
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
+long Switches() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_nvcsw + u.ru_nivcsw;
+}
+
+long PeakKiB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// Calls `fn` once, right after the first paint of `w` has ended.
+class FirstPaint : public QObject {
+ public:
+  FirstPaint(QWidget* w, std::function<void()> fn) : fn_(std::move(fn)) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint && fn_) {
+      auto fn = std::move(fn_);
+      fn_ = nullptr;
+      QTimer::singleShot(0, this, fn);
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> fn_;
+};
+
+// The longest gap between the ticks of a 1 ms timer.
+class StallMeter : public QObject {
+ public:
+  StallMeter() {
+    timer_.setInterval(1);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      const qint64 now = clock_.nsecsElapsed();
+      if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+      last_ = now;
+    });
+    clock_.start();
+    timer_.start();
+  }
+  double LongestMs() const { return double(longest_) / 1e6; }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 last_ = -1, longest_ = 0;
+};
+
+void Wait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// The child: one window (bare or the program's) and one phase.
+int RunChild(const std::string& kind, const std::string& phase, const std::string& dataDir,
+             int idleSeconds) {
+  const char* execNs = std::getenv("BENCH_EXEC_NS");
+  const int64_t t0 = execNs ? std::atoll(execNs) : NowNs();
+  std::unique_ptr<QWidget> bare;
+  std::unique_ptr<tolvane::ui::QtEventSink> sink;
+  std::unique_ptr<tolvane::Program> program;
+  std::unique_ptr<tolvane::ui::ProgramBackend> backend;
+  std::unique_ptr<tolvane::ui::CTolvaneDlg> window;
+  QTemporaryDir userDir;
+  QWidget* shown = nullptr;
+  int64_t startedNs = 0, builtNs = 0;  // the program started, the window built
+  if (kind == "bare") {
+    bare = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    bare->setFixedSize(1070, 750);
+    bare->show();
+    shown = bare.get();
+  } else {
+    sink = std::make_unique<tolvane::ui::QtEventSink>(qApp);
+    program = std::make_unique<tolvane::Program>(*sink);
+    auto visible = std::make_shared<std::atomic<bool>>(false);
+    tolvane::ProgramOptions po;
+    po.dataDir = dataDir;
+    po.userDir = userDir.path().toStdString();
+    po.singleInstance = false;
+    po.simulate = {"pro", "pro+:link=wireless"};
+    po.windowVisible = [visible] { return visible->load(); };
+    if (program->Start(po) != tolvane::StartResult::Ok) {
+      std::fprintf(stderr, "bench_window: the program did not start\n");
+      return 1;
+    }
+    startedNs = NowNs();
+    tolvane::ui::ApplyCatalogueStyle(tolvane::Cat());
+    tolvane::ui::LoadMenuPictures();
+    backend = std::make_unique<tolvane::ui::ProgramBackend>(*program, *sink, visible);
+    tolvane::ui::CTolvaneDlg::Options wo;
+    wo.trayAvailable = [] { return false; };
+    window = std::make_unique<tolvane::ui::CTolvaneDlg>(*backend, wo);
+    if (!window->Ready()) return 1;
+    builtNs = NowNs();
+    sink->SetHandler([w = window.get()](uint32_t m, uintptr_t wp, intptr_t lp) { w->OnEvent(m, wp, lp); });
+    window->Start();
+    shown = window.get();
+  }
+
+  int rc = 0;
+  FirstPaint first(shown, [&] {
+    if (phase == "startup") {
+      const int64_t now = NowNs();
+      std::printf("startup_ms %.2f peak_kib %ld", double(now - t0) / 1e6, PeakKiB());
+      if (startedNs)
+        std::printf(" program_ms %.2f window_ms %.2f", double(startedNs - t0) / 1e6,
+                    double(builtNs - startedNs) / 1e6);
+      std::printf("\n");
+    } else if (phase == "idle") {
+      Wait(3000);  // discovery, reads and the first battery answers settle
+      long s0 = Switches();
+      Wait(idleSeconds * 1000);
+      const long shownSw = Switches() - s0;
+      shown->hide();
+      s0 = Switches();
+      Wait(idleSeconds * 1000);
+      const long hiddenSw = Switches() - s0;
+      std::printf("wakeups_per_min shown %.0f hidden %.0f\n", shownSw * 60.0 / idleSeconds,
+                  hiddenSw * 60.0 / idleSeconds);
+    } else {  // stall
+      Wait(1000);
+      StallMeter meter;
+      if (program && window) {
+        auto mouse = program->Simulated()->Mice().at(0);
+        mouse->SetLatency(900);
+        const int entry = window->DevicePage()->TileCount() > 0 ? window->DevicePage()->TileEntry(0) : -1;
+        window->OnCurrentDeviceChanged(entry);
+        Wait(2000);
+        program->Simulated()->Unplug(mouse);
+        Wait(2000);
+      } else {
+        Wait(4000);
+      }
+      std::printf("stall_ms %.2f\n", meter.LongestMs());
+    }
+    std::fflush(stdout);
+    qApp->quit();
+  });
+  QApplication::exec();
+  if (window) {
+    sink->SetHandler({});
+    window.reset();
+    backend.reset();
+    program->Exit();
+  }
+  return rc;
+}
+
+// Runs a child and returns its one line of figures.
+std::map<std::string, double> Child(const QString& self, const QString& kind, const QString& phase,
+                                    const QStringList& extra) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("BENCH_EXEC_NS", QString::number(NowNs()));
+  p.setProcessEnvironment(env);
+  p.start(self, QStringList{"--child", kind, phase} + extra);
+  if (!p.waitForFinished(300000) || p.exitCode() != 0) {
+    std::fprintf(stderr, "bench_window: child %s %s failed\n", qPrintable(kind), qPrintable(phase));
+    return {};
+  }
+  std::map<std::string, double> out;
+  const QStringList words = QString::fromUtf8(p.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
+  for (int i = 0; i + 1 < words.size(); ++i) {
+    bool ok = false;
+    const double v = words[i + 1].trimmed().toDouble(&ok);
+    if (ok) out[words[i].toStdString()] = v;
+  }
+  return out;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dataDir, childKind, childPhase;
+  int runs = 5, idleSeconds = 20;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--data-dir" && i + 1 < argc) dataDir = argv[++i];
+    else if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--idle-seconds" && i + 1 < argc) idleSeconds = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--child" && i + 2 < argc) {
+      childKind = argv[++i];
+      childPhase = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: bench_window [--runs N] [--idle-seconds S] [--data-dir DIR]\n");
+      return 2;
+    }
+  }
+  QApplication app(argc, argv);
+  if (!childKind.empty()) return RunChild(childKind, childPhase, dataDir, idleSeconds);
+
+  const QString self = QCoreApplication::applicationFilePath();
+  QStringList extra{"--idle-seconds", QString::number(idleSeconds)};
+  if (!dataDir.empty()) extra << "--data-dir" << QString::fromStdString(dataDir);
+  std::vector<double> bareMs, winMs, bareKiB, winKiB, programMs, windowMs;
+  for (int r = 0; r < runs; ++r) {  // alternating, so that both see the same machine
+    auto b = Child(self, "bare", "startup", extra);
+    auto w = Child(self, "window", "startup", extra);
+    if (b.empty() || w.empty()) return 1;
+    bareMs.push_back(b["startup_ms"]);
+    winMs.push_back(w["startup_ms"]);
+    bareKiB.push_back(b["peak_kib"]);
+    winKiB.push_back(w["peak_kib"]);
+    programMs.push_back(w["program_ms"]);
+    windowMs.push_back(w["window_ms"]);
+  }
+  const double bm = Median(bareMs), wm = Median(winMs);
+  const double bk = Median(bareKiB), wk = Median(winKiB);
+  std::printf("start-up to first paint (median of %d): bare %.1f ms, window %.1f ms, ratio %.2f (goal <= 1.5)\n",
+              runs, bm, wm, bm > 0 ? wm / bm : 0.0);
+  std::printf("  of which: exec to the program started %.1f ms, the window built %.1f ms\n",
+              Median(programMs), Median(windowMs));
+  std::printf("peak memory: bare %.1f MiB, window %.1f MiB, difference %.1f MiB (goal <= 25)\n",
+              bk / 1024, wk / 1024, (wk - bk) / 1024);
+  auto bi = Child(self, "bare", "idle", extra);
+  auto wi = Child(self, "window", "idle", extra);
+  std::printf("context switches per minute, shown / hidden (%d s each): bare %.0f / %.0f, window %.0f / %.0f\n",
+              idleSeconds, bi["shown"], bi["hidden"], wi["shown"], wi["hidden"]);
+  auto bs = Child(self, "bare", "stall", extra);
+  auto ws = Child(self, "window", "stall", extra);
+  std::printf("longest gap of a 1 ms timer on the window's thread: bare %.1f ms, window with a 900 ms "
+              "mouse chosen and unplugged %.1f ms (goal < 16)\n",
+              bs["stall_ms"], ws["stall_ms"]);
+  return 0;
+}
