@@ -16,6 +16,8 @@
 #include "app/paths.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
+#include "platform/desktop/desktop_pointer.h"
+#include "platform/pointer_settings.h"
 #include "program/program.h"
 #include "ui/gallery.h"
 #include "ui/menu_dlg.h"
@@ -112,7 +114,15 @@ int main(int argc, char** argv) {
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
   QApplication app(argc, argv);
-  if (!o.gallery) return RunProgramWindow(o, args);
+  if (!o.gallery) {
+    // The DPI page and profiles applied with their pointer settings change
+    // this desktop's pointer.
+    auto pointer = tolvane::platform::MakeDesktopPointerSettings();
+    tolvane::SetPointerSettings(pointer.get());
+    const int rc = RunProgramWindow(o, args);
+    tolvane::SetPointerSettings(nullptr);
+    return rc;
+  }
   tolvane::ResolveProgramDir(o.dataDir);
   tolvane::LoadDefaultTexts();
   tolvane::ui::LoadMenuPictures();

@@ -10,19 +10,27 @@
 
 #include "platform/autostart.h"
 #include "platform/quit_signals.h"
+#include "platform/pointer_settings.h"
+#include "ui/adv_dlg.h"
+#include "ui/color_dlg.h"
 #include "ui/dev_dlg.h"
+#include "ui/key_dlg.h"
+#include "ui/led_dlg.h"
 #include "ui/main_window.h"
 
 namespace tolvane::ui {
 
 // ---------------------------------------------------------------- pages
 void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
-  (void)program;
-  (void)dlg;
-  // dlg.SetPage(kPageButtons, new ...(dlg, program));
-  // dlg.SetPage(kPageMacros, new ...(dlg, program));
-  // dlg.SetPage(kPageDpi, new ...(dlg, program));
-  // dlg.SetPage(kPageLighting, new ...(dlg, program));
+  // The dialogs the pages ask through live as long as the program.
+  static QtFileChooser files;
+  static DialogChooser colours;
+  auto* keys = new CKeyDlg(&dlg, program, files);
+  dlg.SetPage(kPageButtons, keys);
+  QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
+                   [&dlg] { dlg.SwitchPage(kPageMacros); });
+  dlg.SetPage(kPageDpi, new CAdvDlg(nullptr, program, GetPointerSettings(), colours));
+  dlg.SetPage(kPageLighting, new CLedDlg(nullptr, program));
 }
 // ----------------------------------------------------------------
 

@@ -23,7 +23,7 @@
 #include "sim/sim_transport.h"
 #include "ui/key_dlg.h"
 #include "ui/menu_dlg.h"
-#include "ui/preview_backend.h"
+#include "ui/program_backend.h"
 #include "ui/qt_event_sink.h"
 #include "ui/ui_style.h"
 

@@ -19,7 +19,7 @@
 #include "ui/key_dlg.h"
 #include "ui/main_window.h"
 #include "ui/menu_dlg.h"
-#include "ui/preview_backend.h"
+#include "ui/program_backend.h"
 #include "ui/qt_event_sink.h"
 
 using namespace tolvane;
@@ -59,16 +59,15 @@ int main(int argc, char** argv) {
   ui::ApplyCatalogueStyle(g_Catalogue());
   ui::LoadMenuPictures();
 
-  ui::QtEventSink windowSink(&app);
-  ui::PreviewBackend backend(g_Catalogue(), ProgramDir, windowSink);
+  ui::ProgramBackend backend(program, sink);
   ui::CTolvaneDlg::Options wo;
   wo.trayAvailable = [] { return false; };
   ui::CTolvaneDlg window(backend, wo);
   if (!window.Ready()) return 1;
-  windowSink.SetHandler([&](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
+  // The window hands the core's events on to its pages.
+  sink.SetHandler([&](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
   ui::QtFileChooser chooser;
   auto* page = new ui::CKeyDlg(nullptr, program, chooser);
-  sink.SetHandler([page](uint32_t m, uintptr_t w, intptr_t l) { page->OnCoreEvent(m, w, l); });
   window.SetPage(ui::kPageButtons, page);
   window.show();
   if (window.DevicePage()->TileCount() > 0)
@@ -99,7 +98,6 @@ int main(int argc, char** argv) {
   const bool saved = shot.save(QString::fromLocal8Bit(argv[1]), "PNG");
   ui::CMenuDlg::CloseOpen();
   sink.SetHandler({});
-  windowSink.SetHandler({});
   program.Exit();
   std::filesystem::remove_all(user);
   if (!saved) {
