@@ -30,7 +30,7 @@
 namespace tolvane::ui::test {
 
 // Chooses the files a test names; counts the questions.
-class ScriptedChooser : public PageChooser {
+class ScriptedFileChooser : public PageChooser {
  public:
   std::string openPath, savePath;
   int opens = 0, saves = 0;
@@ -185,7 +185,7 @@ class KeyPageRig : public ::testing::Test {
   tolvane::test::TempDir tmp_;
   std::unique_ptr<QtEventSink> sink_;
   std::unique_ptr<Program> program_;
-  ScriptedChooser chooser_;
+  ScriptedFileChooser chooser_;
   Script script_;
   std::unique_ptr<CKeyDlg> page_;
   Catalogue savedCatalogue_;
