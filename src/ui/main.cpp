@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_core.h"
+#include "program/app_core.h"
 #include "app/log.h"
 #include "app/notifier.h"
 #include "app/paths.h"
@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
   QApplication app(argc, argv);
+  tolvane::UsePlatformFolders();
   tolvane::ResolveProgramDir(o.dataDir);
   tolvane::LoadDefaultTexts();
   tolvane::ui::LoadMenuPictures();
