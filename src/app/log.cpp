@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
-#include "platform/xdg.h"
+#include "app/paths.h"
 
 namespace tolvane {
 
@@ -90,11 +90,12 @@ void LogPrint(const char* fmt, ...) {
 }
 
 void SetupLogger() {
-  std::string dir = g_logDirOverride.empty() ? platform::DesktopDir() : g_logDirOverride;
+  std::string dir = g_logDirOverride.empty() ? GetSessionFolders().desktopDir : g_logDirOverride;
   if (!dir.empty() && dir.back() == '/') dir.pop_back();
-  g_logPath = dir + "/Log.txt";
   g_variant = Variant::Debugger;
-  if (LogLevel < 2) return;
+  // Without a known folder there is no file: never "/Log.txt".
+  g_logPath = dir.empty() ? std::string() : dir + "/Log.txt";
+  if (LogLevel < 2 || g_logPath.empty()) return;
   FILE* f = std::fopen(g_logPath.c_str(), "a");
   if (!f) {
     DebugOutput("Open Log failed");

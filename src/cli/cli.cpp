@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "program/app_core.h"
+
 namespace tolvane::cli {
 
 void CliContext::Fail(const std::string& text) {
@@ -32,6 +34,7 @@ void RegisterVersionCommand(CLI::App& app, CliContext& ctx) {
 }
 
 int RunCli(int argc, char** argv) {
+  UsePlatformFolders();
   CliContext ctx;
   CLI::App app{"Configures the mice of the installed catalogue.", "tolvanectl"};
   app.require_subcommand(1);

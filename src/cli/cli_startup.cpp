@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_core.h"
+#include "program/app_core.h"
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "config/catalogue.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "profile/key_info.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "app/atomic_file.h"
 #include "app/log.h"
 #include "app/paths.h"
 #include "app/regular_file.h"
@@ -343,20 +344,9 @@ bool WriteLangIndex(int index) {
   std::string text;
   for (const std::string& l : lines) text += l + "\n";
 
-  const std::string tmp = path + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size())) ||
-        !out.flush()) {
-      LogPrint("WriteLangIndex: write %s failed, err=%d", tmp.c_str(), errno);
-      out.close();
-      std::remove(tmp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    LogPrint("WriteLangIndex: rename to %s failed, err=%d", path.c_str(), errno);
-    std::remove(tmp.c_str());
+  // The user folder is made at start-up; a missing one is not made here.
+  if (int err = WriteFileReplacing(path, text.data(), text.size(), nullptr, false); err != 0) {
+    LogPrint("WriteLangIndex: write %s failed, err=%d", path.c_str(), err);
     return false;
   }
   return true;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "app/utf8.h"
 #include "config/xml_reader.h"
 
 namespace tolvane {
@@ -309,24 +310,6 @@ int HexValue(char c) {
   return -1;
 }
 
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Decodes the reference starting at text[i] == '&'. Returns the length of the
 // reference and appends its character, or returns 0 when it is not one.
 size_t DecodeReference(std::string_view text, size_t i, std::string& out) {
@@ -348,7 +331,7 @@ size_t DecodeReference(std::string_view text, size_t i, std::string& out) {
     if (digits == 0 || p >= n || text[p] != ';') return 0;
     // Characters that cannot be in a text stay as written.
     if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    AppendUtf8(value, out);
+    AppendUtf8(out, value);
     return p + 1 - i;
   }
   size_t start = p;
@@ -357,7 +340,7 @@ size_t DecodeReference(std::string_view text, size_t i, std::string& out) {
   if (len == 0 || len > 9 || p >= n || text[p] != ';') return 0;
   uint32_t cp = XmlEntityCodePoint(text.substr(start, len));
   if (cp == 0) return 0;
-  AppendUtf8(cp, out);
+  AppendUtf8(out, cp);
   return p + 1 - i;
 }
 

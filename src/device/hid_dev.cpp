@@ -49,10 +49,6 @@ int CHidDev::WaitNotify(int, CRetParam&) { return 0; }
 int CHidDev::ReadROM(uint32_t, uint8_t*, int, const RomStopTest&) { return 0; }
 int CHidDev::ReadEEPROM(uint32_t, uint8_t*, int) { return 0; }
 int CHidDev::WriteEEPROM(uint32_t, const uint8_t*, int, int) { return 0; }
-int CHidDev::SetDpiColor(uint32_t, const uint32_t*, int) { return 0; }
-int CHidDev::SetDpi(uint32_t, const DpiLevel*, int) { return 0; }
-int CHidDev::SetKeyMatrix(uint32_t, const uint32_t*, int) { return 0; }
-int CHidDev::SetPollingRate(uint32_t) { return 0; }
 int CHidDev::SendCMD(int, uint8_t, HidHandle*) { return 0; }
 int CHidDev::GetCurDpiLevel() { return 0; }
 int CHidDev::TellDrvStatus(int) { return 0; }
@@ -67,10 +63,6 @@ int CHidDev::Reserved1() { return 0; }
 int CHidDev::SetNotifyWnd(EventSink*) { return 1; }
 int CHidDev::Reserved2() { return 1; }
 void CHidDev::ClearHandle() {}
-int CHidDev::ApplySetting(ProfileFile*, EventSink*, uint32_t, uint32_t, uint32_t, MacroLibrary*) {
-  return 0;
-}
-int CHidDev::GetProfile(ProfileFile*, MacroLibrary*) { return 0; }
 int CHidDev::SendRequest(HidHandle*, const uint8_t*, int*) { return 0; }
 
 // ---- Handles.

@@ -30,9 +30,6 @@ namespace tolvane {
 
 struct DevCfg;
 struct DevEntry;     // the device-list entry that owns the object
-struct ProfileFile;  // the profile record
-struct DpiLevel;     // one DPI level of the profile record
-class MacroLibrary;  // the macro library GetProfile merges device macros into
 
 // ReadROM's stop test: sees the piece just read; true ends the read.
 using RomStopTest = std::function<bool(const uint8_t* piece, int len)>;
@@ -85,12 +82,6 @@ class CHidDev {
   virtual int ReadEEPROM(uint32_t nAddr, uint8_t* pBuf, int nLen);
   // Command 7 in chunks of nChunk bytes (0 = 10); 1 or 0.
   virtual int WriteEEPROM(uint32_t nAddr, const uint8_t* pData, int nLen, int nChunk);
-  // The four EEPROM writers of the profile writer; their bodies live with the
-  // profile code (src/profile), which overrides them in CDevPro/CDevProPlus.
-  virtual int SetDpiColor(uint32_t nMask, const uint32_t* pColors, int nCount);
-  virtual int SetDpi(uint32_t nMask, const DpiLevel* pLevels, int nCount);
-  virtual int SetKeyMatrix(uint32_t nMask, const uint32_t* pCodes, int nCount);
-  virtual int SetPollingRate(uint32_t dwRate);
   // The exchange with a payload of the command id alone (command 2 carries
   // bData). A null hDev means the command interface.
   virtual int SendCMD(int nCmdID, uint8_t bData, HidHandle* hDev = nullptr);
@@ -107,11 +98,13 @@ class CHidDev {
   virtual int SetNotifyWnd(EventSink* pSink);   // 1; the base stores nothing
   virtual int Reserved2();                      // 1
   virtual void ClearHandle();                   // the base does nothing
-  // Profile writer and reader; their bodies live with the profile code.
-  // `pLibrary` supplies the macros of macro buttons (null: none).
-  virtual int ApplySetting(ProfileFile* pFile, EventSink* pProgress, uint32_t nMsg,
-                           uint32_t nFlag, uint32_t nData, MacroLibrary* pLibrary = nullptr);
-  virtual int GetProfile(ProfileFile* pFile, MacroLibrary* pLibrary);
+  // The profile reader and writer (GetProfile, ApplySetting) and their EEPROM
+  // writers are functions of the profile code (profile/profile_device.h) that
+  // take the device object: this class only exchanges commands.
+
+  // True for the PRO+ protocol (CDevProPlus): the profile code picks its
+  // EEPROM map and light encodings by it.
+  bool IsPlus() const { return svcPlus_; }
 
   // ---- Connection set-up (discovery) and tear-down.
 

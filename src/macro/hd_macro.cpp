@@ -8,7 +8,8 @@
 #include <thread>
 
 #include "app/log.h"
-#include "profile/key_codes.h"
+#include "app/utf8.h"
+#include "records/key_usage.h"
 
 namespace tolvane {
 
@@ -58,55 +59,6 @@ uint16_t ModifierCodeOf(uint8_t hid) {
     case 0x80: return 0x5C;
     default: return 0;
   }
-}
-
-void AppendUtf8(std::string& s, uint32_t cp) {
-  if (cp < 0x80) {
-    s += char(cp);
-  } else if (cp < 0x800) {
-    s += char(0xC0 | (cp >> 6));
-    s += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += char(0xE0 | (cp >> 12));
-    s += char(0x80 | ((cp >> 6) & 0x3F));
-    s += char(0x80 | (cp & 0x3F));
-  } else {
-    s += char(0xF0 | (cp >> 18));
-    s += char(0x80 | ((cp >> 12) & 0x3F));
-    s += char(0x80 | ((cp >> 6) & 0x3F));
-    s += char(0x80 | (cp & 0x3F));
-  }
-}
-
-// Next code point of a UTF-8 string; invalid or overlong sequences and
-// encoded surrogates give U+FFFD and consume one byte.
-uint32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto b = [&](size_t k) { return uint8_t(s[k]); };
-  uint8_t c = b(i);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  size_t len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-  if (len == 0 || i + len > s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  uint32_t cp = c & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    cp = cp << 6 | (b(i + k) & 0x3F);
-  }
-  if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-      (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
-    ++i;
-    return 0xFFFD;
-  }
-  i += len;
-  return cp;
 }
 
 std::atomic<uint32_t> g_lastTimeId{0xFFFFFFFF};

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 
 namespace tolvane {
 

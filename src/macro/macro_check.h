@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 
 namespace tolvane {
 

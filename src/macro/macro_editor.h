@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "macro/st_macro.h"
-#include "profile/key_codes.h"
-#include "profile/key_info.h"
+#include "records/st_macro.h"
+#include "records/key_usage.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

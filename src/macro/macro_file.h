@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "macro/st_macro.h"
+#include "app/atomic_file.h"
+#include "records/st_macro.h"
 
 namespace tolvane {
 
@@ -35,23 +36,6 @@ struct MacroFileRead {
 // Reads the first 834 bytes of `path` (only regular files; a longer file is
 // fine). A short file is ReadFailed with error 0.
 MacroFileRead ReadMacroFile(const std::string& path);
-
-// Creates every missing folder on the way to the file `path`. 1 or 0.
-int MakeSureFolderExist(const std::string& path);
-
-// Replaces `path` with `len` bytes: written to a temporary file in the same
-// folder, flushed, then renamed over the old file, so the old content stays
-// until the new one is complete. Missing folders are created unless
-// `makeFolders` is false (then ENOENT). Returns 0 or the errno of the step
-// that failed; `createFailed` (when given) tells whether the file could not
-// even be created.
-int WriteFileReplacing(const std::string& path, const void* data, size_t len,
-                       bool* createFailed = nullptr, bool makeFolders = true);
-
-// Removes `path` when it is a temporary file of WriteFileReplacing
-// (".~<pid>.<n>.<name>") whose process is gone: a save that was killed
-// before its rename. True when it was removed.
-bool RemoveIfStaleTemp(const std::string& path);
 
 // Writes the encoded macro to `path` through WriteFileReplacing.
 int WriteMacroFile(const std::string& path, const StMacro& m);

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "macro/macro_tree.h"
-#include "macro/st_macro.h"
-#include "profile/key_info.h"
+#include "records/st_macro.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

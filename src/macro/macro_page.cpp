@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "profile/key_codes.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

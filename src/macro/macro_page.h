@@ -11,7 +11,7 @@
 #include "macro/macro_editor.h"
 #include "macro/macro_library.h"
 #include "macro/macro_tree.h"
-#include "profile/key_info.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

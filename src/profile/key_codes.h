@@ -1,6 +1,7 @@
-// Button function codes: the function-code space of KeyInfo, the device's
-// hardware key codes and combination records, the table between virtual-key
-// codes and HID keyboard usages, and the display names of keys and functions.
+// Button function codes: the names of the function codes, the device's
+// hardware key codes and combination records, and the display names of
+// assignments. The function-code space itself is in records/key_info.h, the
+// virtual-key table and key names in records/key_usage.h.
 #pragma once
 
 #include <cstddef>
@@ -11,89 +12,11 @@
 #include <string>
 #include <string_view>
 
-#include "macro/st_macro.h"
-#include "profile/key_info.h"
+#include "records/st_macro.h"
+#include "records/key_info.h"
+#include "records/key_usage.h"
 
 namespace tolvane {
-
-// ---- Virtual-key <-> HID keyboard usage --------------------------------------
-
-struct KeyUsagePair {
-  uint8_t hid;  // USB HID keyboard usage (page 7)
-  uint8_t vk;   // virtual-key code
-};
-
-// The 104 pairs in their search order. Keypad Enter and Enter both map to
-// virtual key 0x0D; looking up 0x0D yields Enter (0x28), which comes first.
-std::span<const KeyUsagePair> KeyUsageTable();
-
-// First match in table order; 0 when the key is not in the table.
-uint8_t VkToHid(uint32_t vk);
-uint8_t HidToVk(uint32_t hid);
-
-// ---- Function codes (KeyInfo::dwFunID) -------------------------------------
-// Bits 24..31 are the group, bits 0..23 the function within it.
-
-constexpr uint32_t FunGroup(uint32_t fun) { return fun >> 24; }
-constexpr uint32_t FunLow(uint32_t fun) { return fun & 0xFFFFFF; }
-
-constexpr uint32_t kGroupMouse = 0x01, kGroupKeyboard = 0x02, kGroupAppKey = 0x03,
-                   kGroupMedia = 0x04, kGroupMacro = 0x05, kGroupSpecial = 0x08,
-                   kGroupRaw = 0x0B;
-
-// Mouse buttons.
-constexpr uint32_t kFunLeftClick = 0x01000011;
-constexpr uint32_t kFunMiddleClick = 0x01000012;
-constexpr uint32_t kFunRightClick = 0x01000013;
-constexpr uint32_t kFunForward = 0x01000014;
-constexpr uint32_t kFunBack = 0x01000015;
-constexpr uint32_t kFunDoubleClick = 0x01000016;
-constexpr uint32_t kFunTripleClick = 0x01000017;
-constexpr uint32_t kFunRightDoubleClick = 0x01000018;  // label only, no hardware code
-// Keyboard: the keys of stCombo, with a modifier (the catalogue always uses it)
-// or without.
-constexpr uint32_t kFunComboKey = 0x020000A1;
-constexpr uint32_t kFunPlainKey = 0x020000A0;
-// Application keys.
-constexpr uint32_t kFunAppMail = 0x03000030;
-constexpr uint32_t kFunAppCalculator = 0x03000031;
-constexpr uint32_t kFunAppMyComputer = 0x03000032;
-constexpr uint32_t kFunAppSearch = 0x03000033;
-constexpr uint32_t kFunAppHomePage = 0x03000034;
-constexpr uint32_t kFunAppBrowserBack = 0x03000035;
-constexpr uint32_t kFunAppBrowserForward = 0x03000036;
-constexpr uint32_t kFunAppBrowserStop = 0x03000037;
-constexpr uint32_t kFunAppBrowserRefresh = 0x03000038;
-constexpr uint32_t kFunAppFavourites = 0x03000039;
-// Media keys.
-constexpr uint32_t kFunMediaSelect = 0x04000021;
-constexpr uint32_t kFunPlayPause = 0x04000022;
-constexpr uint32_t kFunMediaStop = 0x04000023;
-constexpr uint32_t kFunPrevTrack = 0x04000024;
-constexpr uint32_t kFunNextTrack = 0x04000025;
-constexpr uint32_t kFunVolumeUp = 0x04000026;
-constexpr uint32_t kFunVolumeDown = 0x04000027;
-constexpr uint32_t kFunMute = 0x04000028;
-// Macro: plays the library macro dwMacroID.
-constexpr uint32_t kFunMacro = 0x05000000;
-// Special functions.
-constexpr uint32_t kFunDisabled = 0x080000A2;
-constexpr uint32_t kFunShift = 0x080000A3;       // label only, no hardware code
-constexpr uint32_t kFunFire = 0x080000A4;        // dwParameter: clicks (byte 0), interval (byte 1)
-constexpr uint32_t kFunSniper = 0x080000A6;      // dwParameter: position in the DPI table
-constexpr uint32_t kFunLightOnOff = 0x080000A7;
-constexpr uint32_t kFunDpiUp = 0x080000A8;
-constexpr uint32_t kFunDpiDown = 0x080000A9;
-constexpr uint32_t kFunDpiCycle = 0x080000AA;
-constexpr uint32_t kFunRateSwitch = 0x080000AC;
-constexpr uint32_t kFunCustom = 0x080000AD;      // dwParameter is the hardware code
-constexpr uint32_t kFunLightEffectSwitch = 0x080000AE;
-constexpr uint32_t kFunProfileSwitch = 0x080000B0;
-// Raw: dwParameter is the hardware code.
-constexpr uint32_t kFunRaw = 0x0B000000;
-// Menu headings, never stored.
-constexpr uint32_t kFunHeadingDpi = 0x08000000;
-constexpr uint32_t kFunHeadingMedia = 0x04000000;
 
 // A function code and the text id naming it (empty when it has none).
 struct FunctionInfo {
@@ -173,13 +96,6 @@ bool ComboDataToKeyInfo(std::span<const uint8_t> record, KeyInfo& key);
 
 // ---- Display names --------------------------------------------------------------
 
-// Language text by text id ("tc_..."), empty when the table has none.
-using TextLookup = std::function<std::string(std::string_view id)>;
-
-// Display name of a virtual key (0xF0..0xF6 are the mouse codes of macros and
-// are named by texts). A key outside the named set gets the character of a US
-// keyboard layout, or an empty name.
-std::string KeyName(uint32_t vk, const TextLookup& texts);
 // "Ctrl + Alt + Shift + Win + <keys>", the parts that are present.
 std::string ComboLabel(const KeyCombo& combo, const TextLookup& texts);
 // The label of an assignment on the button page.

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "config/dev_cfg.h"
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 #include "profile/profile_file.h"
 
 namespace tolvane {

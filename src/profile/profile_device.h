@@ -1,6 +1,6 @@
-// Reading a profile from the device's EEPROM and writing one back: the
-// implementations behind CDevPro/CDevProPlus::GetProfile, ApplySetting and
-// their four EEPROM writers. `plus` selects the PRO+ map and light encodings.
+// Reading a profile from the device's EEPROM and writing one back, on a
+// connected device object (CDevPro or CDevProPlus; CHidDev::IsPlus selects
+// the PRO+ map and light encodings), and their four EEPROM writers.
 #pragma once
 
 #include <cstdint>
@@ -49,9 +49,14 @@ bool ProfilePacing();
 // Sleeps `ms` when pacing is on.
 void ProfilePause(int ms);
 
-int ReadDeviceProfile(CHidDev& dev, bool plus, ProfileFile* file, MacroLibrary* library);
-int WriteDeviceProfile(CHidDev& dev, bool plus, ProfileFile* file, EventSink* progress,
-                       uint32_t msg, uint32_t flag, uint32_t data, MacroLibrary* library);
+// Reads the device's active profile into `file` (settings, buttons, and the
+// device's macros merged into `library`, which may be null). 1 or 0.
+int GetProfile(CHidDev& dev, ProfileFile* file, MacroLibrary* library);
+// Writes the groups `flag` (kApply...) of `file`, item `data` (kAllItems for
+// all), posting percent `msg` to `progress` (may be null); `library` supplies
+// the macros of macro buttons (null: none). 1 or 0.
+int ApplySetting(CHidDev& dev, ProfileFile* file, EventSink* progress, uint32_t msg,
+                 uint32_t flag, uint32_t data, MacroLibrary* library = nullptr);
 
 int WriteKeyMatrix(CHidDev& dev, uint32_t mask, const uint32_t* codes, int count);
 int WriteDpiLevels(CHidDev& dev, uint32_t mask, const DpiLevel* levels, int count);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "config/dev_cfg.h"
-#include "profile/key_info.h"
+#include "records/key_info.h"
 #include "profile/profile_file.h"
 
 namespace tolvane {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <span>
 
-#include "profile/key_info.h"
+#include "records/key_info.h"
 
 namespace tolvane {
 

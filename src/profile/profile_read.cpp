@@ -75,7 +75,8 @@ std::optional<int> SnapDpi(uint32_t sensor, int dpi) {
   return best;
 }
 
-int ReadDeviceProfile(CHidDev& dev, bool plus, ProfileFile* pFile, MacroLibrary* library) {
+int GetProfile(CHidDev& dev, ProfileFile* pFile, MacroLibrary* library) {
+  const bool plus = dev.IsPlus();
   const DevCfg* model = dev.pDevCfg;
   if (!model || !pFile) return 0;
   ProfileFile& f = *pFile;

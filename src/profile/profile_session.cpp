@@ -8,6 +8,7 @@
 #include "device/discovery_host.h"
 #include "device/hid_dev.h"
 #include "macro/macro_library.h"
+#include "profile/profile_device.h"
 
 namespace tolvane {
 
@@ -19,6 +20,16 @@ std::mutex& ReadProfileMutex() {
 }
 
 bool SessionDevice::Connected() const { return dev && dev->HasCmd(); }
+
+int SessionDevices::ReadProfile(CHidDev& dev, ProfileFile* file, MacroLibrary* library) {
+  return GetProfile(dev, file, library);
+}
+
+int SessionDevices::WriteProfile(CHidDev& dev, ProfileFile* file, EventSink* progress,
+                                 uint32_t msg, uint32_t flag, uint32_t data,
+                                 MacroLibrary* library) {
+  return ApplySetting(dev, file, progress, msg, flag, data, library);
+}
 
 namespace {
 using Ms = std::chrono::milliseconds;
@@ -162,8 +173,8 @@ void ProfileSession::ApplyThread() {
       // The write works on a copy, so that the record may change meanwhile;
       // the next request writes the newer values.
       std::optional<ProfileFile> profile = store_.Current();
-      result = cur.dev->ApplySetting(profile ? &*profile : nullptr, progress.get(), WM_PROGRESS,
-                                     flag, data, library_);
+      result = devices_.WriteProfile(*cur.dev, profile ? &*profile : nullptr, progress.get(),
+                                     WM_PROGRESS, flag, data, library_);
       if (result == 0) notifier_.Message(Caption::Error, kUpdateFailed);
       if (progress) {
         progress->Post(WM_CLOSE_WINDOW, 0, 0);
@@ -253,7 +264,7 @@ bool ProfileSession::ReadCurCfgThread(int index) {
   if (n >= 0 && n <= 3) {
     if (std::optional<ProfileFile> entry = store_.GetProfileAt(n)) {
       ProfileFile scratch = *entry;
-      if (s.dev->GetProfile(&scratch, library_)) {
+      if (devices_.ReadProfile(*s.dev, &scratch, library_)) {
         LogPrint("Init Pro OK");
         SanitizeProfile(scratch);
         store_.SetProfileAt(n, scratch);

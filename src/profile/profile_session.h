@@ -73,6 +73,12 @@ class SessionDevices {
   virtual void SetCurrent(int index) = 0;
   virtual int CurDpiLevel(int index) const = 0;
   virtual void SetCurDpiLevel(int index, int level) = 0;
+  // The profile reader and writer the session runs on a device of the list:
+  // GetProfile and ApplySetting (profile/profile_device.h), unless a test's
+  // list answers in the device's place.
+  virtual int ReadProfile(CHidDev& dev, ProfileFile* file, MacroLibrary* library);
+  virtual int WriteProfile(CHidDev& dev, ProfileFile* file, EventSink* progress, uint32_t msg,
+                           uint32_t flag, uint32_t data, MacroLibrary* library);
 };
 
 struct SessionOptions {

@@ -21,7 +21,7 @@
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "macro/macro_names.h"
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 #include "platform/pointer_settings.h"
 #include "profile/key_codes.h"
 #include "profile/profile_check.h"

@@ -239,9 +239,9 @@ bool Writer::Buttons(uint32_t data) {
   LogPrint("Matrix--------------------");
   for (int j = 0; j < eeprom::kMatrixEntries; ++j) LogPrint("Matrix[%d] = 0x%08x", j, M[j]);
   if (data == kAllItems) {
-    if (!Ok(dev_.SetKeyMatrix(kAllItems, M, eeprom::kMatrixEntries))) return false;
+    if (!Ok(WriteKeyMatrix(dev_, kAllItems, M, eeprom::kMatrixEntries))) return false;
   } else if (requestedJ >= 0) {
-    if (!Ok(dev_.SetKeyMatrix(1u << requestedJ, &M[requestedJ], 1))) return false;
+    if (!Ok(WriteKeyMatrix(dev_, 1u << requestedJ, &M[requestedJ], 1))) return false;
   }
   Post(60);
   return true;
@@ -307,9 +307,9 @@ bool Writer::Lights(uint32_t data) {
 bool Writer::Dpi(uint32_t data) {
   LogPrint("Set DPI --------");
   SleepMs(10);
-  if (data == kAllItems) return Ok(dev_.SetDpi(kAllItems, f_.Dpi, model_.DpiLevels()));
+  if (data == kAllItems) return Ok(WriteDpiLevels(dev_, kAllItems, f_.Dpi, model_.DpiLevels()));
   if (data >= uint32_t(kProfileDpiLevels)) return true;
-  return Ok(dev_.SetDpi(ItemMask(data), f_.Dpi, 1));
+  return Ok(WriteDpiLevels(dev_, ItemMask(data), f_.Dpi, 1));
 }
 
 bool Writer::DpiColors(uint32_t data) {
@@ -328,15 +328,16 @@ bool Writer::DpiColors(uint32_t data) {
     mask = 0;
   }
   SleepMs(10);
-  if (!Ok(dev_.SetDpiColor(mask, colors, count))) return false;
+  if (!Ok(WriteDpiColors(dev_, mask, colors, count))) return false;
   Post(70);
   return true;
 }
 
 }  // namespace
 
-int WriteDeviceProfile(CHidDev& dev, bool plus, ProfileFile* pFile, EventSink* progress,
-                       uint32_t msg, uint32_t flag, uint32_t data, MacroLibrary* library) {
+int ApplySetting(CHidDev& dev, ProfileFile* pFile, EventSink* progress, uint32_t msg,
+                 uint32_t flag, uint32_t data, MacroLibrary* library) {
+  const bool plus = dev.IsPlus();
   LogPrint(plus ? "ApplySetting PRO+" : "ApplySetting PRO");
   const bool goOn = GetLinkOptions().bGoWithNoDev;
   if (!dev.pDevCfg || !pFile || pFile->dwID == 0 || (!dev.HasCmd() && !goOn)) return 0;

@@ -54,7 +54,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_core.h"
+#include "program/app_core.h"
 #include "app/event_sink.h"
 #include "app/notifier.h"
 #include "device/device_manager.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
+#include "app/atomic_file.h"
 
 namespace tolvane::sim {
 
@@ -68,31 +68,14 @@ bool LoadEepromFile(const std::string& path, Eeprom& out, std::string* err) {
 }
 
 bool SaveEepromFile(const std::string& path, const Eeprom& e, std::string* err) {
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  fs::path tmp = target;
-  tmp += ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      if (err) *err = "cannot create " + tmp.string() + ": " + std::strerror(errno);
-      return false;
+  // An image goes only into an existing folder: a mistyped path is refused,
+  // not created.
+  bool createFailed = false;
+  if (int code = WriteFileReplacing(path, e.data(), e.size(), &createFailed, false); code != 0) {
+    if (err) {
+      *err = (createFailed ? "cannot create a temporary file beside " : "cannot replace ") + path +
+             ": " + std::strerror(code);
     }
-    out.write(reinterpret_cast<const char*>(e.data()), e.size());
-    out.flush();
-    if (!out) {
-      if (err) *err = "cannot write " + tmp.string();
-      out.close();
-      std::error_code ec;
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(tmp, target, ec);
-  if (ec) {
-    if (err) *err = "cannot replace " + path + ": " + ec.message();
-    fs::remove(tmp, ec);
     return false;
   }
   return true;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "profile/key_info.h"
+#include "records/key_info.h"
 
 namespace tolvane::ui {
 

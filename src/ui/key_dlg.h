@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "profile/key_info.h"
+#include "records/key_info.h"
 #include "ui/program_page.h"
 #include "ui/skin_widget.h"
 

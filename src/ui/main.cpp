@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_core.h"
+#include "program/app_core.h"
 #include "app/log.h"
 #include "app/notifier.h"
 #include "app/paths.h"
@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
   QApplication app(argc, argv);
+  tolvane::UsePlatformFolders();
   if (!o.gallery) {
     // The DPI page and profiles applied with their pointer settings change
     // this desktop's pointer.

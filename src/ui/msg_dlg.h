@@ -13,7 +13,7 @@
 #include <stop_token>
 #include <thread>
 
-#include "profile/key_info.h"
+#include "records/key_info.h"
 #include "ui/combo_capture.h"
 
 namespace tolvane::ui {

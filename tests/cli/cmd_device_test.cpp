@@ -10,50 +10,28 @@
 #include <sstream>
 #include <string>
 
+#include "support/ctl_runner.h"
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-  long ms = 0;
-};
+using Outcome = tolvane::test::CtlOutcome;
 
 class DeviceCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tolvane-cli-device-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+  DeviceCli() {
     fs::create_directories(dir_ / "user");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
   Outcome Exec(const std::string& args) {
-    const fs::path out = dir_ / "out", err = dir_ / "err";
-    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" +
-                      TOLVANE_SOURCE_DATA_DIR + "' --user-dir '" + (dir_ / "user").string() +
-                      "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    Outcome r;
-    auto t0 = std::chrono::steady_clock::now();
-    int raw = std::system(cmd.c_str());
-    r.ms = long(std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - t0)
-                    .count());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    const std::string ctl =
+        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR, (dir_ / "user").string());
+    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
   }
-  fs::path dir_;
+  tolvane::test::TempFolder tmp_{"cli-device"};
+  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(DeviceCli, ListShowsDevicesAndAReceiverWaitingForItsMouse) {

@@ -9,46 +9,26 @@
 #include <sstream>
 #include <string>
 
+#include "support/ctl_runner.h"
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using Outcome = tolvane::test::CtlOutcome;
 
 class ModelsCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tolvane-cli-models-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "data");
+  ModelsCli() {
     fs::create_directories(dir_ / "user");
+    fs::create_directories(dir_ / "data");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  // Runs tolvanectl with `args` (shell words) and the given data folder
-  // (empty: the bundled data).
   Outcome Exec(const std::string& args, const std::string& dataDir = TOLVANE_SOURCE_DATA_DIR) {
-    const fs::path out = dir_ / "out", err = dir_ / "err";
-    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" + dataDir +
-                      "' --user-dir '" + (dir_ / "user").string() + "' " + args + " >'" + out.string() +
-                      "' 2>'" + err.string() + "'";
-    Outcome r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    const std::string ctl =
+        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, dataDir, (dir_ / "user").string());
+    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
   }
   std::string Data(const std::string& cfg) {
     std::ofstream(dir_ / "data" / "cfg.ini", std::ios::binary) << cfg;
@@ -56,7 +36,8 @@ class ModelsCli : public ::testing::Test {
   }
   static int Lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
 
-  fs::path dir_;
+  tolvane::test::TempFolder tmp_{"cli-models"};
+  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(ModelsCli, ListsTheBundledCatalogue) {

@@ -16,15 +16,14 @@
 
 #include "macro/macro_library.h"
 #include "profile/profile_file.h"
+#include "support/ctl_runner.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using Outcome = tolvane::test::CtlOutcome;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -54,32 +53,15 @@ struct Step {
 
 class ProfileCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tolvane-cli-profile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+  ProfileCli() {
     fs::create_directories(dir_ / "user");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  static std::string Slurp(const fs::path& p) { return tolvane::test::ReadFileBytes(p.string()); }
   Outcome Exec(const std::string& args) {
-    const fs::path out = dir_ / "out", err = dir_ / "err";
-    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" +
-                      TOLVANE_SOURCE_DATA_DIR + "' --user-dir '" + (dir_ / "user").string() +
-                      "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    Outcome r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    const std::string ctl =
+        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR, (dir_ / "user").string());
+    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
   }
   std::string Sim(const std::string& family) {
     return "--simulate " + family + ":eeprom=" + (dir_ / (family + ".bin")).string() + " ";
@@ -125,7 +107,8 @@ class ProfileCli : public ::testing::Test {
         EXPECT_NE(show.out.find(e), std::string::npos) << st.args << ": " << e << "\n" << show.out;
   }
 
-  fs::path dir_;
+  tolvane::test::TempFolder tmp_{"cli-profile"};
+  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(ProfileCli, EverySettingRoundTripsOnPro) {

@@ -8,31 +8,22 @@
 #include <fstream>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace tolvane::test {
 
 class ScratchDir {
  public:
-  ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            ("tolvane-config-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-             info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() { std::filesystem::remove_all(path_); }
-
   // Writes `content` byte for byte to `name` and returns its path.
   std::string Write(const std::string& name, const std::string& content) const {
-    std::string p = (path_ / name).string();
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
+    return folder_.Write(name, content);
   }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
   const std::filesystem::path& Dir() const { return path_; }
 
  private:
-  std::filesystem::path path_;
+  TempFolder folder_{"config"};
+  std::filesystem::path path_{folder_.Root()};
 };
 
 }  // namespace tolvane::test

@@ -31,14 +31,14 @@ TEST(DesktopApply, ProfileApplySetsTheDesktopsValues) {
   f.SysMouse.bEnhancePrecision = 0;
   f.SysMouse.nScrollLines = 6;
   f.SysMouse.nDoubleClickTime = 270;  // sway has no double-click time
-  ASSERT_EQ(rig.dev->ApplySetting(&f, nullptr, 0, kApplyPointer, 0, nullptr), 1);
+  ASSERT_EQ(ApplySetting(*rig.dev, &f, nullptr, 0, kApplyPointer, 0, nullptr), 1);
   EXPECT_EQ(sway.Commands(), (std::vector<std::string>{
                                  "input type:pointer scroll_factor 2",
                                  "input type:pointer accel_profile flat",
                                  "input type:pointer pointer_accel 1",
                              }));
   // Applied again: every value already matches, nothing is sent.
-  ASSERT_EQ(rig.dev->ApplySetting(&f, nullptr, 0, kApplyPointer, 0, nullptr), 1);
+  ASSERT_EQ(ApplySetting(*rig.dev, &f, nullptr, 0, kApplyPointer, 0, nullptr), 1);
   EXPECT_EQ(sway.Commands().size(), 3u);
 }
 
@@ -52,7 +52,7 @@ TEST(DesktopApply, NoBackendLeavesDesktopAndProfileUntouched) {
   f.SysMouse.nScrollLines = -1;
   const ProfileFile before = f;
   Progress progress;
-  ASSERT_EQ(rig.dev->ApplySetting(&f, &progress, WM_PROGRESS, kApplyPointer | kApplyDebounce, 0,
+  ASSERT_EQ(ApplySetting(*rig.dev, &f, &progress, WM_PROGRESS, kApplyPointer | kApplyDebounce, 0,
                                   nullptr),
             1);
   EXPECT_EQ(std::memcmp(&before, &f, sizeof f), 0);

@@ -9,7 +9,7 @@
 
 #include "../macro/temp_library.h"
 #include "../profile/profile_rig.h"
-#include "app/battery_notice.h"
+#include "program/battery_notice.h"
 #include "platform/desktop/desktop_notice.h"
 #include "private_bus.h"
 

@@ -21,6 +21,7 @@
 #include "device/discovery_host.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/test_models.h"
 
 namespace tolvane::test {
 
@@ -164,19 +165,7 @@ class CountingTransport : public HidTransport {
   std::shared_ptr<std::atomic<int>> live_ = std::make_shared<std::atomic<int>>(0);
 };
 
-inline DiscoveryTimings FastTimings() {
-  DiscoveryTimings t;
-  t.notifyOpenSleepMs = 1;
-  t.echoWaitMs = 20;
-  t.matchReadMs = 300;
-  t.probeReadMs = 100;
-  t.probeShortSleepMs = 5;
-  t.probeLongSleepMs = 40;
-  t.takeoverSleepMs = 1;
-  t.rescanPeriodMs = 40;
-  t.removalReadWaitMs = 10;
-  return t;
-}
+inline DiscoveryTimings FastTimings() { return FastDiscoveryTimings(); }
 
 template <class Pred>
 bool WaitUntil(Pred pred, int ms = kWaitMs) {

@@ -15,6 +15,8 @@
 #include "device/link_options.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/log_capture.h"
+#include "support/test_models.h"
 
 namespace tolvane::test {
 
@@ -24,53 +26,6 @@ using Ms = std::chrono::milliseconds;
 inline int ElapsedMs(Clock::time_point t0) {
   return int(std::chrono::duration_cast<Ms>(Clock::now() - t0).count());
 }
-
-inline sim::SimCatalogue Catalogue() {
-  sim::SimCatalogue c;
-  for (uint32_t fw = 0; fw < 2; ++fw) {
-    DevCfg m;
-    m.nCid = 0x11 + fw;
-    m.nMid = 0x01;
-    m.nFw = fw;
-    m.nSensor = 0x3395;
-    m.nDM = 4;
-    for (int i = 0; i < 4; ++i) m.dwDpi[i] = 400u << i;
-    m.nDefRate = 0x1000;
-    c.models.push_back(m);
-  }
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001};
-  c.wirelessPids = {0x2002};
-  return c;
-}
-
-// Log entries (without the "BY: " prefix) while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    LogLevel = 1;
-    SetDebugOutput([this](std::string_view t) {
-      std::lock_guard<std::mutex> l(mu_);
-      if (t.substr(0, 4) == "BY: ") t.remove_prefix(4);
-      lines_.emplace_back(t);
-    });
-  }
-  ~LogCapture() {
-    SetDebugOutput({});
-    LogLevel = 0;
-  }
-  int Count(const std::string& prefix) {
-    std::lock_guard<std::mutex> l(mu_);
-    int n = 0;
-    for (auto& s : lines_) n += s.rfind(prefix, 0) == 0;
-    return n;
-  }
-  bool Has(const std::string& prefix) { return Count(prefix) > 0; }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> lines_;
-};
 
 // Records the lParam of every posted event.
 class Events : public EventSink {
@@ -97,7 +52,7 @@ class Events : public EventSink {
 struct SimLink {
   explicit SimLink(const std::string& spec, bool withDevice = true) {
     std::string err;
-    mouse = sim::MakeVirtualMouse(spec, Catalogue(), &err);
+    mouse = sim::MakeVirtualMouse(spec, TwoFamilyCatalogue(), &err);
     EXPECT_TRUE(mouse) << err;
     transport.SetTrace([this](TraceDir d, const Report& r) {
       if (d != TraceDir::ToDevice) return;
@@ -106,14 +61,9 @@ struct SimLink {
     });
     transport.Plug(mouse);
     plus = mouse->family() == sim::Family::ProPlus;
-    for (const HidIfInfo& i : transport.Enumerate()) {
-      if (!plus && i.nUsagePage == 0xFF01 && i.nInputLen == 17)
-        notify = transport.Open(i.szPath, HidRole::ProNotify);
-      if (!plus && i.nUsagePage == 0xFF02 && i.nFeatureLen == 17 && i.nOutputLen == 0)
-        cmd = transport.Open(i.szPath, HidRole::ProCommand);
-      if (plus && i.nUsagePage == 0xFF02 && i.nOutputLen == 17)
-        cmd = transport.Open(i.szPath, HidRole::ProPlus);
-    }
+    auto opened = OpenByRole(transport, plus);
+    cmd = std::move(opened.cmd);
+    notify = std::move(opened.notify);
     EXPECT_TRUE(cmd);
     if (!withDevice) return;
     if (plus)

@@ -12,23 +12,14 @@
 
 #include "macro/hd_macro.h"
 #include "macro/macro_file.h"
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
+#include "support/temp_folder.h"
 
 namespace tolvane::test {
 
 class TempUserDir {
  public:
-  TempUserDir() {
-    char tmpl[] = "/tmp/tolvane-macro-XXXXXX";
-    char* d = mkdtemp(tmpl);
-    if (!d) std::abort();
-    dir_ = std::string(d) + "/user/";
-    std::filesystem::create_directories(dir_);
-  }
-  ~TempUserDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(std::filesystem::path(dir_).parent_path().parent_path(), ec);
-  }
+  TempUserDir() { std::filesystem::create_directories(dir_); }
   // The user data folder, with a trailing '/'.
   const std::string& Dir() const { return dir_; }
   // The library root (no trailing '/').
@@ -48,7 +39,8 @@ class TempUserDir {
   }
 
  private:
-  std::string dir_;
+  TempFolder folder_{"macro"};
+  std::string dir_{folder_.Root() + "/user/"};
 };
 
 inline StMacro MakeMacro(std::string_view name, uint32_t id,

@@ -64,7 +64,7 @@ TEST(GetProfileFuzz, RandomImages) {
     Fill(rng, dev.image);
     ProfileFile f;
     f.dwID = 1;
-    if (dev.GetProfile(&f, nullptr)) {
+    if (GetProfile(dev, &f, nullptr)) {
       ++ok;
       ASSERT_GE(f.nDpiLevels, 1);
       ASSERT_LE(f.nDpiLevels, 8);
@@ -95,7 +95,7 @@ TEST(GetProfileFuzz, RandomImages) {
     dev.image[0x60] = 6;
     ProfileFile f;
     f.dwID = 1;
-    EXPECT_EQ(dev.GetProfile(&f, &lib), 1);
+    EXPECT_EQ(GetProfile(dev, &f, &lib), 1);
   }
   EXPECT_GE(lib.Count(), 1u);
   SetNotifier(nullptr);

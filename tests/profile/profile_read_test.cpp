@@ -53,7 +53,7 @@ TEST(GetProfile, DpiLevels) {
   f.dwID = 1;
   f.Dpi[5] = {1234, 5678, 0xABCDEF, 0};
   f.Dpi[3] = {1, 2, 3, 0};
-  ASSERT_EQ(rig.dev->GetProfile(&f, nullptr), 1);
+  ASSERT_EQ(GetProfile(*rig.dev, &f, nullptr), 1);
   EXPECT_EQ(f.nDpiLevels, 3);
   EXPECT_EQ(f.Dpi[0].dwDpiX, 32000u);
   EXPECT_EQ(f.Dpi[0].dwDpiY, 3200u);
@@ -94,7 +94,7 @@ TEST(GetProfile, UndecodableSettingsFailTheRead) {
     ProfileFile f;
     f.dwID = 1;
     f.nDpiLevels = 4;
-    EXPECT_EQ(rig.dev->GetProfile(&f, nullptr), 0);
+    EXPECT_EQ(GetProfile(*rig.dev, &f, nullptr), 0);
     EXPECT_EQ(f.nDpiLevels, 4);
   }
   rig.Poke(0x02, Pair(4));
@@ -164,7 +164,7 @@ TEST(GetProfile, Lights) {
   f.dwID = 1;
   f.MainLight.nSpeed = 9;
   f.MainLight.dwColor = 0x777777;
-  ASSERT_EQ(pro.dev->GetProfile(&f, nullptr), 1);
+  ASSERT_EQ(GetProfile(*pro.dev, &f, nullptr), 1);
   EXPECT_EQ(f.MainLight.nMode, 0);
   EXPECT_EQ(f.MainLight.nSpeed, 9);
   EXPECT_EQ(f.MainLight.dwColor, 0x777777u);
@@ -182,7 +182,7 @@ TEST(GetProfile, Lights) {
   ProfileFile g;
   g.dwID = 1;
   g.DpiLight.nSpeed = 4;
-  ASSERT_EQ(plus.dev->GetProfile(&g, nullptr), 1);
+  ASSERT_EQ(GetProfile(*plus.dev, &g, nullptr), 1);
   EXPECT_EQ(g.MainLight.nMode, 3);
   EXPECT_EQ(g.MainLight.nSpeed, 3);
   EXPECT_EQ(g.MainLight.nBright, 5);

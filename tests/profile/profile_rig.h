@@ -18,6 +18,7 @@
 #include "profile/profile_device.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/test_models.h"
 
 namespace tolvane::test {
 
@@ -100,15 +101,7 @@ struct ProfileRig {
       if (r[1] == kCmdCommit) ++commits;
     });
     transport.Plug(mouse);
-    std::unique_ptr<HidHandle> cmd, notify;
-    for (const HidIfInfo& i : transport.Enumerate()) {
-      if (!fw && i.nUsagePage == 0xFF01 && i.nInputLen == 17)
-        notify = transport.Open(i.szPath, HidRole::ProNotify);
-      if (!fw && i.nUsagePage == 0xFF02 && i.nFeatureLen == 17 && i.nOutputLen == 0)
-        cmd = transport.Open(i.szPath, HidRole::ProCommand);
-      if (fw && i.nUsagePage == 0xFF02 && i.nOutputLen == 17)
-        cmd = transport.Open(i.szPath, HidRole::ProPlus);
-    }
+    auto [cmd, notify] = OpenByRole(transport, fw != 0);
     EXPECT_TRUE(cmd);
     if (fw)
       dev = std::make_unique<CDevProPlus>();
@@ -140,7 +133,7 @@ struct ProfileRig {
   ProfileFile Read(MacroLibrary* lib = nullptr, int* result = nullptr) {
     ProfileFile f;
     f.dwID = 0x123456;
-    const int r = dev->GetProfile(&f, lib);
+    const int r = GetProfile(*dev, &f, lib);
     if (result)
       *result = r;
     else

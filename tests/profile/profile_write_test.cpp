@@ -21,7 +21,7 @@ ProfileFile Base(ProfileRig& rig) {
 
 int Apply(ProfileRig& rig, ProfileFile& f, uint32_t flag, uint32_t data,
           EventSink* progress = nullptr, MacroLibrary* lib = nullptr) {
-  return rig.dev->ApplySetting(&f, progress, WM_PROGRESS, flag, data, lib);
+  return ApplySetting(*rig.dev, &f, progress, WM_PROGRESS, flag, data, lib);
 }
 
 TEST(ApplySetting, SingleDpiLevelAndSettings) {

@@ -16,6 +16,7 @@
 #include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "store_rig.h"
+#include "support/log_capture.h"
 
 namespace tolvane::test {
 namespace {
@@ -59,7 +60,7 @@ class FakeDev : public CHidDev {
     if (connected) SetOfflineMarker();
   }
   int ApplySetting(ProfileFile* p, EventSink* progress, uint32_t msg, uint32_t flag,
-                   uint32_t data, MacroLibrary*) override {
+                   uint32_t data, MacroLibrary*) {
     if (applyGate) applyGate->Wait();
     if (progress) {
       for (int pc : {20, 60, 100}) progress->Post(msg, uintptr_t(pc), 0);
@@ -70,7 +71,7 @@ class FakeDev : public CHidDev {
     cv.notify_all();
     return applyResult;
   }
-  int GetProfile(ProfileFile* p, MacroLibrary*) override {
+  int GetProfile(ProfileFile* p, MacroLibrary*) {
     inRead = true;
     if (readGate) readGate->Wait();
     p->nLOD = 9;
@@ -136,6 +137,14 @@ class FakeDevices : public SessionDevices {
     if (i >= 0 && i < int(devs.size()) && devs[i]) devs[i]->nCurDpiLevel = level;
     if (i >= 0 && i < int(levels.size())) levels[i] = level;
   }
+  // Every device of this list is a FakeDev, which answers reads and writes.
+  int ReadProfile(CHidDev& d, ProfileFile* p, MacroLibrary* lib) override {
+    return static_cast<FakeDev&>(d).GetProfile(p, lib);
+  }
+  int WriteProfile(CHidDev& d, ProfileFile* p, EventSink* progress, uint32_t msg, uint32_t flag,
+                   uint32_t data, MacroLibrary* lib) override {
+    return static_cast<FakeDev&>(d).ApplySetting(p, progress, msg, flag, data, lib);
+  }
   void SetDevs(std::vector<std::shared_ptr<CHidDev>> d) {
     std::lock_guard l(mu);
     devs = std::move(d);
@@ -174,31 +183,6 @@ class Window : public EventSink {
   std::vector<std::pair<uint32_t, uintptr_t>> msgs;
 };
 
-class LogLines {
- public:
-  LogLines() {
-    LogLevel = 1;
-    SetDebugOutput([this](std::string_view t) {
-      std::lock_guard l(mu_);
-      if (t.substr(0, 4) == "BY: ") t.remove_prefix(4);
-      lines_.emplace_back(t);
-    });
-  }
-  ~LogLines() {
-    SetDebugOutput({});
-    LogLevel = 0;
-  }
-  bool Has(const std::string& prefix) {
-    std::lock_guard l(mu_);
-    for (auto& s : lines_)
-      if (s.rfind(prefix, 0) == 0) return true;
-    return false;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> lines_;
-};
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -399,7 +383,7 @@ TEST_F(SessionTest, ReadAdoptsTheProfileOnlyOnSuccess) {
 }
 
 TEST_F(SessionTest, ResetNotificationsAfterRestoreAndDuringReads) {
-  LogLines log;
+  LogCapture log;
   SessionOptions o;
   o.progressLooks = 2;
   o.progressLookMs = 10;

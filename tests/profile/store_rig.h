@@ -14,32 +14,25 @@
 #include <vector>
 
 #include "config/dev_cfg.h"
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 #include "macro/hd_macro.h"
 #include "profile/key_codes.h"
 #include "profile/profile_store.h"
+#include "support/temp_folder.h"
+#include "support/test_models.h"
 
 namespace tolvane::test {
 
+// A temporary folder with a user data folder "user/" in it.
 class TempDir {
  public:
-  TempDir() {
-    char tmpl[] = "/tmp/tolvane-store-XXXXXX";
-    char* d = mkdtemp(tmpl);
-    if (!d) std::abort();
-    root_ = d;
-    dir_ = root_ + "/user/";
-    std::filesystem::create_directories(dir_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  const std::string& Dir() const { return dir_; }    // with trailing '/'
-  const std::string& Root() const { return root_; }  // holds Dir()
+  TempDir() { std::filesystem::create_directories(dir_); }
+  const std::string& Dir() const { return dir_; }              // with trailing '/'
+  const std::string& Root() const { return folder_.Root(); }  // holds Dir()
 
  private:
-  std::string root_, dir_;
+  TempFolder folder_{"store"};
+  std::string dir_{folder_.Root() + "/user/"};
 };
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
@@ -94,18 +87,6 @@ inline DevCfg TestModel(uint32_t cid = 0x0a, uint32_t mid = 0x31, uint32_t fw = 
 
 inline bool SameBytes(const ProfileFile& a, const ProfileFile& b) {
   return std::memcmp(&a, &b, sizeof(ProfileFile)) == 0;
-}
-
-inline StMacro TestMacro(std::string_view name, uint32_t id, uint16_t key = 0x41) {
-  StMacro m{};
-  m.dwMagicNumber = kMacroMagic;
-  m.dwID = id;
-  m.bAutoDelay = 1;
-  m.wRepeat = 1;
-  SetMacroName(m, name);
-  m.stEvents[0] = {key, 1, 10};
-  m.stEvents[1] = {key, 0, 0};
-  return m;
 }
 
 }  // namespace tolvane::test

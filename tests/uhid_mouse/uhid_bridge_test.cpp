@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/sim_spec.h"
+#include "support/test_models.h"
 
 namespace tolvane::uhid {
 namespace {
@@ -23,26 +24,6 @@ struct Written {
   uint32_t type;
   std::shared_ptr<uhid_event> ev;
 };
-
-sim::SimCatalogue Catalogue() {
-  sim::SimCatalogue c;
-  for (uint32_t fw = 0; fw < 2; ++fw) {
-    DevCfg m;
-    std::snprintf(m.szName, sizeof m.szName, "Model %u", fw);
-    m.nCid = 0x10 + fw;
-    m.nMid = 1;
-    m.nFw = fw;
-    m.nSensor = 0x3395;
-    m.nDM = 4;
-    for (int i = 0; i < 4; ++i) m.dwDpi[i] = 400u << i;
-    m.nDefRate = 0x1000;
-    c.models.push_back(m);
-  }
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001};
-  c.wirelessPids = {0x2002};
-  return c;
-}
 
 Report Command(uint8_t cmd, uint8_t len = 0) {
   Report r{};
@@ -57,7 +38,7 @@ class BridgeRig {
  public:
   explicit BridgeRig(const std::string& spec, int failCreateAt = -1) {
     std::string err;
-    mouse = sim::MakeVirtualMouse(spec, Catalogue(), &err);
+    mouse = sim::MakeVirtualMouse(spec, test::TwoFamilyCatalogue(0x10), &err);
     EXPECT_TRUE(mouse) << err;
     bridge = std::make_unique<UhidBridge>(mouse, [this, failCreateAt](size_t d, const uhid_event& ev) {
       std::lock_guard lk(mu);

@@ -12,6 +12,7 @@
 #include "device/dev_pro.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/test_models.h"
 
 using namespace tolvane;
 using Clock = std::chrono::steady_clock;
@@ -24,25 +25,6 @@ constexpr int kWriteLen = 64;
 constexpr int kWriteChunk = 8;
 constexpr int kPieceSleepMs = 5;  // ReadROM between pieces
 
-sim::SimCatalogue Catalogue() {
-  sim::SimCatalogue c;
-  for (uint32_t fw = 0; fw < 2; ++fw) {
-    DevCfg m;
-    m.nCid = 0x11 + fw;
-    m.nMid = 0x01;
-    m.nFw = fw;
-    m.nSensor = 0x3395;
-    m.nDM = 4;
-    for (int i = 0; i < 4; ++i) m.dwDpi[i] = 400u << i;
-    m.nDefRate = 0x1000;
-    c.models.push_back(m);
-  }
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001};
-  c.wirelessPids = {0x2002};
-  return c;
-}
-
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double Median(std::vector<double> v) {
@@ -54,7 +36,7 @@ bool Run(const char* family, int runs) {
   std::string err;
   auto mouse = sim::MakeVirtualMouse(std::string(family) + ":latency=" +
                                          std::to_string(kLatencyMs),
-                                     Catalogue(), &err);
+                                     test::TwoFamilyCatalogue(), &err);
   if (!mouse) {
     std::fprintf(stderr, "bench_eeprom: %s\n", err.c_str());
     return false;
@@ -67,15 +49,7 @@ bool Run(const char* family, int runs) {
     dev = std::make_unique<CDevProPlus>();
   else
     dev = std::make_unique<CDevPro>();
-  std::unique_ptr<HidHandle> cmd, notify;
-  for (const HidIfInfo& i : transport.Enumerate()) {
-    if (!plus && i.nUsagePage == 0xFF01 && i.nInputLen == 17)
-      notify = transport.Open(i.szPath, HidRole::ProNotify);
-    if (!plus && i.nUsagePage == 0xFF02 && i.nFeatureLen == 17 && i.nOutputLen == 0)
-      cmd = transport.Open(i.szPath, HidRole::ProCommand);
-    if (plus && i.nUsagePage == 0xFF02 && i.nOutputLen == 17)
-      cmd = transport.Open(i.szPath, HidRole::ProPlus);
-  }
+  auto [cmd, notify] = test::OpenByRole(transport, plus);
   if (!cmd || (!plus && !notify)) {
     std::fprintf(stderr, "bench_eeprom: the virtual mouse's interfaces did not open\n");
     return false;

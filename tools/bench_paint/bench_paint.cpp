@@ -10,6 +10,7 @@
 
 #include "app/paths.h"
 #include "config/texts.h"
+#include "program/app_core.h"
 #include "ui/gallery.h"
 #include "ui/menu_dlg.h"
 #include "ui/ui_style.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
       frames = std::max(1, std::atoi(argv[i]));
   }
   QApplication app(argc, argv);
+  tolvane::UsePlatformFolders();
   tolvane::ResolveProgramDir(dataDir);
   tolvane::LoadDefaultTexts();
   tolvane::ui::LoadMenuPictures();

@@ -119,7 +119,7 @@ bool Run(bool macros, int runs) {
     ProfileFile f;
     f.dwID = 1;
     const auto t0 = Clock::now();
-    const int r = dev.GetProfile(&f, &lib);
+    const int r = GetProfile(dev, &f, &lib);
     const double ms = Ms(Clock::now() - t0);
     if (r != 1) {
       std::fprintf(stderr, "bench_profile: GetProfile failed\n");

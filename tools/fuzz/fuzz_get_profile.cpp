@@ -16,6 +16,7 @@
 #include "sim/sim_mouse.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/test_models.h"
 
 using namespace tolvane;
 
@@ -75,15 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   sim::SimTransport transport;
   transport.Plug(mouse);
-  std::unique_ptr<HidHandle> cmd, notify;
-  for (const HidIfInfo& i : transport.Enumerate()) {
-    if (!fw && i.nUsagePage == 0xFF01 && i.nInputLen == 17)
-      notify = transport.Open(i.szPath, HidRole::ProNotify);
-    if (!fw && i.nUsagePage == 0xFF02 && i.nFeatureLen == 17 && i.nOutputLen == 0)
-      cmd = transport.Open(i.szPath, HidRole::ProCommand);
-    if (fw && i.nUsagePage == 0xFF02 && i.nOutputLen == 17)
-      cmd = transport.Open(i.szPath, HidRole::ProPlus);
-  }
+  auto [cmd, notify] = test::OpenByRole(transport, fw != 0);
   if (!cmd) __builtin_trap();
   std::unique_ptr<CHidDev> dev;
   if (fw)
@@ -113,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ProfileFile file;
   file.dwID = 0x123456;
-  dev->GetProfile(&file, lib.get());
+  GetProfile(*dev, &file, lib.get());
   dev->ClearHandle();
   return 0;
 }

@@ -9,7 +9,7 @@
 
 #include "config/dev_cfg.h"
 #include "macro/hd_macro.h"
-#include "macro/st_macro.h"
+#include "records/st_macro.h"
 #include "profile/key_codes.h"
 #include "profile/profile_store.h"
 
@@ -38,18 +38,6 @@ inline DevCfg FuzzModel() {
     }
   m.bShowLOD = m.bShowDpi = m.bShowDebounce = m.bShowSleep = 1;
   m.dwDpiLEDMode = 0x030502;
-  return m;
-}
-
-inline StMacro FuzzMacro(const char* name, uint32_t id, uint16_t key) {
-  StMacro m{};
-  m.dwMagicNumber = kMacroMagic;
-  m.dwID = id;
-  m.bAutoDelay = 1;
-  m.wRepeat = 1;
-  SetMacroName(m, name);
-  m.stEvents[0] = {key, 1, 10};
-  m.stEvents[1] = {key, 0, 0};
   return m;
 }
 

@@ -24,6 +24,7 @@
 #include "macro/macro_library.h"
 #include "profile/profile_check.h"
 #include "profile/profile_store.h"
+#include "support/test_models.h"
 
 using namespace tolvane;
 namespace fs = std::filesystem;
@@ -74,9 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
   }
   WriteMacroFile((user / "Mac" / "alpha.qxm").string(),
-                 fuzz::FuzzMacro("alpha", fuzz::kLibraryIds[0], 0x41));
+                 test::TestMacro("alpha", fuzz::kLibraryIds[0], 0x41));
   WriteMacroFile((user / "Mac" / "beta.qxm").string(),
-                 fuzz::FuzzMacro("beta", fuzz::kLibraryIds[1], 0x42));
+                 test::TestMacro("beta", fuzz::kLibraryIds[1], 0x42));
   const fs::path file = picked / "in.qxa";
   fuzz::Scratch::Write(file, std::string_view(reinterpret_cast<const char*>(data), size));
 

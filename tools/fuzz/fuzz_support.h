@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "support/temp_folder.h"
 
 namespace tolvane::fuzz {
 
@@ -42,21 +43,6 @@ inline void QuietLog() {
 // A folder of this process below the temporary folder, emptied on request.
 class Scratch {
  public:
-  Scratch() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvane-fuzz-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) std::abort();
-    dir_ = buf.data();
-  }
-  ~Scratch() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
   const std::filesystem::path& Dir() const { return dir_; }
 
   // Removes everything inside the folder, keeping the folder.
@@ -74,7 +60,8 @@ class Scratch {
   }
 
  private:
-  std::filesystem::path dir_;
+  test::TempFolder folder_{"fuzz"};
+  std::filesystem::path dir_{folder_.Root()};
 };
 
 }  // namespace tolvane::fuzz

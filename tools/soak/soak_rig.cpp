@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "profile/key_codes.h"
+#include "support/test_models.h"
 
 namespace tolvane::soak {
 
@@ -56,19 +57,8 @@ sim::SimCatalogue SoakCatalogue() {
   return c;
 }
 
-DiscoveryTimings SoakTimings() {
-  DiscoveryTimings t;
-  t.notifyOpenSleepMs = 1;
-  t.echoWaitMs = 20;
-  t.matchReadMs = 300;
-  t.probeReadMs = 100;
-  t.probeShortSleepMs = 5;
-  t.probeLongSleepMs = 40;
-  t.takeoverSleepMs = 1;
-  t.rescanPeriodMs = 500;  // five probe read time-outs, as 1000 ms are to 200 ms
-  t.removalReadWaitMs = 10;
-  return t;
-}
+// Five probe read time-outs between rescans, as 1000 ms are to 200 ms.
+DiscoveryTimings SoakTimings() { return test::FastDiscoveryTimings(500); }
 
 // ---- WriteRecorder
 
@@ -144,12 +134,7 @@ void SoakWindow::Post(uint32_t msg, uintptr_t, intptr_t) {
 
 SoakRig::SoakRig(int count, uint32_t seed, int boundScale) : cat(SoakCatalogue()) {
   (void)boundScale;
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tolvane-soak-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) std::abort();
-  root_ = buf.data();
+  root_ = folder_.Root();
   dir_ = root_ + "/user/";
   std::filesystem::create_directories(dir_);
 
@@ -176,8 +161,6 @@ SoakRig::SoakRig(int count, uint32_t seed, int boundScale) : cat(SoakCatalogue()
 
 SoakRig::~SoakRig() {
   Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(root_, ec);
 }
 
 bool SoakRig::Start() {

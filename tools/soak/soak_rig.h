@@ -14,6 +14,7 @@
 
 #include "app/event_sink.h"
 #include "app/notifier.h"
+#include "support/temp_folder.h"
 #include "device/device_manager.h"
 #include "device/discovery_host.h"
 #include "macro/macro_library.h"
@@ -77,6 +78,9 @@ struct SoakMouse {
 };
 
 class SoakRig {
+  // First, so that it goes last, after the program has shut down.
+  test::TempFolder folder_{"soak"};
+
  public:
   SoakRig(int mice, uint32_t seed, int boundScale);
   ~SoakRig();  // Shutdown()

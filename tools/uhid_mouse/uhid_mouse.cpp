@@ -30,6 +30,7 @@
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "program/app_core.h"
 #include "sim/sim_spec.h"
 #include "uhid_mouse/uhid_bridge.h"
 
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   app.add_option("spec", spec, "Virtual mouse: FAMILY[:key=value,...]")->required();
   CLI11_PARSE(app, argc, argv);
 
+  UsePlatformFolders();
   ResolveProgramDir(dataDir);
   Catalogue& cat = g_Catalogue();
   StderrNotifier notifier;

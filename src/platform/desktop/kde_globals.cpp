@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "app/log.h"
-#include "macro/macro_file.h"
+#include "app/atomic_file.h"
 #include "platform/desktop/pointer_mapping.h"
 
 namespace tolvane::platform {

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "app/utf8.h"
+
 namespace tolvane::platform {
 
 namespace {
@@ -69,23 +71,6 @@ class Parser {
     p_ = q;
     return true;
   }
-  static void PutUtf8(std::string& s, uint32_t cp) {
-    if (cp < 0x80) {
-      s += char(cp);
-    } else if (cp < 0x800) {
-      s += char(0xC0 | (cp >> 6));
-      s += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      s += char(0xE0 | (cp >> 12));
-      s += char(0x80 | ((cp >> 6) & 0x3F));
-      s += char(0x80 | (cp & 0x3F));
-    } else {
-      s += char(0xF0 | (cp >> 18));
-      s += char(0x80 | ((cp >> 12) & 0x3F));
-      s += char(0x80 | ((cp >> 6) & 0x3F));
-      s += char(0x80 | (cp & 0x3F));
-    }
-  }
   bool Hex4(uint32_t& cp) {
     if (p_ + 4 > t_.size()) return false;
     auto [end, ec] = std::from_chars(t_.data() + p_, t_.data() + p_ + 4, cp, 16);
@@ -121,7 +106,7 @@ class Parser {
             if (!Hex4(lo) || lo < 0xDC00 || lo > 0xDFFF) return false;
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
-          PutUtf8(s, cp);
+          AppendUtf8(s, cp);
           break;
         }
         default: return false;

@@ -1,4 +1,4 @@
-#include "app/app_core.h"
+#include "program/app_core.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +154,7 @@ TEST_F(AppCoreTest, MissingCatalogueLoadsDefaultsAndReportsEmptyAppdir) {
 TEST_F(AppCoreTest, UserFolderIsMadeWhenTheDataHomeIsMissing) {
   const fs::path home = root_ / "fresh" / ".local" / "share";
   setenv("XDG_DATA_HOME", home.c_str(), 1);
+  UsePlatformFolders();
   BuildUserDataDir("Tolvane", "");
   unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(UserDataDir, (home / "Tolvane").string() + "/");

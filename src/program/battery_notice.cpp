@@ -1,8 +1,8 @@
-#include "app/battery_notice.h"
+#include "program/battery_notice.h"
 
 #include "app/log.h"
 #include "config/ini_file.h"
-#include "macro/macro_file.h"
+#include "app/atomic_file.h"
 
 namespace tolvane {
 

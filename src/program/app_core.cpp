@@ -1,4 +1,4 @@
-#include "app/app_core.h"
+#include "program/app_core.h"
 
 #include <ctime>
 
@@ -12,6 +12,16 @@
 
 namespace tolvane {
 
+void UsePlatformFolders() {
+  SetSessionFolderSource([] {
+    SessionFolders folders;
+    folders.executableDir = platform::ExecutableDir();
+    folders.dataHome = platform::DataHome();
+    folders.desktopDir = platform::DesktopDir();
+    return folders;
+  });
+}
+
 int GetOsVersionCode() { return 0; }
 
 AppCore::~AppCore() { Shutdown(); }
@@ -21,6 +31,7 @@ StartResult AppCore::Startup(const StartupOptions& options, Notifier& notifier,
   started_ = true;
   dialogStarted_ = false;
 
+  UsePlatformFolders();
   ResolveProgramDir(options.dataDir);
   LoadDefaultTexts();
 

@@ -34,6 +34,12 @@ enum class StartResult {
   AlreadyRunning,  // another copy runs and was asked to show itself
 };
 
+// Hands the folders that the platform layer finds (executable folder, XDG
+// data home, desktop) to the application layer (SetSessionFolderSource).
+// Startup calls it first; entry points that resolve folders before Startup
+// call it themselves.
+void UsePlatformFolders();
+
 // Classifies the running system the way the program's version checks expect:
 // always 0 ("anything else") here, so no DPI-awareness call is made.
 int GetOsVersionCode();

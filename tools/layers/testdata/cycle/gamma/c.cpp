@@ -1,0 +1,2 @@
+#include "gamma/c.h"
+#include "alpha/a.h"
