@@ -2,6 +2,7 @@
 
 #include "config/sensor.h"
 #include "config/texts.h"
+#include "macro/macro_library.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
 
@@ -226,6 +227,15 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
     return EditRefused("the function has no form this device can store");
   f.Key[table][button] = key;
   return Request(kApplyButtons, uint32_t(button));
+}
+
+EditResult EditDropMissingMacros(ProfileFile& f, const EditModel& m) {
+  EditResult r;
+  if (!HasModel(m, &r)) return r;
+  if (!m.library) return EditRefused("no macro library");
+  if (!m.library->ResetMissingMacroKeys({f.Key, m.model->keys}))
+    return EditRefused("no button lost its macro");
+  return Request(kApplyButtons, 255);
 }
 
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s) {

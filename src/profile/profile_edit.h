@@ -71,6 +71,12 @@ EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e);
 // index is filled in). At least one button stays a left click.
 EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo key);
 
+// Every button of the three key tables whose macro is no longer in the
+// library gets the model's default assignment back (after a macro was
+// deleted), and all buttons are to be written. Refused, changing nothing,
+// when no button lost its macro.
+EditResult EditDropMissingMacros(ProfileFile& f, const EditModel& m);
+
 // The pointer settings kept in the profile.
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s);
 
