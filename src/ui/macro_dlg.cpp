@@ -62,6 +62,8 @@ const Label kLabels[] = {
     {Ltrb(423, 526, 660, 557), "tc_macro_loop3", nullptr},
 };
 
+constexpr int kTreeTopBelowTitle = 106, kTreeTopBelowName = 140;
+
 QRect FromCfg(const Rect& r) { return Ltrb(r.left, r.top, r.right, r.bottom); }
 
 // A skinned button; without its pictures it still exists (placed, plain).
@@ -188,8 +190,13 @@ void CMacroDlg::Build() {
   const uint32_t fill = opt.LstBox_bkg_clr ? opt.LstBox_bkg_clr : 0x231F1E;
   const uint32_t text = opt.LstBox_txt_clr_nr ? opt.LstBox_txt_clr_nr : 0xC8C8C8;
   const uint32_t sel = opt.LstBox_item_clr ? opt.LstBox_item_clr : 0x4A4040;
-  for (auto [tree, id, r] : {std::tuple{&macroTree_, kMacroTreeId, FromCfg(opt.rcMacroList)},
-                             std::tuple{&eventTree_, kEventTreeId, FromCfg(opt.rcKeyList)}}) {
+  // The trees keep clear of the column titles and, for the library, of the
+  // name row above it.
+  QRect libraryRect = FromCfg(opt.rcMacroList), eventsRect = FromCfg(opt.rcKeyList);
+  libraryRect.setTop(std::max(libraryRect.top(), kTreeTopBelowName));
+  eventsRect.setTop(std::max(eventsRect.top(), kTreeTopBelowTitle));
+  for (auto [tree, id, r] : {std::tuple{&macroTree_, kMacroTreeId, libraryRect},
+                             std::tuple{&eventTree_, kEventTreeId, eventsRect}}) {
     *tree = new CTreeCtrlExRk(this, id);
     (*tree)->setGeometry(r);
     (*tree)->SetItemHeight(hi ? 38 : 34);

@@ -47,14 +47,19 @@ class ScriptedChooser : public MacroDlgChooser {
   std::optional<QString> text;
   std::optional<int> number;
   std::optional<KeyCombo> key;
+  std::optional<std::string> openFile, saveFile;
+  QString offeredName;
   void Message(QWidget*, const QString& t) override { messages.push_back(t); }
   bool Confirm(QWidget*, const QString&) override { return confirm; }
   std::optional<QString> AskText(QWidget*, const QString&, int) override { return text; }
   std::optional<int> AskNumber(QWidget*, const QString&, int, int) override { return number; }
   std::optional<KeyCombo> AskKey(QWidget*, const QString&) override { return key; }
   std::optional<std::pair<int, int>> AskMove(QWidget*, int, int) override { return std::nullopt; }
-  std::optional<std::string> OpenMacroFile(QWidget*) override { return std::nullopt; }
-  std::optional<std::string> SaveMacroFile(QWidget*, const QString&) override { return std::nullopt; }
+  std::optional<std::string> OpenMacroFile(QWidget*) override { return openFile; }
+  std::optional<std::string> SaveMacroFile(QWidget*, const QString& name) override {
+    offeredName = name;
+    return saveFile;
+  }
 };
 
 // Events of the program are not needed by the page; the test waits on tickets.
@@ -231,6 +236,7 @@ class MacroDlgTest : public ::testing::Test {
     EXPECT_EQ(got[kHdEventsOffset - 1], MacroEventCount(m));
   }
 
+  test::Warnings warnings_;  // missing pictures when the skin was not generated
   QTemporaryDir dir_;
   Sink sink_;
   std::unique_ptr<Program> program_;
@@ -371,6 +377,32 @@ TEST_F(MacroDlgTest, RowsFieldsAndPlaySettingsFollowTheEditor) {
   EXPECT_EQ(saved.wRepeat, 250);
   EXPECT_EQ(saved.stEvents[0].wCode, 0x42);
   EXPECT_EQ(saved.stEvents[0].dwDelay, 10u);
+}
+
+TEST_F(MacroDlgTest, ExportRenameAndImportGoThroughTheChooser) {
+  const NodeId node = NewMacro("Shared");
+  page_->InsertRow(6);
+  page_->Save();
+  const std::string out = dir_.path().toStdString() + "/out.qxm";
+  chooser_->saveFile = out;
+  page_->Export(node);
+  EXPECT_EQ(chooser_->offeredName, "Shared.qxm");
+  ASSERT_EQ(fs::file_size(out), 834u);
+  chooser_->text = QString("Kept");
+  page_->Rename(node);
+  EXPECT_TRUE(fs::exists(MacFile("Kept")));
+  EXPECT_FALSE(fs::exists(MacFile("Shared")));
+  EXPECT_EQ(page_->MacroTreeCtrl()->Rows()[0].text, "Kept");
+  chooser_->openFile = out;
+  page_->ClickMacroNode(kRootNode);
+  page_->Import();  // a copy of its own, shown at once
+  ASSERT_TRUE(fs::exists(dir_.path().toStdString() + "/Mac/out.qxm"));
+  EXPECT_EQ(page_->MacroTreeCtrl()->Rows().size(), 2u);
+  EXPECT_EQ(page_->Editor().Events().size(), 3u);
+  EXPECT_NE(page_->Editor().ShownId(), Library().Node(node)->id);
+  page_->Import();  // the same title again is refused
+  EXPECT_EQ(chooser_->messages.back(), UiText("tc_macro_msg8"));
+  EXPECT_EQ(page_->MacroTreeCtrl()->Rows().size(), 2u);
 }
 
 TEST_F(MacroDlgTest, PickerOffersTheLibraryInMemoryAndEveryViewFollowsIt) {
