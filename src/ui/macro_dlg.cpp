@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <cstring>
 #include <functional>
@@ -117,8 +118,11 @@ class SkinnedChooser : public MacroDlgChooser {
   }
   std::optional<std::pair<int, int>> AskMove(QWidget* parent, int x, int y) override {
     CMoveDlg d(parent);
-    if (d.EditX()) d.EditX()->setText(QString::number(x));
-    if (d.EditY()) d.EditY()->setText(QString::number(y));
+    // The dialog builds its fields when it runs: start them from the row.
+    QTimer::singleShot(0, &d, [&d, x, y] {
+      if (d.EditX()) d.EditX()->setText(QString::number(x));
+      if (d.EditY()) d.EditY()->setText(QString::number(y));
+    });
     d.exec();
     if (!d.Accepted()) return std::nullopt;
     return std::make_pair(d.X(), d.Y());
@@ -592,7 +596,8 @@ bool CMacroDlg::eventFilter(QObject* o, QEvent* e) {
   if (Recording() && (t == QEvent::KeyPress || t == QEvent::KeyRelease || t == QEvent::ShortcutOverride)) {
     auto* w = qobject_cast<QWidget*>(o);
     if (w && (w == this || isAncestorOf(w))) {
-      if (t != QEvent::ShortcutOverride) RecordKey(*static_cast<QKeyEvent*>(e));
+      if (t == QEvent::ShortcutOverride) e->accept();  // no shortcut takes a recorded key
+      else RecordKey(*static_cast<QKeyEvent*>(e));
       return true;
     }
   }
