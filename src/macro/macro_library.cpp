@@ -78,6 +78,12 @@ void MacroLibrary::SetChangeListener(std::function<void(const MacroChange&)> lis
   listener_ = std::move(listener);
 }
 
+int MacroLibrary::AddChangeListener(std::function<void(const MacroChange&)> listener) {
+  return listeners_.Add(std::move(listener));
+}
+
+void MacroLibrary::RemoveChangeListener(int handle) { listeners_.Remove(handle); }
+
 std::string MacroLibrary::Text(const char* id, const char* fallback) const {
   std::string t = texts_ ? texts_(id) : std::string();
   if (!t.empty()) return t;
@@ -90,8 +96,9 @@ void MacroLibrary::Emit(const std::vector<MacroChange>& changes) {
     std::lock_guard lock(mutex_);
     listener = listener_;
   }
-  if (!listener) return;
-  for (const MacroChange& c : changes) listener(c);
+  if (listener)
+    for (const MacroChange& c : changes) listener(c);
+  listeners_.Emit(changes);
 }
 
 // ---- scanning ----

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "macro/macro_listeners.h"
 #include "macro/macro_tree.h"
 #include "records/st_macro.h"
 #include "records/key_info.h"
@@ -47,15 +48,6 @@ struct KeyTables {
   const KeyInfo (*defaults)[kMaxKeys] = nullptr;  // [kKeyModes][kMaxKeys]
 };
 
-// What changed, for the views (called on the thread that made the change,
-// after the library's lock is released).
-struct MacroChange {
-  enum Kind { NodeAdded, NodeRemoved, NodeRenamed, RecordReplaced, TreeReloaded, KeysReset };
-  Kind kind;
-  NodeId node = 0;
-  uint32_t id = 0;
-};
-
 class MacroLibrary {
  public:
   // `userDataDir` ends with '/'; `showFolders` is the catalogue's MacroDir.
@@ -70,8 +62,13 @@ class MacroLibrary {
   // the id itself.
   void SetTextSource(std::function<std::string(const char* id)> texts);
 
-  // Views that follow the library.
+  // Views that follow the library. Changes are reported on the thread that
+  // made them, after the library's lock is released. SetChangeListener sets
+  // the one listener of a single owner; Add/RemoveChangeListener serve any
+  // number of views (macro_listeners.h says when a removed one stops).
   void SetChangeListener(std::function<void(const MacroChange&)> listener);
+  int AddChangeListener(std::function<void(const MacroChange&)> listener);
+  void RemoveChangeListener(int handle);
 
   // Start-up: reads every macro file into the list and builds the tree (one
   // scan; a file whose id another file already uses gets a new id, marked as
@@ -174,6 +171,7 @@ class MacroLibrary {
   MacroTree tree_;
   std::function<std::string(const char*)> texts_;
   std::function<void(const MacroChange&)> listener_;
+  MacroListeners listeners_;
 };
 
 }  // namespace tolvane

@@ -2,6 +2,7 @@
 
 #include "config/sensor.h"
 #include "config/texts.h"
+#include "macro/macro_library.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
 
@@ -254,6 +255,15 @@ EditResult EditButtonOption(ProfileFile& f, const EditModel& m, bool on) {
   if (m.model->nSensor != 0x3395) return EditRefused("this model has no sensor switch");
   f.bButtonOption = on ? 1 : 0;
   return Request(kApplyButtonOption);
+}
+
+EditResult EditDropMissingMacros(ProfileFile& f, const EditModel& m) {
+  EditResult r;
+  if (!HasModel(m, &r)) return r;
+  if (!m.library) return EditRefused("no macro library");
+  if (!m.library->ResetMissingMacroKeys({f.Key, m.model->keys}))
+    return EditRefused("no button lost its macro");
+  return Request(kApplyButtons, 255);
 }
 
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s) {

@@ -84,6 +84,12 @@ bool KeepsLeftClick(const KeyInfo (&keys)[kMaxKeys], int shown, int button, uint
 // The sensor switch of the 13205 sensor.
 EditResult EditButtonOption(ProfileFile& f, const EditModel& m, bool on);
 
+// Every button of the three key tables whose macro is no longer in the
+// library gets the model's default assignment back (after a macro was
+// deleted), and all buttons are to be written. Refused, changing nothing,
+// when no button lost its macro.
+EditResult EditDropMissingMacros(ProfileFile& f, const EditModel& m);
+
 // The pointer settings kept in the profile.
 EditResult EditPointer(ProfileFile& f, const EditModel& m, const SysMouseSettings& s);
 

@@ -155,6 +155,7 @@ class Program {
   int CanChangeSettings(int index = -1);
   bool ReadRunning() const;
   bool Plus() const;  // the current device speaks PRO+
+  bool ApplyNow() const { return applyNow_; }  // changes are written at once
   std::vector<RecordingNotifier::Entry> TakeMessages();
 
   // ---- Operations: each returns its ticket at once; WM_OPERATION_DONE follows.

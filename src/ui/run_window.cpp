@@ -16,6 +16,7 @@
 #include "ui/dev_dlg.h"
 #include "ui/key_dlg.h"
 #include "ui/led_dlg.h"
+#include "ui/macro_dlg.h"
 #include "ui/main_window.h"
 
 namespace tolvane::ui {
@@ -29,6 +30,7 @@ void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
   dlg.SetPage(kPageButtons, keys);
   QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
                    [&dlg] { dlg.SwitchPage(kPageMacros); });
+  dlg.SetPage(kPageMacros, new CMacroDlg(nullptr, program));
   dlg.SetPage(kPageDpi, new CAdvDlg(nullptr, program, GetPointerSettings(), colours));
   dlg.SetPage(kPageLighting, new CLedDlg(nullptr, program));
 }

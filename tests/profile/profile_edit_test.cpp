@@ -8,10 +8,12 @@
 
 #include "config/catalogue.h"
 #include "device/hid_dev.h"
+#include "macro/macro_library.h"
 #include "profile/device_behavior.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
 #include "profile_rig.h"
+#include "store_rig.h"
 
 namespace tolvane::test {
 namespace {
@@ -180,6 +182,26 @@ TEST_F(ProfileEditTest, SensorSwitchOnlyOnTheWideRangeSensor) {
   model_.nSensor = 0x3370;
   EXPECT_FALSE(EditButtonOption(f_, m_, false).ok);
   EXPECT_EQ(f_.bButtonOption, 1);
+}
+
+TEST_F(ProfileEditTest, ButtonsWhoseMacroIsGoneGetTheirDefaultsAndAreWritten) {
+  TempDir dir;
+  MacroLibrary library(dir.Dir(), false);
+  library.Load();
+  const MacroResult kept = library.NewMacro("kept");
+  ASSERT_TRUE(kept.ok);
+  m_.library = &library;
+  f_.Key[0][2] = KeyInfo{kFunMacro, model_.keys[0][2].nMatrix, kept.id, {}, 0, 0};
+  const ProfileFile before = f_;
+  EXPECT_FALSE(EditDropMissingMacros(f_, m_).ok);  // every macro is still there
+  EXPECT_TRUE(Unchanged(before));
+  f_.Key[1][3] = KeyInfo{kFunMacro, model_.keys[1][3].nMatrix, 0x123456, {}, 0, 0};
+  const EditResult r = EditDropMissingMacros(f_, m_);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.flag, uint32_t(kApplyButtons));
+  EXPECT_EQ(r.item, 255u);
+  EXPECT_EQ(f_.Key[1][3].dwFunID, model_.keys[1][3].dwFunID);
+  EXPECT_EQ(f_.Key[0][2].dwMacroID, kept.id);  // a macro that exists stays
 }
 
 TEST(DeviceBehaviorTest, ChangesLandInTheRecord) {

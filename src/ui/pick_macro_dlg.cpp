@@ -1,0 +1,191 @@
+#include "ui/pick_macro_dlg.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <functional>
+
+#include "config/catalogue.h"
+#include "macro/macro_library.h"
+#include "program/program.h"
+#include "ui/factories.h"
+#include "ui/macro_dlg.h"
+#include "ui/macro_feed.h"
+#include "ui/msg_dlg.h"
+#include "ui/png_btn.h"
+#include "ui/tree_ctrl.h"
+#include "ui/ui_message.h"
+#include "ui/ui_style.h"
+
+namespace tolvane::ui {
+
+namespace {
+
+constexpr int kWidth = 458, kHeight = 440;
+constexpr QRect kTreeRect(21, 49, 416, 319);
+
+CPngBtn* DialogButton(QWidget* parent, const QImage& bg, const QRect& r) {
+  auto* b = new CPngBtn(parent);
+  const QImage nr = LoadSkinPicture(QStringLiteral("button2_nr.png"));
+  QImage ov = LoadSkinPicture(QStringLiteral("button2_ov.png"));
+  QImage dn = LoadSkinPicture(QStringLiteral("button2_dn.png"));
+  if (ov.isNull()) ov = nr;
+  if (dn.isNull()) dn = ov;
+  b->SetImages(nr, ov, dn);
+  b->setGeometry(r);
+  b->SetBkPicture(CutBackground(bg, r));
+  b->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
+  b->SetOwnFont(DialogFont(16, 500));
+  return b;
+}
+
+}  // namespace
+
+std::optional<int64_t> PickMacro(QWidget* parent, Program& program, MacroDlgChooser* chooser) {
+  CPickMacroDlg dlg(parent, program, chooser);
+  dlg.exec();
+  const PickResult& r = dlg.Result();
+  if (r.kind == PickResult::Picked || r.kind == PickResult::NewMacro) return r.id;
+  return std::nullopt;
+}
+
+CPickMacroDlg::CPickMacroDlg(QWidget* parent, Program& program, MacroDlgChooser* chooser)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      program_(program),
+      chooser_(chooser),
+      model_(program.Library()) {
+  result_ = MacroPickerModel::Cancel();
+  bg_ = LoadSkinPicture(QStringLiteral("msg2_nr.png"));
+  setFixedSize(bg_.isNull() ? QSize(kWidth, kHeight) : bg_.size());
+  if (!bg_.isNull()) ShapeDialog(this, bg_);
+  const OptCfg& opt = Cat().opt;
+  tree_ = new CTreeCtrlEx(this, CMacroDlg::kMacroTreeId);
+  tree_->setGeometry(kTreeRect);
+  tree_->SetColors(opt.LstBox_bkg_clr ? opt.LstBox_bkg_clr : 0x231F1E,
+                   opt.LstBox_txt_clr_nr ? opt.LstBox_txt_clr_nr : 0xC8C8C8,
+                   opt.LstBox_item_clr ? opt.LstBox_item_clr : 0x4A4040, opt.clrMacFrame);
+  tree_->SetFolderPictures(LoadSkinPicture(QStringLiteral("macro/open.png")),
+                           LoadSkinPicture(QStringLiteral("macro/close.png")));
+  connect(tree_, &CTreeCtrlEx::folderToggled, this, [this](uint32_t item) {
+    if (!expanded_.erase(item)) expanded_.insert(item);
+    Fill();
+  });
+  const int w = width(), y = kTreeRect.bottom() + 22;
+  ok_ = DialogButton(this, bg_, QRect(w / 2 - 130, y, 80, 27));
+  new_ = DialogButton(this, bg_, QRect(w / 2 - 40, y, 80, 27));
+  cancel_ = DialogButton(this, bg_, QRect(w / 2 + 50, y, 80, 27));
+  ok_->SetCaption(UiText("tc_ok"));
+  new_->SetCaption(UiText("tc_macro_msg5"));
+  cancel_->SetCaption(UiText("tc_cancel"));
+  connect(ok_, &CPngBtn::clicked, this, &CPickMacroDlg::Ok);
+  connect(new_, &CPngBtn::clicked, this, &CPickMacroDlg::NewMacro);
+  connect(cancel_, &CPngBtn::clicked, this, &CPickMacroDlg::Cancel);
+  close_ = new CPngBtn();
+  if (NewSmallPngButton(bg_, QStringLiteral("exit_ov.png"), this, QStringLiteral("exit_nr.png"),
+                        QStringLiteral("exit_ov.png"), close_, false, false, 399, 1, 424, 26)) {
+    connect(close_, &CPngBtn::clicked, this, &CPickMacroDlg::Cancel);
+  } else {
+    delete close_;
+    close_ = nullptr;
+  }
+  relay_ = new CMacroChangeRelay(
+      program_.Library(),
+      [this](const MacroChange&) {
+        const NodeId keep = model_.Selected();
+        model_ = MacroPickerModel(program_.Library());
+        model_.Select(keep);
+        Fill();
+      },
+      this);
+  Fill();
+}
+
+CPickMacroDlg::~CPickMacroDlg() {
+  delete relay_;
+  relay_ = nullptr;
+}
+
+void CPickMacroDlg::Fill() {
+  const MacroTree& t = model_.Tree();
+  std::vector<TreeRow> rows;
+  std::function<void(NodeId, int)> walk = [&](NodeId parent, int depth) {
+    for (NodeId c : t.Children(parent)) {
+      const MacroNode* n = t.Get(c);
+      if (!n) continue;
+      TreeRow r;
+      r.item = c;
+      r.depth = depth;
+      r.text = QString::fromStdString(n->text);
+      r.folder = n->kind == NodeKind::Folder;
+      r.expanded = expanded_.count(c) > 0;
+      rows.push_back(r);
+      if (r.folder && r.expanded) walk(c, depth + 1);
+    }
+  };
+  walk(kRootNode, 0);
+  tree_->SetRows(std::move(rows));
+  tree_->SetSelected(model_.Selected());
+}
+
+void CPickMacroDlg::Select(NodeId node) {
+  model_.Select(node);
+  tree_->SetSelected(model_.Selected());
+}
+
+void CPickMacroDlg::Ok() {
+  const PickResult r = model_.Ok();
+  if (r.kind == PickResult::Stay) {
+    const QString text = UiText(std::string(r.message).c_str());
+    if (chooser_) chooser_->Message(this, text);
+    else ShowMessage(this, text);
+    return;
+  }
+  result_ = r;
+  accept();
+}
+
+void CPickMacroDlg::NewMacro() {
+  result_ = MacroPickerModel::New();
+  accept();
+}
+
+void CPickMacroDlg::Cancel() {
+  result_ = MacroPickerModel::Cancel();
+  reject();
+}
+
+bool CPickMacroDlg::event(QEvent* e) {
+  if (e->type() == UiMessageEvent::Type()) {
+    auto* m = static_cast<UiMessageEvent*>(e);
+    m->accept();
+    if (m->msg == WM_TREE_CLICK || m->msg == WM_TREE_RCLICK) Select(NodeId(m->lParam));
+    if (m->msg == WM_TREE_DBLCLK) {
+      Select(NodeId(m->lParam));
+      if (const MacroNode* n = model_.Tree().Get(NodeId(m->lParam));
+          n && n->kind == NodeKind::Macro)
+        Ok();
+    }
+    return true;
+  }
+  return QDialog::event(e);
+}
+
+void CPickMacroDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (bg_.isNull()) p.fillRect(rect(), ColorFromRef(0x282223));
+  else p.drawImage(0, 0, bg_);
+  p.setPen(ColorFromRef(Style().btnTxtNr));
+  p.setFont(DialogFont(18, 600));
+  p.drawText(QRect(12, 1, width() - 60, 30), Qt::AlignVCenter | Qt::AlignLeft,
+             UiText("tc_macro_list"));
+}
+
+void CPickMacroDlg::mousePressEvent(QMouseEvent* e) {
+  dragFrom_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CPickMacroDlg::mouseMoveEvent(QMouseEvent* e) {
+  if (e->buttons() & Qt::LeftButton) move(e->globalPosition().toPoint() - dragFrom_);
+}
+
+}  // namespace tolvane::ui
