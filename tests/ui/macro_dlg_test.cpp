@@ -269,10 +269,10 @@ TEST_F(MacroDlgTest, RecordInsertSaveAssignAndEditLandOnTheMouse) {
   const std::optional<StMacro> inMemory = Library().FindById(back.macro.dwID);
   ASSERT_TRUE(inMemory);
   EXPECT_EQ(std::memcmp(&back.macro, &*inMemory, sizeof(StMacro)), 0);
-  EXPECT_EQ(back.macro.stEvents[0].dwDelay, 120u);
-  EXPECT_EQ(back.macro.stEvents[2].wCode, 0xA3);
-  EXPECT_EQ(back.macro.stEvents[4].wCode, kMouseLeft);
-  EXPECT_EQ(back.macro.stEvents[4].dwDelay, kClickDelay);
+  EXPECT_EQ(uint32_t{back.macro.stEvents[0].dwDelay}, 120u);
+  EXPECT_EQ(uint16_t{back.macro.stEvents[2].wCode}, 0xA3);
+  EXPECT_EQ(uint16_t{back.macro.stEvents[4].wCode}, kMouseLeft);
+  EXPECT_EQ(uint32_t{back.macro.stEvents[4].dwDelay}, kClickDelay);
   EXPECT_EQ(MacroEventCount(back.macro), 6);
 
   if (const char* shots = std::getenv("TOLVANE_SCREENSHOT_DIR"); shots && realSkin_) {
@@ -375,8 +375,8 @@ TEST_F(MacroDlgTest, RowsFieldsAndPlaySettingsFollowTheEditor) {
   page_->Save();
   const StMacro saved = ReadMacroFile(MacFile("Rows")).macro;
   EXPECT_EQ(saved.wRepeat, 250);
-  EXPECT_EQ(saved.stEvents[0].wCode, 0x42);
-  EXPECT_EQ(saved.stEvents[0].dwDelay, 10u);
+  EXPECT_EQ(uint16_t{saved.stEvents[0].wCode}, 0x42);
+  EXPECT_EQ(uint32_t{saved.stEvents[0].dwDelay}, 10u);
 }
 
 TEST_F(MacroDlgTest, ExportRenameAndImportGoThroughTheChooser) {
