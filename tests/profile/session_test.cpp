@@ -277,11 +277,13 @@ TEST_F(SessionTest, ProgressWindowIsAwaitedTwoSecondsAtMost) {
 TEST_F(SessionTest, StopEndsTheApplyThreadPromptly) {
   Make();
   // Waiting for a progress window that never opens.
+  // The looks for it would take 2 s; a stop must not sit them out. The bounds
+  // leave room for a loaded machine and still fail a stop that waits.
   session->RequestApply(0x108);
   std::this_thread::sleep_for(Ms(150));
   auto t0 = Clock::now();
   session->Stop();
-  EXPECT_LT(Since(t0), 100);
+  EXPECT_LT(Since(t0), 1000);
   EXPECT_TRUE(dev->Calls().empty());
   // Idle.
   session.reset();
@@ -290,7 +292,7 @@ TEST_F(SessionTest, StopEndsTheApplyThreadPromptly) {
   std::this_thread::sleep_for(Ms(20));
   t0 = Clock::now();
   session->Stop();
-  EXPECT_LT(Since(t0), 50);
+  EXPECT_LT(Since(t0), 1000);
   // Busy with a write: the write ends first.
   session.reset();
   store.LoadPro(model, {});
