@@ -50,15 +50,23 @@ void SaveDialog(SkinWriter& w, const QString& name, QImage img) {
   w.Skin(name, img);
 }
 
+// The rounded outline of a w x h window or dialog filled hard in the frame
+// colour; the painter smooths from then on and is clipped to the outline,
+// which is returned.
+QPainterPath FramedGround(QPainter& p, int w, int h) {
+  const QPainterPath shape = WindowShape(w, h, 10);
+  FillHard(p, shape, pal::kFrame);
+  Smooth(p);
+  p.setClipPath(shape);
+  return shape;
+}
+
 }  // namespace
 
 QImage WindowBase() {
   QImage img = NewPicture(kWindowW, kWindowH);
   QPainter p(&img);
-  const QPainterPath shape = WindowShape(kWindowW, kWindowH, 10);
-  FillHard(p, shape, pal::kFrame);
-  Smooth(p);
-  p.setClipPath(shape);
+  const QPainterPath shape = FramedGround(p, kWindowW, kWindowH);
   // Inside the 1-pixel frame: title and tab strip, then the page ground.
   const QRectF inner(1, 1, kWindowW - 2, kWindowH - 2);
   p.setPen(Qt::NoPen);
@@ -143,10 +151,7 @@ namespace {
 QImage DialogBase(int w, int h, int headerH) {
   QImage img = NewPicture(w, h);
   QPainter p(&img);
-  const QPainterPath shape = WindowShape(w, h, 10);
-  FillHard(p, shape, pal::kFrame);
-  Smooth(p);
-  p.setClipPath(shape);
+  FramedGround(p, w, h);
   p.setPen(Qt::NoPen);
   p.setBrush(pal::kPanel);
   p.drawRoundedRect(QRectF(1, 1, w - 2, h - 2), 9, 9);
