@@ -52,6 +52,12 @@ std::string Utf16ToUtf8(std::string_view in, bool bigEndian) {
 
 }  // namespace
 
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 std::string CutChars(std::string_view s, size_t maxChars) {
   size_t chars = 0;
   for (size_t i = 0; i < s.size(); ++i) {

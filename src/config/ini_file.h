@@ -67,6 +67,10 @@ class IniFile {
 // The integer rule of IniFile::GetInt applied to a text (no default case).
 uint32_t ProfileInt(std::string_view text);
 
+// Whether `a` and `b` are equal but for the case of ASCII letters, the rule
+// of section and key names (and of charset names).
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
 // Cuts `s` to at most `maxChars` characters without splitting a UTF-8
 // sequence.
 std::string CutChars(std::string_view s, size_t maxChars);

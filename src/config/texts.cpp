@@ -14,6 +14,7 @@
 #include "app/log.h"
 #include "app/paths.h"
 #include "app/regular_file.h"
+#include "config/ini_file.h"
 #include "config/xml_reader.h"
 
 namespace tolvane {
@@ -152,17 +153,6 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
-bool SameIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
   if (!IsRegularFile(path)) return lines;
@@ -193,7 +183,7 @@ bool FindKey(const std::vector<std::string>& lines, std::string_view section, st
   for (size_t k = 0; k < lines.size(); ++k) {
     std::string name;
     if (SectionName(lines[k], name)) {
-      inSection = SameIgnoreCase(name, section);
+      inSection = EqualsIgnoreAsciiCase(name, section);
       if (inSection && !seenSection) {
         seenSection = true;
         lineNo = k + 1;
@@ -206,7 +196,7 @@ bool FindKey(const std::vector<std::string>& lines, std::string_view section, st
     if (lineNo != std::string::npos && lineNo <= k) lineNo = k + 1;
     size_t eq = t.find('=');
     if (eq == std::string::npos) continue;
-    if (SameIgnoreCase(Trim(std::string_view(t).substr(0, eq)), key)) {
+    if (EqualsIgnoreAsciiCase(Trim(std::string_view(t).substr(0, eq)), key)) {
       value = Trim(std::string_view(t).substr(eq + 1));
       lineNo = k;
       return true;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/ini_file.h"
 #include "config/xml_reader.h"
 
 namespace tolvane {
@@ -521,17 +522,6 @@ constexpr CodePageIconv kCodePages[] = {
     {57006, nullptr},        {57007, nullptr},       {57008, nullptr},
     {57009, nullptr},        {57010, nullptr},       {57011, nullptr},
 };
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 void AppendReplacement(std::string& out) { out += "\xEF\xBF\xBD"; }
 

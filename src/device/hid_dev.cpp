@@ -266,18 +266,20 @@ int CHidDev::SharedSetCurProfile(uint8_t nCmdID, int nProfile) {
   p[kPayLen] = 1;
   p[kPayData] = uint8_t(nProfile);
   CRetParam reply;
+  return SingleAttempt(p, reply) ? 1 : 0;
+}
+
+bool CHidDev::SingleAttempt(const uint8_t* payload, CRetParam& reply) {
   std::lock_guard<std::mutex> lock(m_Lock);
   ClearQueue();
-  return Attempt(nullptr, p, reply, nullptr) == Outcome::Good ? 1 : 0;
+  return Attempt(nullptr, payload, reply, nullptr) == Outcome::Good;
 }
 
 int CHidDev::SharedGetCmd06Value() {
   uint8_t p[PER_PAYLOAD];
   Payload(p, kCmdGet06);
   CRetParam reply;
-  std::lock_guard<std::mutex> lock(m_Lock);
-  ClearQueue();
-  if (Attempt(nullptr, p, reply, nullptr) != Outcome::Good) return 0;
+  if (!SingleAttempt(p, reply)) return 0;
   return reply.ReplyData()[0];
 }
 
@@ -285,9 +287,7 @@ int CHidDev::SharedGetCmd0FFlag(int& nFlag) {
   uint8_t p[PER_PAYLOAD];
   Payload(p, kCmd0F);
   CRetParam reply;
-  std::lock_guard<std::mutex> lock(m_Lock);
-  ClearQueue();
-  if (Attempt(nullptr, p, reply, nullptr) != Outcome::Good) return 0;
+  if (!SingleAttempt(p, reply)) return 0;
   nFlag = reply.ReplyData()[0] == 0 ? 1 : 0;
   return 1;
 }
@@ -296,9 +296,7 @@ int CHidDev::SharedGetPower(int& nPower, int& nCharging) {
   uint8_t p[PER_PAYLOAD];
   Payload(p, kCmdGetPower);
   CRetParam reply;
-  std::lock_guard<std::mutex> lock(m_Lock);
-  ClearQueue();
-  if (Attempt(nullptr, p, reply, nullptr) != Outcome::Good) return 0;
+  if (!SingleAttempt(p, reply)) return 0;
   nPower = reply.ReplyData()[0];
   nCharging = reply.ReplyData()[1];
   return 1;

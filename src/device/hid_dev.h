@@ -152,6 +152,10 @@ class CHidDev {
   Outcome Exchange(HidHandle* h, const uint8_t* payload, CRetParam& reply, int* pErr,
                    const char* badReplyLog = nullptr);
 
+  // One attempt under m_Lock with an emptied queue, for the commands that
+  // are not retried; true on a good reply.
+  bool SingleAttempt(const uint8_t* payload, CRetParam& reply);
+
   // Shared implementations of both protocol classes.
   int SharedWaitNotify(int nCmdID, CRetParam& reply);
   int SharedReadROM(uint32_t nAddr, uint8_t* pBuf, int nLen, const RomStopTest& stop);

@@ -47,4 +47,9 @@ inline HidDescriptor ParseReportDescriptor(const std::vector<uint8_t>& d) {
   return ParseReportDescriptor(d.data(), d.size());
 }
 
+// The report descriptor of a boot-protocol mouse interface: 5 buttons, 3
+// padding bits, X, Y and wheel of 8 bits each; with `reportId` != 0 the
+// fields follow that report id.
+std::vector<uint8_t> BootMouseDescriptor(uint8_t reportId = 0);
+
 }  // namespace tolvane::platform

@@ -11,16 +11,18 @@ PointerValues MemoryPointerSettings::Current() const {
   return v_;
 }
 
-void MemoryPointerSettings::SetDoubleClickTime(int ms) {
+void MemoryPointerSettings::Store(int PointerValues::*field, int value, const char* name) {
   std::lock_guard<std::mutex> l(mu_);
-  v_.nDoubleClickTime = ms;
-  LogPrint("PointerSettings: double-click time=%d", ms);
+  v_.*field = value;
+  LogPrint("PointerSettings: %s=%d", name, value);
+}
+
+void MemoryPointerSettings::SetDoubleClickTime(int ms) {
+  Store(&PointerValues::nDoubleClickTime, ms, "double-click time");
 }
 
 void MemoryPointerSettings::SetScrollLines(int lines) {
-  std::lock_guard<std::mutex> l(mu_);
-  v_.nScrollLines = lines;
-  LogPrint("PointerSettings: scroll lines=%d", lines);
+  Store(&PointerValues::nScrollLines, lines, "scroll lines");
 }
 
 void MemoryPointerSettings::SetAcceleration(bool enhance) {
@@ -31,15 +33,11 @@ void MemoryPointerSettings::SetAcceleration(bool enhance) {
 }
 
 void MemoryPointerSettings::SetPointerSpeed(int speed) {
-  std::lock_guard<std::mutex> l(mu_);
-  v_.nPointerSpeed = speed;
-  LogPrint("PointerSettings: speed=%d", speed);
+  Store(&PointerValues::nPointerSpeed, speed, "speed");
 }
 
 void MemoryPointerSettings::SetTrails(int trails) {
-  std::lock_guard<std::mutex> l(mu_);
-  v_.nTrails = trails;
-  LogPrint("PointerSettings: trails=%d", trails);
+  Store(&PointerValues::nTrails, trails, "trails");
 }
 
 namespace {

@@ -71,6 +71,9 @@ class MemoryPointerSettings : public PointerSettings {
   void SetTrails(int trails) override;
 
  private:
+  // Sets one value and logs "PointerSettings: <name>=<value>".
+  void Store(int PointerValues::*field, int value, const char* name);
+
   mutable std::mutex mu_;
   PointerValues v_;
 };

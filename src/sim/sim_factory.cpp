@@ -6,14 +6,9 @@
 #include <span>
 
 #include "profile/key_codes.h"
+#include "profile/profile_file.h"
 
 namespace tolvane::sim {
-
-const uint8_t kSpeedTableA[10] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
-const uint8_t kSpeedTableB[10] = {255, 230, 210, 190, 170, 150, 130, 110, 70, 40};
-const uint8_t kBrightTableA[10] = {72, 92, 112, 132, 152, 172, 192, 212, 232, 252};
-const uint8_t kBrightTableB[10] = {45, 50, 75, 100, 125, 150, 175, 200, 225, 255};
-const uint8_t kDpiLightBright[10] = {16, 30, 60, 90, 128, 150, 180, 210, 230, 255};
 
 namespace {
 
@@ -117,8 +112,8 @@ uint32_t DefaultKeyCode(const KeyInfo& key) {
 }
 
 size_t DefaultComboRecord(const KeyInfo& key, uint8_t* out) {
-  std::memset(out, 0, ee::kComboSize);
-  int n = KeyInfoToComboData(std::span<uint8_t>(out, ee::kComboSize - 1), key);
+  std::memset(out, 0, ee::kComboStride);
+  int n = KeyInfoToComboData(std::span<uint8_t>(out, ee::kComboStride - 1), key);
   return n < 0 ? 0 : size_t(n);
 }
 
@@ -167,7 +162,7 @@ Eeprom BuildFactoryImage(const DevCfg& model, Family family, const FactoryOption
   // Logo light: the main light's colour, steady, full brightness, speed 3.
   PutQuad(e, ee::kLogo, led[3], led[4], led[5]);
   PutPair(e, ee::kLogo + 4, 1);
-  PutPair(e, ee::kLogo + 6, kBrightTableB[9]);
+  PutPair(e, ee::kLogo + 6, kLightBrightB[9]);
   PutPair(e, ee::kLogo + 8, 3);
 
   // Key matrix and the combination records of keyboard and media buttons.
@@ -178,10 +173,10 @@ Eeprom BuildFactoryImage(const DevCfg& model, Family family, const FactoryOption
     int j = int(k.nMatrix) - 1;
     matrix[j] = DefaultKeyCode(k);
     if (matrix[j] == kHwCombo) {
-      uint8_t rec[ee::kComboSize];
+      uint8_t rec[ee::kComboStride];
       size_t len = DefaultComboRecord(k, rec);
       rec[len] = CheckByte(rec, len);
-      std::memcpy(&e[ee::kCombo + ee::kComboSize * j], rec, sizeof rec);
+      std::memcpy(&e[ee::kCombo + ee::kComboStride * j], rec, sizeof rec);
     }
   }
   for (int j = 0; j < kMaxKeys; ++j)
@@ -197,8 +192,8 @@ Eeprom BuildFactoryImage(const DevCfg& model, Family family, const FactoryOption
   } else {
     static const uint8_t hw[7] = {4, 2, 1, 0, 3, 5, 7};
     main[0] = hw[uiMode];
-    main[4] = uiMode == 3 ? kSpeedTableA[speed - 1] : kSpeedTableB[speed - 1];
-    main[5] = uiMode == 3 ? kBrightTableA[bright - 1] : kBrightTableB[bright - 1];
+    main[4] = uiMode == 3 ? kLightSpeedA[speed - 1] : kLightSpeedB[speed - 1];
+    main[5] = uiMode == 3 ? kLightBrightA[bright - 1] : kLightBrightB[bright - 1];
   }
   main[1] = led[3];
   main[2] = led[4];

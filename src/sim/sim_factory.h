@@ -41,11 +41,4 @@ void PutDpiEntry(Eeprom& e, uint16_t addr, uint32_t xCode, uint32_t xMode, uint3
 // and the macro area hold the erased value 0xFF.
 Eeprom BuildFactoryImage(const DevCfg& model, Family family, const FactoryOptions& opt = {});
 
-// Light tables shared with the host's encoding.
-extern const uint8_t kSpeedTableA[10];
-extern const uint8_t kSpeedTableB[10];
-extern const uint8_t kBrightTableA[10];
-extern const uint8_t kBrightTableB[10];
-extern const uint8_t kDpiLightBright[10];
-
 }  // namespace tolvane::sim

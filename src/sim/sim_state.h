@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "profile/profile_file.h"
+
 namespace tolvane::sim {
 
 constexpr size_t kEepromSize = 0x1B00;
@@ -16,34 +18,8 @@ enum class Link { Wired, Wireless };
 const char* FamilyName(Family f);  // "pro" / "pro+"
 const char* LinkName(Link l);      // "wired" / "wireless"
 
-// Addresses of the settings map.
-namespace ee {
-constexpr uint16_t kRate = 0x00;
-constexpr uint16_t kLevels = 0x02;
-constexpr uint16_t kCurLevel = 0x04;
-constexpr uint16_t kLod = 0x0A;
-constexpr uint16_t kDpi = 0x0C;        // + 4 i
-constexpr uint16_t kDpiColor = 0x2C;   // + 4 i
-constexpr uint16_t kDpiLight = 0x4C;
-constexpr uint16_t kDpiLightOn = 0x52; // PRO+ only
-constexpr uint16_t kLogo = 0x54;
-constexpr uint16_t kMatrix = 0x60;     // + 4 i
-constexpr uint16_t kMainLight = 0xA0;
-constexpr uint16_t kMainLightOn = 0xA7;  // PRO+ only
-constexpr uint16_t kDebounce = 0xA9;
-constexpr uint16_t kButtonOption = 0xAB;
-constexpr uint16_t kSleepTime = 0xAD;
-constexpr uint16_t kFixLine = 0xAF;
-constexpr uint16_t kRipple = 0xB1;
-constexpr uint16_t kLightOffOnMove = 0xB3;
-constexpr uint16_t kOptB5 = 0xB5;  // PRO: sensor sleep; PRO+: option 3
-constexpr uint16_t kOptB7 = 0xB7;  // PRO: option 2; PRO+: sensor sleep
-constexpr uint16_t kOptB9 = 0xB9;  // PRO+: option 2
-constexpr uint16_t kCombo = 0x100;     // + 32 j
-constexpr uint16_t kComboSize = 32;
-constexpr uint16_t kMacro = 0x300;     // + 0x180 j
-constexpr uint16_t kMacroSize = 0x180;
-}  // namespace ee
+// Addresses of the settings map: the host's map.
+namespace ee = tolvane::eeprom;
 
 // Guarded values: {v, 0x55 - v} and {b0, b1, b2, 0x55 - b0 - b1 - b2}.
 void PutPair(Eeprom& e, uint16_t addr, uint8_t v);

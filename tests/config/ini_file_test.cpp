@@ -7,6 +7,7 @@
 #include <ctime>
 #include <random>
 
+#include "config/xml_reader.h"
 #include "test_files.h"
 
 namespace tolvane {
@@ -87,6 +88,19 @@ TEST(IniFile, NumberListsStopAtTheFirstNonNumber) {
   EXPECT_EQ(ParseNumberList("99999999999999999999999999", 1, 10).at(0), int64_t(1) << 32);
   // Only the raw buffer's characters are parsed: "123456" cut to 3 characters.
   EXPECT_EQ(ParseNumberList("1,123456", 10, 10, 6), (std::vector<int64_t>{1, 123}));
+}
+
+TEST(IniFile, NamesCompareWithoutTheCaseOfAsciiLettersOnly) {
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("Windows-1252", "WINDOWS-1252"));
+  EXPECT_TRUE(EqualsIgnoreAsciiCase("", ""));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("utf-8", "utf-80"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("utf-80", "utf-8"));
+  // Only A-Z fold: '@' and '`', '[' and '{' sit 32 apart as well.
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("@[", "`{"));
+  EXPECT_FALSE(EqualsIgnoreAsciiCase("\xc3\xa9", "\xc3\x89"));  // e and E acute
+  // The charset names of XML declarations are looked up by the same rule.
+  EXPECT_EQ(CodePageOfCharset("UTF-8"), 65001);
+  EXPECT_EQ(CodePageOfCharset("Utf8"), 65001);
 }
 
 TEST(IniFile, MissingFileHasNoKeys) {

@@ -5,9 +5,6 @@
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -15,46 +12,18 @@
 #include <string>
 #include <thread>
 
+#include "child_server.h"
+
 namespace tolvane::test {
 
 class PrivateBus {
  public:
-  PrivateBus() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile",
-             "--print-address=1", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    char buf[512];
-    size_t n = 0;
-    // The daemon prints its address as one line once it listens.
-    while (n < sizeof buf - 1) {
-      ssize_t r = read(out[0], buf + n, 1);
-      if (r <= 0 || buf[n] == '\n') break;
-      ++n;
-    }
-    close(out[0]);
-    address_.assign(buf, n);
-  }
-  ~PrivateBus() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Address() const { return address_; }
-  bool Up() const { return !address_.empty(); }
+  const std::string& Address() const { return daemon_.Line(); }
+  bool Up() const { return !Address().empty(); }
 
  private:
-  pid_t pid_ = -1;
-  std::string address_;
+  ChildServer daemon_{{"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                       "--print-address={fd}"}};
 };
 
 // A thread running a GLib main context with a connection to `address`;

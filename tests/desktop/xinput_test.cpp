@@ -8,14 +8,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "child_server.h"
 #include "platform/desktop/xinput_pointer.h"
 
 namespace tolvane::test {
@@ -23,41 +21,16 @@ namespace {
 
 using platform::XInputPointerSettings;
 
+// An X server of its own; Display() is empty when it could not start. It
+// keeps running when its last client goes (-noreset): a server that resets
+// then refuses the next connection for a moment.
 class Xvfb {
  public:
-  Xvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-             "64x64x24", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    char buf[32];
-    size_t n = 0;
-    while (n < sizeof buf - 1) {
-      ssize_t r = read(fds[0], buf + n, 1);
-      if (r <= 0 || buf[n] == '\n') break;
-      ++n;
-    }
-    close(fds[0]);
-    if (n) display_ = ":" + std::string(buf, n);
-  }
-  ~Xvfb() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Display() const { return display_; }
+  std::string Display() const { return x_.Line().empty() ? "" : ":" + x_.Line(); }
 
  private:
-  pid_t pid_ = -1;
-  std::string display_;
+  ChildServer x_{{"Xvfb", "-displayfd", "{fd}", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                  "64x64x24"}};
 };
 
 // Gives every slave pointer the libinput driver's speed and profile

@@ -36,28 +36,12 @@ inline constexpr int kWaitMs = 3000;
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
-inline DevCfg Model(uint32_t cid, uint32_t mid, uint32_t fw) {
-  DevCfg m;
-  std::snprintf(m.szName, sizeof m.szName, "Model %02x%02x", cid, mid);
-  m.nCid = cid;
-  m.nMid = mid;
-  m.nFw = fw;
-  m.nSensor = 0x3395;
-  m.nDM = 4;
-  for (int i = 0; i < 4; ++i) m.dwDpi[i] = 400u << i;
-  m.nDefRate = 0x1000;
-  return m;
-}
-
 // Entries 0-4: PRO 11/01, PRO+ 22/07, PRO 11/02, PRO+ 22/08, PRO 33/01.
 inline sim::SimCatalogue DiscoveryCatalogue() {
-  sim::SimCatalogue c;
-  c.models = {Model(0x11, 0x01, 0), Model(0x22, 0x07, 1), Model(0x11, 0x02, 0),
-              Model(0x22, 0x08, 1), Model(0x33, 0x01, 0)};
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001, 0x1003};
-  c.wirelessPids = {0x2002};
-  return c;
+  return CatalogueOf({BasicModel(0x11, 0x01, 0), BasicModel(0x22, 0x07, 1),
+                      BasicModel(0x11, 0x02, 0), BasicModel(0x22, 0x08, 1),
+                      BasicModel(0x33, 0x01, 0)},
+                     {0x1001, 0x1003});
 }
 
 // Log entries with the time they were made.

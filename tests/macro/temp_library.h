@@ -14,6 +14,7 @@
 #include "macro/macro_file.h"
 #include "records/st_macro.h"
 #include "support/temp_folder.h"
+#include "support/test_models.h"
 
 namespace tolvane::test {
 
@@ -45,15 +46,7 @@ class TempUserDir {
 
 inline StMacro MakeMacro(std::string_view name, uint32_t id,
                          std::initializer_list<MacroEvent> events = {{0x41, 1, 10}, {0x41, 0, 0}}) {
-  StMacro m{};
-  m.dwMagicNumber = kMacroMagic;
-  m.dwID = id;
-  m.bAutoDelay = 1;
-  m.wRepeat = 1;
-  SetMacroName(m, name);
-  int i = 0;
-  for (const MacroEvent& e : events) m.stEvents[i++] = e;
-  return m;
+  return TestMacro(name, id, events);
 }
 
 // Writes raw bytes to a file, creating its folders.

@@ -27,6 +27,7 @@
 #include "sim/sim_spec.h"
 #include "sim/sim_state.h"
 #include "store_rig.h"
+#include "support/saved_globals.h"
 
 namespace tolvane::test {
 namespace {
@@ -126,10 +127,6 @@ std::vector<uint8_t> At(const sim::Eeprom& e, size_t addr, size_t n) {
 class OrchestrationStartup : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCatalogue_ = g_Catalogue();
-    savedProgramDir_ = ProgramDir;
-    savedUserDataDir_ = UserDataDir;
-    savedLink_ = GetLinkOptions();
     root_ = fs::path(tmp_.Root());
     // The installation data as shipped, with the debugger log switched on.
     fs::copy(TOLVANE_SOURCE_DATA_DIR, root_ / "data", fs::copy_options::recursive);
@@ -149,10 +146,6 @@ class OrchestrationStartup : public ::testing::Test {
     SetDebugOutput({});
     LogLevel = 0;
     SetupLogger();
-    g_Catalogue() = savedCatalogue_;
-    ProgramDir = savedProgramDir_;
-    UserDataDir = savedUserDataDir_;
-    SetLinkOptions(savedLink_);
   }
 
   // Takes the window's messages until `done` holds or `ms` have passed.
@@ -204,9 +197,7 @@ class OrchestrationStartup : public ::testing::Test {
   TempDir tmp_;
   fs::path root_;
   LogLines log_;
-  Catalogue savedCatalogue_;
-  std::string savedProgramDir_, savedUserDataDir_;
-  LinkOptions savedLink_;
+  SavedGlobals saved_;
 
   WindowQueue window_;
   RecordingNotifier notes_;

@@ -22,34 +22,12 @@
 
 namespace tolvane::test {
 
-// A model with every page switch on; buttons 0-5 on matrix 1, 2, 3, 5, 6, 7.
+// A model with every page switch on; buttons 0-5 on matrix 1, 2, 3, 5, 6, 7
+// (SixButtonModel "Test <fw>", cid 0x30 + fw).
 inline DevCfg ProfileModel(uint32_t fw, uint32_t sensor = 0x3395) {
-  DevCfg m;
+  DevCfg m = SixButtonModel(0x30 + fw, 0x01, fw);
   std::snprintf(m.szName, sizeof m.szName, "Test %u", fw);
-  m.nCid = 0x30 + fw;
-  m.nMid = 0x01;
-  m.nFw = fw;
   m.nSensor = sensor;
-  m.nDM = 4;
-  const uint32_t dpi[4] = {400, 800, 1600, 3200};
-  for (int i = 0; i < 4; ++i) m.dwDpi[i] = dpi[i];
-  for (int i = 0; i < 8; ++i) m.dwDpiColor[i] = 0x0000FFu << (8 * (i % 3));
-  m.nDefRate = 0x1000;
-  m.nKeyCount = 6;
-  m.bShowLOD = m.bShowDpi = m.bShowDpiColor = m.bShowUsbRate = m.bShowRipple = 1;
-  m.bShowFixLine = m.bShowDpiLED = m.bShowMainEffect = m.bShowLogoEffect = m.bShowSleep = 1;
-  m.bShowDebounce = 1;
-  m.nDebounce = 8;
-  m.dwDpiLEDMode = 0x030502;
-  m.nSleepTime = 120;
-  m.keys[0][0] = {0x01000011, 1, 0, {}, 0, 0};
-  m.keys[0][1] = {0x01000013, 2, 0, {}, 0, 0};
-  m.keys[0][2] = {0x01000012, 3, 0, {}, 0, 0};
-  m.keys[0][3] = {0x01000015, 5, 0, {}, 0, 0};
-  m.keys[0][4] = {0x01000014, 6, 0, {}, 0, 0};
-  m.keys[0][5] = {0x080000AA, 7, 0, {}, 0, 0};
-  for (int t = 1; t < kKeyModes; ++t)
-    for (int b = 0; b < kMaxKeys; ++b) m.keys[t][b] = m.keys[0][b];
   return m;
 }
 
@@ -83,15 +61,8 @@ struct ProfileRig {
   explicit ProfileRig(uint32_t fw, const DevCfg& m = {}, const std::string& extra = "")
       : model(m.InUse() ? m : ProfileModel(fw)) {
     g_Catalogue().sensors.Build(false);
-    sim::SimCatalogue cat;
-    cat.models = {model};
-    cat.vids = {0x3A3A};
-    cat.wiredPids = {0x1001};
-    char spec[96];
-    std::snprintf(spec, sizeof spec, "%s:cid=%x,mid=%x%s", fw ? "pro+" : "pro", model.nCid,
-                  model.nMid, extra.c_str());
     std::string err;
-    mouse = sim::MakeVirtualMouse(spec, cat, &err);
+    mouse = MouseOf(model, fw != 0, &err, extra);
     EXPECT_TRUE(mouse) << err;
     transport.SetTrace([this](TraceDir d, const Report& r) {
       if (d != TraceDir::ToDevice) return;
@@ -101,15 +72,8 @@ struct ProfileRig {
       if (r[1] == kCmdCommit) ++commits;
     });
     transport.Plug(mouse);
-    auto [cmd, notify] = OpenByRole(transport, fw != 0);
-    EXPECT_TRUE(cmd);
-    if (fw)
-      dev = std::make_unique<CDevProPlus>();
-    else
-      dev = std::make_unique<CDevPro>();
-    dev->pDevCfg = &model;
-    dev->SetHandles(std::move(cmd), std::move(notify));
-    dev->StartService();
+    dev = ConnectDevice(transport, model, fw != 0);
+    EXPECT_TRUE(dev);
   }
   ~ProfileRig() {
     if (dev) dev->ClearHandle();

@@ -57,32 +57,8 @@ inline TextFn TestTexts(std::map<std::string, std::string> extra = {}) {
   };
 }
 
-// A six-level model with ten buttons.
 inline DevCfg TestModel(uint32_t cid = 0x0a, uint32_t mid = 0x31, uint32_t fw = 0) {
-  DevCfg m;
-  m.nCid = cid;
-  m.nMid = mid;
-  m.nFw = fw;
-  m.nSensor = 0x3395;
-  m.bWideRange = 1;
-  m.nDM = 6;
-  for (int i = 0; i < 6; ++i) {
-    m.dwDpi[i] = 400u * (i + 1);
-    m.dwDpiColor[i] = 0x000010u * (i + 1);
-  }
-  m.nDefRate = 0x1000;
-  m.nKeyCount = 10;
-  for (int t = 0; t < kKeyModes; ++t)
-    for (int b = 0; b < 10; ++b) {
-      m.keys[t][b].dwFunID = kFunLeftClick;
-      m.keys[t][b].nMatrix = uint32_t(b + 1);
-    }
-  m.nSleepTime = 30;
-  m.bSleepTimeCheck = 1;
-  m.bShowLOD = 1;
-  m.bShowDpi = 1;
-  m.dwDpiLEDMode = 0x030502;  // mode 2, brightness 5, speed 3
-  return m;
+  return TenButtonModel(cid, mid, fw);
 }
 
 inline bool SameBytes(const ProfileFile& a, const ProfileFile& b) {

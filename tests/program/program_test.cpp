@@ -21,6 +21,8 @@
 #include "device/link_options.h"
 #include "profile/profile_device.h"
 #include "sim/sim_transport.h"
+#include "support/saved_globals.h"
+#include "support/virtual_mice_options.h"
 
 namespace tolvane::test {
 namespace {
@@ -74,30 +76,14 @@ class Events : public EventSink {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedCatalogue_ = g_Catalogue();
-    savedProgramDir_ = ProgramDir;
-    savedUserDataDir_ = UserDataDir;
-    savedLink_ = GetLinkOptions();
-  }
   void TearDown() override {
     if (program_) program_->Exit();
     program_.reset();
-    g_Catalogue() = savedCatalogue_;
-    ProgramDir = savedProgramDir_;
-    UserDataDir = savedUserDataDir_;
-    SetLinkOptions(savedLink_);
   }
   void Start(std::vector<std::string> specs, bool visible = true) {
     program_ = std::make_unique<Program>(events_);
-    ProgramOptions o;
-    o.dataDir = TOLVANE_SOURCE_DATA_DIR;
-    o.userDir = tmp_.Dir();
-    o.singleInstance = false;
-    o.simulate = std::move(specs);
-    o.discovery = FastTimings();
+    ProgramOptions o = VirtualMiceOptions(TOLVANE_SOURCE_DATA_DIR, tmp_.Dir(), std::move(specs));
     o.windowVisible = [visible] { return visible; };
-    o.tuneSession = [](SessionOptions& s) { s.behaviorPowerDelayMs = 1; };
     ASSERT_EQ(program_->Start(o), StartResult::Ok);
     ASSERT_TRUE(program_->WaitDevicesSettled(kWaitMs));
   }
@@ -131,9 +117,7 @@ class ProgramTest : public ::testing::Test {
   Events events_;
   std::unique_ptr<Program> program_;
   std::chrono::microseconds longest_{0};
-  Catalogue savedCatalogue_;
-  std::string savedProgramDir_, savedUserDataDir_;
-  LinkOptions savedLink_;
+  SavedGlobals saved_;
 };
 
 // A mouse whose every reply takes 900 ms: the window's calls return at once

@@ -66,8 +66,8 @@ TEST(SimFactory, ImageMatchesTheCatalogueEntryWithGuardedValues) {
     // Main light from the default LED parameters (UI mode 3, brightness 10, speed 8).
     if (f == Family::Pro) {
       EXPECT_EQ(e[0xA0], 0);
-      EXPECT_EQ(e[0xA4], kSpeedTableA[7]);
-      EXPECT_EQ(e[0xA5], kBrightTableA[9]);
+      EXPECT_EQ(e[0xA4], kLightSpeedA[7]);
+      EXPECT_EQ(e[0xA5], kLightBrightA[9]);
     } else {
       EXPECT_EQ(e[0xA0], 1);
       EXPECT_EQ(e[0xA4], 7);

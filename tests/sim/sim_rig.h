@@ -10,6 +10,7 @@
 
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/test_models.h"
 
 namespace tolvane::sim::test {
 
@@ -27,15 +28,8 @@ inline Report Cmd(uint8_t cmd, uint16_t addr = 0, uint8_t len = 0,
 }
 
 inline DevCfg TestModel(uint32_t cid, uint32_t mid, uint32_t fw) {
-  DevCfg m;
-  std::snprintf(m.szName, sizeof m.szName, "Model %02x%02x", cid, mid);
-  m.nCid = cid;
-  m.nMid = mid;
-  m.nFw = fw;
-  m.nSensor = 0x3395;
-  m.nDM = 4;
-  const uint32_t dpi[4] = {400, 800, 1600, 26200};
-  for (int i = 0; i < 4; ++i) m.dwDpi[i] = dpi[i];
+  DevCfg m = tolvane::test::BasicModel(cid, mid, fw);
+  m.dwDpi[3] = 26200;
   for (int i = 0; i < 8; ++i) m.dwDpiColor[i] = 0x102030u * uint32_t(i + 1) & 0xFFFFFF;
   m.nDefLevel = 1;
   m.nDefRate = 0x500;
@@ -53,12 +47,9 @@ inline DevCfg TestModel(uint32_t cid, uint32_t mid, uint32_t fw) {
 }
 
 inline SimCatalogue TestCatalogue() {
-  SimCatalogue c;
-  c.models = {TestModel(0x11, 0x01, 0), TestModel(0x22, 0x07, 1), TestModel(0x11, 0x02, 0)};
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001, 0x1003};
-  c.wirelessPids = {0x2002};
-  return c;
+  return tolvane::test::CatalogueOf(
+      {TestModel(0x11, 0x01, 0), TestModel(0x22, 0x07, 1), TestModel(0x11, 0x02, 0)},
+      {0x1001, 0x1003});
 }
 
 // One mouse on a transport with its handles open.

@@ -21,6 +21,8 @@
 #include "device/link_options.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
+#include "support/saved_globals.h"
+#include "support/virtual_mice_options.h"
 #include "ui/key_dlg.h"
 #include "ui/menu_dlg.h"
 #include "ui/program_backend.h"
@@ -91,10 +93,6 @@ inline void PumpFor(int ms) {
 class KeyPageRig : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCatalogue_ = g_Catalogue();
-    savedProgramDir_ = ProgramDir;
-    savedUserDataDir_ = UserDataDir;
-    savedLink_ = GetLinkOptions();
     savedStyle_ = Style();
     sink_ = std::make_unique<QtEventSink>(qApp);
     sink_->SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) {
@@ -108,10 +106,6 @@ class KeyPageRig : public ::testing::Test {
     program_.reset();
     sink_->SetHandler({});
     sink_.reset();
-    g_Catalogue() = savedCatalogue_;
-    ProgramDir = savedProgramDir_;
-    UserDataDir = savedUserDataDir_;
-    SetLinkOptions(savedLink_);
     Style() = savedStyle_;
     SetSkinDir("");
   }
@@ -120,12 +114,8 @@ class KeyPageRig : public ::testing::Test {
   // the generated skin).
   void Start(std::vector<std::string> specs) {
     program_ = std::make_unique<Program>(*sink_);
-    ProgramOptions o;
-    o.dataDir = std::string(TOLVANE_BINARY_DIR) + "share/tolvane/";
-    o.userDir = tmp_.Dir();
-    o.singleInstance = false;
-    o.simulate = std::move(specs);
-    o.discovery = tolvane::test::FastTimings();
+    ProgramOptions o = tolvane::test::VirtualMiceOptions(
+        std::string(TOLVANE_BINARY_DIR) + "share/tolvane/", tmp_.Dir(), std::move(specs));
     o.tuneSession = [](SessionOptions& s) {
       s.behaviorPowerDelayMs = 1;
       s.progressLookMs = 20;
@@ -188,9 +178,7 @@ class KeyPageRig : public ::testing::Test {
   ScriptedFileChooser chooser_;
   Script script_;
   std::unique_ptr<CKeyDlg> page_;
-  Catalogue savedCatalogue_;
-  std::string savedProgramDir_, savedUserDataDir_;
-  LinkOptions savedLink_;
+  tolvane::test::SavedGlobals saved_;
   UiStyle savedStyle_;
 };
 

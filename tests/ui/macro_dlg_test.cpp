@@ -27,6 +27,7 @@
 #include "profile/profile_file.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
+#include "support/saved_globals.h"
 #include "ui/macro_feed.h"
 #include "ui/my_edit.h"
 #include "ui/pick_macro_dlg.h"
@@ -146,10 +147,6 @@ TEST(MacroTreeCtrl, ReportsClicksAndThePicturesOfTheHoveredRow) {
 class MacroDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCatalogue_ = g_Catalogue();
-    savedProgramDir_ = ProgramDir;
-    savedUserDataDir_ = UserDataDir;
-    savedLink_ = GetLinkOptions();
     const std::string skins = std::string(TOLVANE_BINARY_DIR) + "share/tolvane/skins";
     realSkin_ = fs::exists(skins + "/macro_nr.png");
     if (realSkin_) SetSkinDir(skins);
@@ -176,10 +173,6 @@ class MacroDlgTest : public ::testing::Test {
     if (program_) program_->Exit();
     program_.reset();
     if (realSkin_) SetSkinDir("");
-    g_Catalogue() = savedCatalogue_;
-    ProgramDir = savedProgramDir_;
-    UserDataDir = savedUserDataDir_;
-    SetLinkOptions(savedLink_);
   }
   MacroLibrary& Library() { return program_->Library(); }
   std::string MacFile(const std::string& name) const {
@@ -244,9 +237,7 @@ class MacroDlgTest : public ::testing::Test {
   ScriptedChooser* chooser_ = nullptr;
   int entry_ = -1;
   bool realSkin_ = false;
-  Catalogue savedCatalogue_;
-  std::string savedProgramDir_, savedUserDataDir_;
-  LinkOptions savedLink_;
+  tolvane::test::SavedGlobals saved_;
 };
 
 TEST_F(MacroDlgTest, RecordInsertSaveAssignAndEditLandOnTheMouse) {

@@ -26,6 +26,8 @@
 #include "device/link_options.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
+#include "support/saved_globals.h"
+#include "support/virtual_mice_options.h"
 #include "ui/color_dlg.h"
 #include "ui/program_page.h"
 #include "ui/qt_event_sink.h"
@@ -55,10 +57,6 @@ struct EepromWrite {
 class PageRig : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedCatalogue_ = g_Catalogue();
-    savedProgramDir_ = ProgramDir;
-    savedUserDataDir_ = UserDataDir;
-    savedLink_ = GetLinkOptions();
     SetSkinDir(std::string(TOLVANE_BINARY_DIR) + "share/tolvane/skins/");
   }
   void TearDown() override {
@@ -67,21 +65,12 @@ class PageRig : public ::testing::Test {
     if (program_) program_->Exit();
     program_.reset();
     SetSkinDir("");
-    g_Catalogue() = savedCatalogue_;
-    ProgramDir = savedProgramDir_;
-    UserDataDir = savedUserDataDir_;
-    SetLinkOptions(savedLink_);
   }
   // Starts the program on `specs` and reads the first mouse's profile.
   void Start(std::vector<std::string> specs) {
     program_ = std::make_unique<Program>(sink_);
-    ProgramOptions o;
-    o.dataDir = TOLVANE_SOURCE_DATA_DIR;
-    o.userDir = tmp_.Dir();
-    o.singleInstance = false;
-    o.simulate = std::move(specs);
-    o.discovery = tolvane::test::FastTimings();
-    o.tuneSession = [](SessionOptions& s) { s.behaviorPowerDelayMs = 1; };
+    ProgramOptions o =
+        tolvane::test::VirtualMiceOptions(TOLVANE_SOURCE_DATA_DIR, tmp_.Dir(), std::move(specs));
     o.trace = [this](TraceDir dir, const Report& r) {
       if (dir != TraceDir::ToDevice || r[1 + kPayCmd] != 0x07) return;
       EepromWrite w;
@@ -138,9 +127,7 @@ class PageRig : public ::testing::Test {
   std::vector<EepromWrite> writes_;
 
  private:
-  Catalogue savedCatalogue_;
-  std::string savedProgramDir_, savedUserDataDir_;
-  LinkOptions savedLink_;
+  tolvane::test::SavedGlobals saved_;
 };
 
 }  // namespace tolvane::ui::test

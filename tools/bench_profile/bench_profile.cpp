@@ -2,23 +2,22 @@
 // no macro buttons and with 16, printed beside the floor of that work: the
 // mandated sleeps (settings pieces, combination and name reads, macro reads,
 // the read pieces and the macro id wait) plus one latency per exchange.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "config/catalogue.h"
-#include "device/dev_pro.h"
+#include "device/hid_dev.h"
 #include "macro/macro_library.h"
 #include "profile/profile_device.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/temp_folder.h"
+#include "support/test_models.h"
 
 using namespace tolvane;
 using Clock = std::chrono::steady_clock;
@@ -30,12 +29,7 @@ constexpr int kPieceSleepMs = 5;  // ReadROM between pieces
 constexpr int kMacroEvents = 20;
 
 DevCfg Model() {
-  DevCfg m;
-  m.nCid = 0x11;
-  m.nMid = 0x01;
-  m.nSensor = 0x3395;
-  m.nDM = 4;
-  m.nDefRate = 0x1000;
+  DevCfg m = test::BasicModel(0x11, 0x01, 0);
   m.bShowMainEffect = m.bShowLogoEffect = m.bShowDpiLED = 1;
   for (int b = 0; b < 16; ++b) m.keys[0][b] = {0x01000011, uint32_t(b + 1), 0, {}, 0, 0};
   return m;
@@ -66,12 +60,8 @@ struct Counts {
 
 bool Run(bool macros, int runs) {
   DevCfg model = Model();
-  sim::SimCatalogue cat;
-  cat.models = {model};
-  cat.vids = {0x3A3A};
-  cat.wiredPids = {0x1001};
   std::string err;
-  auto mouse = sim::MakeVirtualMouse("pro:latency=" + std::to_string(kLatencyMs), cat, &err);
+  auto mouse = test::MouseOf(model, false, &err, ",latency=" + std::to_string(kLatencyMs));
   if (!mouse) {
     std::fprintf(stderr, "bench_profile: %s\n", err.c_str());
     return false;
@@ -92,25 +82,14 @@ bool Run(bool macros, int runs) {
     }
   });
   transport.Plug(mouse);
-  std::unique_ptr<HidHandle> cmd, notify;
-  for (const HidIfInfo& i : transport.Enumerate()) {
-    if (i.nUsagePage == 0xFF01 && i.nInputLen == 17)
-      notify = transport.Open(i.szPath, HidRole::ProNotify);
-    if (i.nUsagePage == 0xFF02 && i.nFeatureLen == 17 && i.nOutputLen == 0)
-      cmd = transport.Open(i.szPath, HidRole::ProCommand);
-  }
-  CDevPro dev;
-  dev.pDevCfg = &model;
-  dev.SetHandles(std::move(cmd), std::move(notify));
-  dev.StartService();
+  std::unique_ptr<CHidDev> dev = test::ConnectDevice(transport, model, false);
+  if (!dev) return false;
 
-  char tmpl[] = "/tmp/bench-profile-XXXXXX";
-  const char* dir = mkdtemp(tmpl);
-  if (!dir) return false;
+  const test::TempFolder dir("bench-profile");
   double best = 1e9, sum = 0;
   Counts last;
   for (int run = 0; run < runs; ++run) {
-    MacroLibrary lib(std::string(dir) + "/", false);
+    MacroLibrary lib(dir.Root() + "/", false);
     lib.Load();
     {
       std::lock_guard<std::mutex> g(mu);
@@ -119,7 +98,7 @@ bool Run(bool macros, int runs) {
     ProfileFile f;
     f.dwID = 1;
     const auto t0 = Clock::now();
-    const int r = GetProfile(dev, &f, &lib);
+    const int r = GetProfile(*dev, &f, &lib);
     const double ms = Ms(Clock::now() - t0);
     if (r != 1) {
       std::fprintf(stderr, "bench_profile: GetProfile failed\n");
@@ -130,8 +109,7 @@ bool Run(bool macros, int runs) {
     std::lock_guard<std::mutex> g(mu);
     last = counts;
   }
-  std::filesystem::remove_all(dir);
-  dev.ClearHandle();
+  dev->ClearHandle();
 
   const int nMacros = macros ? 16 : 0;
   const int sleeps = 19 * 10 + 20 + 16 * 10 + kPieceSleepMs * (last.namePieces - 16) +

@@ -12,32 +12,20 @@
 #include "records/st_macro.h"
 #include "profile/key_codes.h"
 #include "profile/profile_store.h"
+#include "support/test_models.h"
 
 namespace tolvane::fuzz {
 
 inline constexpr uint32_t kLibraryIds[2] = {0x111111, 0x222222};
 inline constexpr uint32_t kStoreIds[4] = {0x10, 0x20, 0x30, 0x40};
 
+// The store tests' ten-button model with the debounce and sleep pages and
+// no sleep default.
 inline DevCfg FuzzModel() {
-  DevCfg m;
-  m.nCid = 0x0a;
-  m.nMid = 0x31;
-  m.nSensor = 0x3395;
-  m.bWideRange = 1;
-  m.nDM = 6;
-  for (int i = 0; i < 6; ++i) {
-    m.dwDpi[i] = 400u * uint32_t(i + 1);
-    m.dwDpiColor[i] = 0x000010u * uint32_t(i + 1);
-  }
-  m.nDefRate = 0x1000;
-  m.nKeyCount = 10;
-  for (int t = 0; t < kKeyModes; ++t)
-    for (int b = 0; b < 10; ++b) {
-      m.keys[t][b].dwFunID = kFunLeftClick;
-      m.keys[t][b].nMatrix = uint32_t(b + 1);
-    }
-  m.bShowLOD = m.bShowDpi = m.bShowDebounce = m.bShowSleep = 1;
-  m.dwDpiLEDMode = 0x030502;
+  DevCfg m = test::TenButtonModel();
+  m.nSleepTime = 0;
+  m.bSleepTimeCheck = 0;
+  m.bShowDebounce = m.bShowSleep = 1;
   return m;
 }
 

@@ -2,6 +2,8 @@
 #include <QLinearGradient>
 #include <QRadialGradient>
 
+#include <functional>
+
 #include "skin.h"
 
 namespace tolvane::skin {
@@ -33,9 +35,30 @@ void Save(SkinWriter& w, const QString& name, QImage img) {
   w.Skin(name, img);
 }
 
+// A page on the window's ground, drawn by `draw` with a smoothing painter.
+void SavePage(SkinWriter& w, const QString& name, const std::function<void(QPainter&)>& draw) {
+  QImage img = WindowBase();
+  QPainter p(&img);
+  Smooth(p);
+  draw(p);
+  p.end();
+  Save(w, name, img);
+}
+
 void SaveDialog(SkinWriter& w, const QString& name, QImage img) {
   HardenOutline(img, WindowShape(img.width(), img.height(), 10));
   w.Skin(name, img);
+}
+
+// The rounded outline of a w x h window or dialog filled hard in the frame
+// colour; the painter smooths from then on and is clipped to the outline,
+// which is returned.
+QPainterPath FramedGround(QPainter& p, int w, int h) {
+  const QPainterPath shape = WindowShape(w, h, 10);
+  FillHard(p, shape, pal::kFrame);
+  Smooth(p);
+  p.setClipPath(shape);
+  return shape;
 }
 
 }  // namespace
@@ -43,10 +66,7 @@ void SaveDialog(SkinWriter& w, const QString& name, QImage img) {
 QImage WindowBase() {
   QImage img = NewPicture(kWindowW, kWindowH);
   QPainter p(&img);
-  const QPainterPath shape = WindowShape(kWindowW, kWindowH, 10);
-  FillHard(p, shape, pal::kFrame);
-  Smooth(p);
-  p.setClipPath(shape);
+  const QPainterPath shape = FramedGround(p, kWindowW, kWindowH);
   // Inside the 1-pixel frame: title and tab strip, then the page ground.
   const QRectF inner(1, 1, kWindowW - 2, kWindowH - 2);
   p.setPen(Qt::NoPen);
@@ -65,10 +85,7 @@ QImage WindowBase() {
   p.setBrush(pal::kPanelBorder);
   p.drawRect(QRectF(1, kPageY - 1, kWindowW - 2, 1));
   // A faint accent glow behind the tabs.
-  QRadialGradient glow(QPointF(505, kPageY), 420);
-  glow.setColorAt(0, QColor(0, 128, 255, 22));
-  glow.setColorAt(1, QColor(0, 128, 255, 0));
-  p.setBrush(glow);
+  p.setBrush(Fade(QPointF(505, kPageY), 420, QColor(0, 128, 255, 22)));
   p.drawRect(QRectF(1, kTitleH, kWindowW - 2, kPageY - kTitleH - 1));
   BrandMark(p, QPointF(12, 7), 15);
   return img;
@@ -76,16 +93,10 @@ QImage WindowBase() {
 
 void DrawWindowAndPages(SkinWriter& w) {
   // main_nr.png: the window, and the device list page under its page area.
-  {
-    QImage img = WindowBase();
-    QPainter p(&img);
-    Smooth(p);
+  SavePage(w, QStringLiteral("main_nr.png"), [](QPainter& p) {
     p.setClipPath(WindowShape(kWindowW, kWindowH, 10));
-    QRadialGradient g(QPointF(535, kPageY + 250), 520);
-    g.setColorAt(0, QColor(0, 128, 255, 16));
-    g.setColorAt(1, QColor(0, 128, 255, 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(g);
+    p.setBrush(Fade(QPointF(535, kPageY + 250), 520, QColor(0, 128, 255, 16)));
     p.drawRect(Pg(0, 0, 1069, 639));
     // A soft floor line under the tile row.
     QLinearGradient line(kPageX + 150, 0, kPageX + 920, 0);
@@ -94,26 +105,16 @@ void DrawWindowAndPages(SkinWriter& w) {
     line.setColorAt(1, QColor(255, 255, 255, 0));
     p.setBrush(line);
     p.drawRect(Pg(150, 440, 920, 441));
-    p.end();
-    Save(w, QStringLiteral("main_nr.png"), img);
-  }
+  });
   // adv_nr.png: DPI levels, the rate row, pointer settings and the DPI light.
-  {
-    QImage img = WindowBase();
-    QPainter p(&img);
-    Smooth(p);
+  SavePage(w, QStringLiteral("adv_nr.png"), [](QPainter& p) {
     Card(p, Pg(20, 10, 1049, 318));
     Card(p, Pg(20, 326, 1049, 376));
     Card(p, Pg(20, 386, 505, 628));
     Card(p, Pg(515, 386, 1049, 628));
-    p.end();
-    Save(w, QStringLiteral("adv_nr.png"), img);
-  }
+  });
   // led_nr.png: effect and colour on the left, the model and sliders right.
-  {
-    QImage img = WindowBase();
-    QPainter p(&img);
-    Smooth(p);
+  SavePage(w, QStringLiteral("led_nr.png"), [](QPainter& p) {
     Card(p, Pg(20, 10, 505, 628));
     Card(p, Pg(515, 10, 1049, 628));
     // The colour grid cells sit on a darker well.
@@ -123,14 +124,9 @@ void DrawWindowAndPages(SkinWriter& w) {
     // A ring around the colour picture.
     p.setBrush(pal::kWell);
     p.drawRoundedRect(Pg(135, 181, 324, 370), 8, 8);
-    p.end();
-    Save(w, QStringLiteral("led_nr.png"), img);
-  }
+  });
   // macro_nr.png: library, events, insert column and the play settings.
-  {
-    QImage img = WindowBase();
-    QPainter p(&img);
-    Smooth(p);
+  SavePage(w, QStringLiteral("macro_nr.png"), [](QPainter& p) {
     const qreal cols[3][2] = {{50, 358}, {362, 666}, {670, 1018}};
     for (const auto& c : cols) {
       Card(p, Pg(c[0], 36, c[1], 505));
@@ -139,21 +135,14 @@ void DrawWindowAndPages(SkinWriter& w) {
       p.drawRect(Pg(c[0] + 10, 98, c[1] - 10, 99));
     }
     Card(p, Pg(50, 515, 666, 618));
-    p.end();
-    Save(w, QStringLiteral("macro_nr.png"), img);
-  }
+  });
   // Setting_BG.png: one card with five rows.
-  {
-    QImage img = WindowBase();
-    QPainter p(&img);
-    Smooth(p);
+  SavePage(w, QStringLiteral("Setting_BG.png"), [](QPainter& p) {
     Card(p, Pg(230, 30, 860, 405), 10);
     p.setPen(Qt::NoPen);
     p.setBrush(pal::kPanelBorder);
     for (int y : {136, 200, 264, 328}) p.drawRect(Pg(250, y, 840, y + 1));
-    p.end();
-    Save(w, QStringLiteral("Setting_BG.png"), img);
-  }
+  });
 }
 
 namespace {
@@ -162,10 +151,7 @@ namespace {
 QImage DialogBase(int w, int h, int headerH) {
   QImage img = NewPicture(w, h);
   QPainter p(&img);
-  const QPainterPath shape = WindowShape(w, h, 10);
-  FillHard(p, shape, pal::kFrame);
-  Smooth(p);
-  p.setClipPath(shape);
+  FramedGround(p, w, h);
   p.setPen(Qt::NoPen);
   p.setBrush(pal::kPanel);
   p.drawRoundedRect(QRectF(1, 1, w - 2, h - 2), 9, 9);
@@ -251,11 +237,8 @@ void DrawDialogs(SkinWriter& w) {
     FillShape(p, shape, over ? pal::kControlHi : pal::kPanel, over ? pal::kControl : pal::kPanel,
               over ? pal::kAccent : pal::kPanelBorder, over ? 1.5 : 1.0);
     p.setClipPath(shape);
-    QRadialGradient g(QPointF(tw / 2.0, 120), 120);
-    g.setColorAt(0, QColor(0, 128, 255, over ? 46 : 20));
-    g.setColorAt(1, QColor(0, 128, 255, 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(g);
+    p.setBrush(Fade(QPointF(tw / 2.0, 120), 120, QColor(0, 128, 255, over ? 46 : 20)));
     p.drawRect(r);
     p.setBrush(over ? QColor(0, 128, 255, 60) : pal::kPanelBorder);
     p.drawRect(QRectF(12, th - 27, tw - 24, 1));

@@ -37,16 +37,10 @@ void ButtonFace(QPainter& p, const QRectF& r, qreal radius, State s) {
 }
 
 void Chevron(QPainter& p, QPointF c, qreal s, const QColor& col, bool down = true) {
-  QPainterPath m;
-  if (down) {
-    m.moveTo(c + QPointF(-s, -s / 2));
-    m.lineTo(c + QPointF(0, s / 2));
-    m.lineTo(c + QPointF(s, -s / 2));
-  } else {  // pointing right
-    m.moveTo(c + QPointF(-s / 2, -s));
-    m.lineTo(c + QPointF(s / 2, 0));
-    m.lineTo(c + QPointF(-s / 2, s));
-  }
+  const QPainterPath m =
+      down ? Polygon({c + QPointF(-s, -s / 2), c + QPointF(0, s / 2), c + QPointF(s, -s / 2)}, false)
+           : Polygon({c + QPointF(-s / 2, -s), c + QPointF(s / 2, 0), c + QPointF(-s / 2, s)},
+                     false);  // pointing right
   p.save();
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(col, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -183,13 +177,8 @@ void DrawButtons(SkinWriter& w) {
                 s == State::Over ? pal::kControl : pal::kControl,
                 s == State::Over ? pal::kAccent : pal::kControlBorder);
     const QPointF c(44, bh / 2.0);
-    QRadialGradient halo(c, 24);
     const QColor hc = s == State::Down ? pal::kDanger : pal::kAccent;
-    halo.setColorAt(0, QColor(hc.red(), hc.green(), hc.blue(), 90));
-    halo.setColorAt(1, QColor(hc.red(), hc.green(), hc.blue(), 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(halo);
-    p.drawEllipse(c, 24, 24);
+    Glow(p, c, 24, QColor(hc.red(), hc.green(), hc.blue(), 90));
     p.setPen(QPen(hc, 2));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(c, 14, 14);
@@ -234,10 +223,7 @@ void DrawToggles(SkinWriter& w) {
     else
       FillShape(p, box, pal::kControl, pal::kControl, pal::kControlBorderHi, 1.2);
     if (on) {
-      QPainterPath tick;
-      tick.moveTo(6.3, 10.8);
-      tick.lineTo(9.2, 13.7);
-      tick.lineTo(14.8, 7.6);
+      const QPainterPath tick = Polygon({{6.3, 10.8}, {9.2, 13.7}, {14.8, 7.6}}, false);
       p.setPen(QPen(Qt::white, 2.1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
       p.setBrush(Qt::NoBrush);
       p.drawPath(tick);

@@ -111,11 +111,7 @@ QImage MacroIcon() {  // lines of a script with a play mark
   Icon i;
   i.p.setPen(Stroke(pal::kText, 1.3));
   for (qreal y : {3.5, 7.0, 10.5}) i.p.drawLine(QPointF(2, y), QPointF(8, y));
-  QPainterPath play;
-  play.moveTo(10, 6);
-  play.lineTo(15, 9.5);
-  play.lineTo(10, 13);
-  play.closeSubpath();
+  const QPainterPath play = Polygon({{10, 6}, {15, 9.5}, {10, 13}});
   i.p.setPen(Qt::NoPen);
   i.p.setBrush(pal::kAccent);
   i.p.drawPath(play);
@@ -137,13 +133,8 @@ QImage RgbIcon() {  // the three light colours
 
 QImage RateIcon() {  // a pulse line
   Icon i;
-  QPainterPath wave;
-  wave.moveTo(1, 9);
-  wave.lineTo(4.5, 9);
-  wave.lineTo(6.5, 3);
-  wave.lineTo(9.5, 13);
-  wave.lineTo(11.5, 7);
-  wave.lineTo(15, 7);
+  const QPainterPath wave =
+      Polygon({{1, 9}, {4.5, 9}, {6.5, 3}, {9.5, 13}, {11.5, 7}, {15, 7}}, false);
   i.p.setPen(Stroke(pal::kAccent, 1.5));
   i.p.drawPath(wave);
   return i.Done();
@@ -194,11 +185,7 @@ QImage DeleteIcon() {
   i.p.drawLine(QPointF(6.5, 4), QPointF(7, 2.5));
   i.p.drawLine(QPointF(9.5, 4), QPointF(9, 2.5));
   i.p.drawLine(QPointF(7, 2.5), QPointF(9, 2.5));
-  QPainterPath can;
-  can.moveTo(4.3, 5.5);
-  can.lineTo(5.2, 14);
-  can.lineTo(10.8, 14);
-  can.lineTo(11.7, 5.5);
+  const QPainterPath can = Polygon({{4.3, 5.5}, {5.2, 14}, {10.8, 14}, {11.7, 5.5}}, false);
   i.p.drawPath(can);
   i.p.drawLine(QPointF(8, 7), QPointF(8, 12));
   return i.Done();
@@ -206,13 +193,7 @@ QImage DeleteIcon() {
 
 QImage ModifyIcon() {
   Icon i;
-  QPainterPath pen;
-  pen.moveTo(3, 13);
-  pen.lineTo(3.6, 10.2);
-  pen.lineTo(10.8, 3);
-  pen.lineTo(13, 5.2);
-  pen.lineTo(5.8, 12.4);
-  pen.closeSubpath();
+  const QPainterPath pen = Polygon({{3, 13}, {3.6, 10.2}, {10.8, 3}, {13, 5.2}, {5.8, 12.4}});
   i.p.setPen(Stroke(pal::kAccent, 1.3));
   i.p.drawPath(pen);
   i.p.drawLine(QPointF(9.4, 4.4), QPointF(11.6, 6.6));
@@ -221,24 +202,13 @@ QImage ModifyIcon() {
 
 QImage FolderIcon(bool open) {
   Icon i;
-  QPainterPath back;
-  back.moveTo(1.5, 13.5);
-  back.lineTo(1.5, 3.5);
-  back.lineTo(6, 3.5);
-  back.lineTo(7.5, 5);
-  back.lineTo(14.5, 5);
-  back.lineTo(14.5, 13.5);
-  back.closeSubpath();
+  const QPainterPath back =
+      Polygon({{1.5, 13.5}, {1.5, 3.5}, {6, 3.5}, {7.5, 5}, {14.5, 5}, {14.5, 13.5}});
   i.p.setPen(Stroke(pal::kAccentTint, 1.1));
   i.p.setBrush(QColor(0x2F, 0x4A, 0x6E));
   i.p.drawPath(back);
   if (open) {
-    QPainterPath front;
-    front.moveTo(1.5, 13.5);
-    front.lineTo(4, 7.5);
-    front.lineTo(15.5, 7.5);
-    front.lineTo(13, 13.5);
-    front.closeSubpath();
+    const QPainterPath front = Polygon({{1.5, 13.5}, {4, 7.5}, {15.5, 7.5}, {13, 13.5}});
     i.p.setBrush(QColor(0x3C, 0x66, 0x9C));
     i.p.drawPath(front);
   }
@@ -310,15 +280,10 @@ void DrawIndicators(SkinWriter& w) {
     QImage img = NewPicture(210, 36);
     QPainter p(&img);
     Smooth(p);
-    QPainterPath bolt;
     const QPointF c = cell.center();
-    bolt.moveTo(c + QPointF(1.5, -8));
-    bolt.lineTo(c + QPointF(-4, 1));
-    bolt.lineTo(c + QPointF(-0.5, 1));
-    bolt.lineTo(c + QPointF(-1.5, 8));
-    bolt.lineTo(c + QPointF(4, -1));
-    bolt.lineTo(c + QPointF(0.5, -1));
-    bolt.closeSubpath();
+    const QPainterPath bolt =
+        Polygon({c + QPointF(1.5, -8), c + QPointF(-4, 1), c + QPointF(-0.5, 1),
+                 c + QPointF(-1.5, 8), c + QPointF(4, -1), c + QPointF(0.5, -1)});
     p.setPen(QPen(pal::kWindow, 1.6));
     p.setBrush(Qt::white);
     p.drawPath(bolt);

@@ -180,12 +180,7 @@ void DrawMouse(QPainter& p, const MouseGeom& g, const Lights* lit) {
     p.save();
     p.translate(g.cx, g.top + g.len * 0.6);
     p.scale(g.hw * 1.45 / (g.len * 0.6), 1.0);
-    QRadialGradient glow(QPointF(0, 0), g.len * 0.6);
-    glow.setColorAt(0.6, QColor(0, 128, 255, 90));
-    glow.setColorAt(1, QColor(0, 128, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glow);
-    p.drawEllipse(QPointF(0, 0), g.len * 0.6, g.len * 0.6);
+    Glow(p, QPointF(0, 0), g.len * 0.6, QColor(0, 128, 255, 90), 0.6);
     p.restore();
   }
   FillShape(p, body, pal::kBodyTop, pal::kBodyBottom, pal::kBodyEdge, 1.5);
@@ -218,12 +213,7 @@ void DrawMouse(QPainter& p, const MouseGeom& g, const Lights* lit) {
 
   const QPointF logo(g.cx, g.top + g.len * 0.80);
   if (lit && lit->logo) {
-    QRadialGradient glow(logo, 30);
-    glow.setColorAt(0, QColor(0, 128, 255, 140));
-    glow.setColorAt(1, QColor(0, 128, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glow);
-    p.drawEllipse(logo, 30, 30);
+    Glow(p, logo, 30, QColor(0, 128, 255, 140));
     Emblem(p, logo, 11, pal::kAccentTint);
   } else {
     Emblem(p, logo, 11, QColor(0x3A, 0x4F, 0x6B));
@@ -231,12 +221,7 @@ void DrawMouse(QPainter& p, const MouseGeom& g, const Lights* lit) {
   if (lit && lit->dpi) {
     for (const Key& k : g.keys) {
       if (k.kind != KeyKind::Small) continue;
-      QRadialGradient glow(QPointF(k.r.center().x(), k.r.top() + 5), 12);
-      glow.setColorAt(0, QColor(0, 128, 255, 150));
-      glow.setColorAt(1, QColor(0, 128, 255, 0));
-      p.setPen(Qt::NoPen);
-      p.setBrush(glow);
-      p.drawEllipse(QPointF(k.r.center().x(), k.r.top() + 5), 12, 12);
+      Glow(p, QPointF(k.r.center().x(), k.r.top() + 5), 12, QColor(0, 128, 255, 150));
     }
   }
 }
@@ -270,11 +255,8 @@ void DrawModel(SkinWriter& w, const DevCfg& dev) {
     Smooth(p);
     p.setClipPath(WindowShape(kWindowW, kWindowH, 10));
     p.translate(kPageX, kPageY);
-    QRadialGradient glow(QPointF(g.cx, g.top + g.len * 0.5), g.len * 0.75);
-    glow.setColorAt(0, QColor(0, 128, 255, 26));
-    glow.setColorAt(1, QColor(0, 128, 255, 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(glow);
+    p.setBrush(Fade(QPointF(g.cx, g.top + g.len * 0.5), g.len * 0.75, QColor(0, 128, 255, 26)));
     p.drawRect(QRectF(0, 0, kWindowW - kPageX, kWindowH - kPageY));
     Card(p, QRectF(781, 415, 276, 207), 10);
     DrawMouse(p, g, nullptr);

@@ -28,6 +28,31 @@ QPainterPath RoundRect(const QRectF& r, qreal radius) {
   return path;
 }
 
+QRadialGradient Fade(QPointF c, qreal r, const QColor& color, qreal from) {
+  QRadialGradient g(c, r);
+  g.setColorAt(from, color);
+  g.setColorAt(1, QColor(color.red(), color.green(), color.blue(), 0));
+  return g;
+}
+
+void Glow(QPainter& p, QPointF c, qreal r, const QColor& color, qreal from) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(Fade(c, r, color, from));
+  p.drawEllipse(c, r, r);
+}
+
+QPainterPath Polygon(std::initializer_list<QPointF> points, bool close) {
+  QPainterPath path;
+  for (const QPointF& pt : points) {
+    if (path.elementCount() == 0)
+      path.moveTo(pt);
+    else
+      path.lineTo(pt);
+  }
+  if (close) path.closeSubpath();
+  return path;
+}
+
 void FillShape(QPainter& p, const QPainterPath& path, const QColor& top, const QColor& bottom,
                const QColor& edge, qreal edgeWidth) {
   const QRectF b = path.boundingRect();
@@ -87,13 +112,7 @@ QFont UiFont(int pixelSize, bool bold) {
 QPainterPath BrandMarkPath() {
   QPainterPath m;
   m.addRoundedRect(QRectF(1, 1.5, 14, 3.6), 1.4, 1.4);
-  QPainterPath stem;
-  stem.moveTo(5.9, 4);
-  stem.lineTo(10.1, 4);
-  stem.lineTo(10.1, 11.5);
-  stem.lineTo(8, 15);
-  stem.lineTo(5.9, 11.5);
-  stem.closeSubpath();
+  const QPainterPath stem = Polygon({{5.9, 4}, {10.1, 4}, {10.1, 11.5}, {8, 15}, {5.9, 11.5}});
   return m.united(stem);
 }
 

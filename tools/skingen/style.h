@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 #include <QRectF>
 #include <QString>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,14 @@ QImage NewPicture(int w, int h);
 void Smooth(QPainter& p);
 
 QPainterPath RoundRect(const QRectF& r, qreal radius);
+// A radial gradient of radius `r` at `c`: `color` out to `from` of the radius,
+// fading to the same colour fully transparent at the edge.
+QRadialGradient Fade(QPointF c, qreal r, const QColor& color, qreal from = 0);
+// The disc of radius `r` at `c` filled with Fade(c, r, color, from), no pen.
+void Glow(QPainter& p, QPointF c, qreal r, const QColor& color, qreal from = 0);
+// The lines through `points` in order, closed back to the first point unless
+// `close` is false.
+QPainterPath Polygon(std::initializer_list<QPointF> points, bool close = true);
 // Fills `path` with a vertical gradient and strokes its edge inside the path.
 void FillShape(QPainter& p, const QPainterPath& path, const QColor& top, const QColor& bottom,
                const QColor& edge, qreal edgeWidth = 1.0);

@@ -15,46 +15,24 @@ namespace tolvane::soak {
 
 namespace {
 
+// The six-button test model, "Soak <cid><mid>", wide range with six levels
+// up to 12000 DPI.
 DevCfg SoakModel(uint32_t cid, uint32_t mid, uint32_t fw) {
-  DevCfg m;
+  DevCfg m = test::SixButtonModel(cid, mid, fw);
   std::snprintf(m.szName, sizeof m.szName, "Soak %02x%02x", cid, mid);
-  m.nCid = cid;
-  m.nMid = mid;
-  m.nFw = fw;
-  m.nSensor = 0x3395;
   m.bWideRange = 1;
   m.nDM = 6;
-  const uint32_t dpi[6] = {400, 800, 1600, 3200, 6400, 12000};
-  for (int i = 0; i < 6; ++i) {
-    m.dwDpi[i] = dpi[i];
-    m.dwDpiColor[i] = 0x0000FFu << (8 * (i % 3));
-  }
-  m.nDefRate = 0x1000;
-  m.nKeyCount = 6;
-  m.bShowLOD = m.bShowDpi = m.bShowDpiColor = m.bShowUsbRate = m.bShowRipple = 1;
-  m.bShowFixLine = m.bShowDpiLED = m.bShowMainEffect = m.bShowLogoEffect = m.bShowSleep = 1;
-  m.bShowDebounce = 1;
-  m.nDebounce = 8;
-  m.dwDpiLEDMode = 0x030502;
-  m.nSleepTime = 120;
-  const uint32_t funs[6] = {kFunLeftClick, 0x01000013, 0x01000012, 0x01000015, 0x01000014,
-                            0x080000AA};
-  const uint32_t matrix[6] = {1, 2, 3, 5, 6, 7};
-  for (int t = 0; t < kKeyModes; ++t)
-    for (int b = 0; b < 6; ++b) m.keys[t][b] = {funs[b], matrix[b], 0, {}, 0, 0};
+  m.dwDpi[4] = 6400;
+  m.dwDpi[5] = 12000;
+  m.dwDpiColor[6] = m.dwDpiColor[7] = 0;
   return m;
 }
 
 }  // namespace
 
 sim::SimCatalogue SoakCatalogue() {
-  sim::SimCatalogue c;
-  c.models = {SoakModel(0x51, 0x01, 0), SoakModel(0x52, 0x01, 1), SoakModel(0x51, 0x02, 0),
-              SoakModel(0x52, 0x02, 1)};
-  c.vids = {0x3A3A};
-  c.wiredPids = {0x1001};
-  c.wirelessPids = {0x2002};
-  return c;
+  return test::CatalogueOf({SoakModel(0x51, 0x01, 0), SoakModel(0x52, 0x01, 1),
+                            SoakModel(0x51, 0x02, 0), SoakModel(0x52, 0x02, 1)});
 }
 
 // Five probe read time-outs between rescans, as 1000 ms are to 200 ms.

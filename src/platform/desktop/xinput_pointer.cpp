@@ -80,33 +80,33 @@ XInputPointerSettings::~XInputPointerSettings() {
   if (dpy_) XCloseDisplay(dpy_);
 }
 
-bool XInputPointerSettings::ReadFloat(int device, unsigned long atom, float* out) const {
-  Atom type = None;
-  int format = 0;
+bool XInputPointerSettings::ReadProperty(int device, unsigned long atom, long units,
+                                         unsigned long type, int format,
+                                         std::vector<uint8_t>* out) const {
+  Atom gotType = None;
+  int gotFormat = 0;
   unsigned long items = 0, after = 0;
   unsigned char* data = nullptr;
   ErrorTrap trap(dpy_);
-  const int rc = XIGetProperty(dpy_, device, atom, 0, 1, False, floatAtom_, &type, &format,
+  const int rc = XIGetProperty(dpy_, device, atom, 0, units, False, type, &gotType, &gotFormat,
                                &items, &after, &data);
-  const bool ok = trap.Ok() && rc == Success && type == floatAtom_ && format == 32 && items == 1;
-  if (ok) std::memcpy(out, data, sizeof(float));
+  const bool ok = trap.Ok() && rc == Success && gotType == type && gotFormat == format;
+  if (ok) out->assign(data, data + items * unsigned(format / 8));
   if (data) XFree(data);
   return ok;
 }
 
+bool XInputPointerSettings::ReadFloat(int device, unsigned long atom, float* out) const {
+  std::vector<uint8_t> bytes;
+  if (!ReadProperty(device, atom, 1, floatAtom_, 32, &bytes) || bytes.size() != sizeof(float))
+    return false;
+  std::memcpy(out, bytes.data(), sizeof(float));
+  return true;
+}
+
 bool XInputPointerSettings::ReadBytes(int device, unsigned long atom,
                                       std::vector<uint8_t>* out) const {
-  Atom type = None;
-  int format = 0;
-  unsigned long items = 0, after = 0;
-  unsigned char* data = nullptr;
-  ErrorTrap trap(dpy_);
-  const int rc = XIGetProperty(dpy_, device, atom, 0, 16, False, XA_INTEGER, &type, &format,
-                               &items, &after, &data);
-  const bool ok = trap.Ok() && rc == Success && type == XA_INTEGER && format == 8;
-  if (ok) out->assign(data, data + items);
-  if (data) XFree(data);
-  return ok;
+  return ReadProperty(device, atom, 16, XA_INTEGER, 8, out);
 }
 
 std::vector<int> XInputPointerSettings::Mice() const {

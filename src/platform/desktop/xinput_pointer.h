@@ -34,6 +34,11 @@ class XInputPointerSettings : public PointerSettings {
  private:
   // The slave pointers that carry the speed property now.
   std::vector<int> Mice() const;
+  // The value of a device property of `type` with items of `format` bits, at
+  // most `units` 32-bit units of it, as bytes; false when it is missing or of
+  // another type or format.
+  bool ReadProperty(int device, unsigned long atom, long units, unsigned long type, int format,
+                    std::vector<uint8_t>* out) const;
   bool ReadFloat(int device, unsigned long atom, float* out) const;
   bool ReadBytes(int device, unsigned long atom, std::vector<uint8_t>* out) const;
 
