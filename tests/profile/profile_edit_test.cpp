@@ -204,6 +204,31 @@ TEST_F(ProfileEditTest, ButtonsWhoseMacroIsGoneGetTheirDefaultsAndAreWritten) {
   EXPECT_EQ(f_.Key[0][2].dwMacroID, kept.id);  // a macro that exists stays
 }
 
+TEST_F(ProfileEditTest, ADamagedMacroGoesToNoButtonUntilItIsFixed) {
+  TempDir dir;
+  MacroLibrary library(dir.Dir(), false);
+  library.Load();
+  const MacroResult made = library.NewMacro("burst");
+  ASSERT_TRUE(made.ok);
+  ASSERT_TRUE(library.Update(made.id, [](StMacro& m) {
+    m.stEvents[0] = {0x41, 1, 70000};  // longer than the mouse can wait
+    m.stEvents[1] = {0x41, 0, 0};
+  }));
+  m_.library = &library;
+  const KeyInfo macro{kFunMacro, 0, made.id, {}, 0, 0};
+  const ProfileFile before = f_;
+  const EditResult r = EditButton(f_, m_, 2, macro);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.text, "the macro \"burst\" is damaged (it breaks the mouse's rules); fix it or "
+                    "delete it first");
+  EXPECT_TRUE(Unchanged(before));
+  EXPECT_EQ(DamagedMacroRefusal(library, made.id), r.text);
+  ASSERT_TRUE(library.Update(made.id, [](StMacro& m) { m.stEvents[0].dwDelay = 30; }));
+  EXPECT_EQ(DamagedMacroRefusal(library, made.id), "");
+  ASSERT_TRUE(EditButton(f_, m_, 2, macro).ok);
+  EXPECT_EQ(f_.Key[0][2].dwMacroID, made.id);
+}
+
 TEST(DeviceBehaviorTest, ChangesLandInTheRecord) {
   EXPECT_EQ(RateFromBehaviorCode(1), 0x1000u);
   EXPECT_EQ(RateFromBehaviorCode(32), 0x4000u);
