@@ -148,7 +148,9 @@ bool MacroLibrary::ScanFolder(const std::string& folder, NodeId parent,
     MacroFileRead r = ReadMacroFile(full);
     if (r.status != MacroFileStatus::Ok) continue;
     StMacro m = r.macro;
-    bool taken = false;
+    // Ids have 24 bits; a file made elsewhere may carry more, and 0 is no id.
+    m.dwID &= 0xFFFFFF;
+    bool taken = m.dwID == 0 && target.list;
     if (target.dedupeIds && target.list) {
       for (const StMacro& other : *target.list) {
         if ((other.dwID & 0xFFFFFF) == (m.dwID & 0xFFFFFF)) {
