@@ -151,6 +151,7 @@ class Tries:
         out = collections.Counter()
         for i in range(self.n(75)):
             f = os.path.join(base, "c%d.qxa" % i)
+            kind = "random" if i % 3 == 0 else "mutated export"
             if i % 3 == 0:
                 self.write(f, self.random_qxa())
             else:  # a valid export with a few fields made hostile
@@ -166,13 +167,15 @@ class Tries:
                 # Accepted: a mutation that left a valid profile. What reached
                 # the mouse must read back without complaint.
                 ok = self.run(["show"], user, image=image).status == 0
-                out["accepted, reads back" if ok else "accepted, read fails"] += 1
+                out[kind + ": accepted, reads back" if ok else kind + ": accepted, read fails"] += 1
             elif not isinstance(r.status, int):
-                out[str(r.status)] += 1
+                out[kind + ": " + str(r.status)] += 1
             else:
-                out["refused, unchanged" if before == after else "refused, CHANGED"] += 1
+                out[kind + ": " + ("refused, unchanged" if before == after else "refused, CHANGED")] += 1
         self.record("crafted .qxa (valid export)", valid, {"valid export re-imports"})
-        self.record("crafted .qxa", out, {"refused, unchanged", "accepted, reads back"})
+        self.record("crafted .qxa", out, {"random: refused, unchanged",
+                                          "mutated export: refused, unchanged",
+                                          "mutated export: accepted, reads back"})
 
     def crafted_qxm(self):
         base, user, image = self.fresh("qxm")
