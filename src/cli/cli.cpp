@@ -1,12 +1,41 @@
 #include "cli/cli.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "program/app_core.h"
 
 namespace tolvane::cli {
 
+namespace {
+
+std::mutex g_busyMu;
+std::function<bool()> g_busyTest;
+bool g_busyTold = false;
+
+}  // namespace
+
+void CliContext::SetDeviceBusyTest(std::function<bool()> test) {
+  std::lock_guard<std::mutex> lock(g_busyMu);
+  g_busyTest = std::move(test);
+  g_busyTold = false;
+}
+
+bool CliContext::DeviceBusy() {
+  std::lock_guard<std::mutex> lock(g_busyMu);
+  return g_busyTest && g_busyTest();
+}
+
 void CliContext::Fail(const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(g_busyMu);
+    if (g_busyTest && g_busyTest()) {
+      // Whatever failed after that, the reason is the busy device.
+      if (!g_busyTold) std::fprintf(stderr, "tolvanectl: %s\n", kDeviceBusy);
+      g_busyTold = true;
+      return;
+    }
+  }
   std::fprintf(stderr, "tolvanectl: %s\n", text.c_str());
 }
 

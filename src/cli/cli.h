@@ -28,8 +28,17 @@ struct CliContext {
   std::function<int()> action;
 
   // Prints a one-line failure message on stderr ("tolvanectl: <text>").
+  // While the device test set by SetDeviceBusyTest says that another
+  // process keeps the device, the one line is kDeviceBusy instead (once).
   static void Fail(const std::string& text);
+
+  // The device commands' test (their session's); empty to clear.
+  static void SetDeviceBusyTest(std::function<bool()> test);
+  static bool DeviceBusy();
 };
+
+// The failure line of a command whose device another process keeps locked.
+constexpr const char* kDeviceBusy = "the device is busy: another program is using it";
 
 // A command file's registration function.
 using Registrar = void (*)(CLI::App& app, CliContext& ctx);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/notifier.h"
 #include "app/paths.h"
@@ -23,15 +26,44 @@ void PrintTrace(TraceDir dir, const Report& r) {
 }
 
 // Passes messages on to stderr, except the start-up failure box: the command
-// says that in its own one-line message, naming the file.
+// says that in its own one-line message, naming the file. The messages of
+// the start-up are held until it proved usable, and dropped when it did not.
 class CliNotifier : public Notifier {
  public:
   void Message(Caption caption, const std::string& text) override {
-    if (text != kDataInitFailed) next_.Message(caption, text);
+    // A busy device: the command's one line says so, not a message about
+    // a mouse that does not answer.
+    if (text == kDataInitFailed || CliContext::DeviceBusy()) return;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (holding_) {
+        held_.emplace_back(caption, text);
+        return;
+      }
+    }
+    next_.Message(caption, text);
+  }
+  void Hold() {
+    std::lock_guard<std::mutex> lock(mu_);
+    holding_ = true;
+  }
+  // Ends the holding; the held messages are shown when `show`.
+  void Release(bool show) {
+    std::vector<std::pair<Caption, std::string>> held;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      holding_ = false;
+      held.swap(held_);
+    }
+    if (show)
+      for (const auto& [caption, text] : held) next_.Message(caption, text);
   }
 
  private:
   StderrNotifier next_;
+  std::mutex mu_;
+  bool holding_ = false;
+  std::vector<std::pair<Caption, std::string>> held_;
 };
 
 CliNotifier& TheNotifier() {
@@ -55,8 +87,19 @@ void CliEvents::Post(uint32_t msg, uintptr_t, intptr_t lParam) {
 }
 
 DeviceSession::~DeviceSession() {
+  CliContext::SetDeviceBusyTest({});
   if (program_) program_->Exit();
   program_.reset();
+}
+
+bool DeviceSession::Busy() const {
+  if (!program_ || offline_) return false;
+  const int chosen = chosen_.load();
+  if (chosen >= 0) {
+    const std::shared_ptr<CHidDev> dev = program_->Manager().List().Device(size_t(chosen));
+    return dev && dev->Busy();
+  }
+  return !program_->Manager().BusyNodes().empty();
 }
 
 std::vector<ListedDevice> DeviceSession::Devices() const {
@@ -109,13 +152,21 @@ std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx, bool of
   if (ctx.trace) o.trace = PrintTrace;
   o.notifier = &TheNotifier();
   o.windowVisible = [] { return false; };
+  TheNotifier().Hold();
   if (s->program_->Start(o) != StartResult::Ok) {
+    TheNotifier().Release(false);
     const std::string& why = s->program_->StartError();
     CliContext::Fail(!why.empty() ? why
                                   : "Data Init failed: " + cfg + " has an invalid MDNUM or KM");
     return nullptr;
   }
+  const bool usable = CheckStartedCatalogue();
+  TheNotifier().Release(usable);
+  if (!usable) return nullptr;
   NoteCatalogueLoaded();
+  // From here on a failure of a device that another process keeps is told
+  // as such (the destructor clears the test).
+  CliContext::SetDeviceBusyTest([session = s.get()] { return session->Busy(); });
   s->program_->WaitDevicesSettled(kSettleBudgetMs);
   return s;
 }
@@ -140,7 +191,9 @@ int ChosenEntry(const CliContext& ctx, DeviceSession& s) {
                      std::to_string(devices.size()) + " connected)");
     return -1;
   }
-  return int(devices[size_t(ctx.device)].entry.nIndex);
+  const int entry = int(devices[size_t(ctx.device)].entry.nIndex);
+  s.chosen_ = entry;
+  return entry;
 }
 
 std::shared_ptr<CHidDev> OpenChosenDevice(const CliContext& ctx,

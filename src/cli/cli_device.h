@@ -65,6 +65,11 @@ class DeviceSession {
   std::vector<WaitingReceiver> Waiting() const;
   // Nodes of ours that could not be opened for lack of permission (hidraw).
   std::vector<std::string> AccessProblems() const;
+  // True when another process keeps our device locked: the chosen device
+  // (once ChosenEntry chose one) could not get its lock for its last
+  // exchange, or, before that, discovery could not get the lock of one of
+  // our mice.
+  bool Busy() const;
   bool Simulated() const { return program_->Simulated() != nullptr; }
   bool Offline() const { return offline_; }
 
@@ -72,9 +77,11 @@ class DeviceSession {
   friend std::unique_ptr<DeviceSession> StartDeviceSession(const CliContext& ctx, bool offline);
   DeviceSession() = default;
 
+  friend int ChosenEntry(const CliContext& ctx, DeviceSession& session);
   CliEvents events_;  // outlives the program, whose threads post to it
   std::unique_ptr<Program> program_;
   bool offline_ = false;
+  std::atomic<int> chosen_{-1};  // the entry ChosenEntry chose
 };
 
 // Starts the program (catalogue, transport, discovery) and waits until

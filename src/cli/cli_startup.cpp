@@ -42,6 +42,16 @@ class LoadNotifier : public Notifier {
 
 void NoteCatalogueLoaded() { g_started = true; }
 
+bool CheckStartedCatalogue() {
+  // An empty or damaged file loads as a catalogue that does not even name
+  // the application's folder ("APPDATA=NULL").
+  if (Cat().opt.appdir.empty()) {
+    CliContext::Fail(ProgramDir + "cfg.ini is empty or damaged: its [OPT] section names no appdir");
+    return false;
+  }
+  return CheckUserDataDir();
+}
+
 bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n) {
   if (g_started) return true;
   ResolveProgramDir(ctx.dataDir);
@@ -62,13 +72,7 @@ bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n) {
     CliContext::Fail("Data Init failed: " + path + " has an invalid MDNUM or KM");
     return false;
   }
-  // An empty or damaged file loads as a catalogue that does not even name
-  // the application's folder ("APPDATA=NULL").
-  if (Cat().opt.appdir.empty()) {
-    CliContext::Fail(path + " is empty or damaged: its [OPT] section names no appdir");
-    return false;
-  }
-  if (!CheckUserDataDir()) return false;
+  if (!CheckStartedCatalogue()) return false;
   loading.PassOn();
   g_started = true;
   return true;

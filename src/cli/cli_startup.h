@@ -19,5 +19,9 @@ bool LoadCatalogueForCli(const CliContext& ctx, Notifier& n);
 // The program's start-up (Program::Start) has loaded the catalogue: later
 // LoadCatalogueForCli calls do nothing.
 void NoteCatalogueLoaded();
+// After a start-up: false, after the one-line message, when the catalogue
+// is an empty or damaged file's (it names no application folder) or
+// UserDataDir is not a folder.
+bool CheckStartedCatalogue();
 
 }  // namespace tolvane::cli

@@ -49,6 +49,10 @@ const char* FamilyOf(const CHidDev* d) {
 
 int RunList(DeviceSession& s, bool json) {
   const auto devices = s.Devices();
+  if (devices.empty() && s.Busy()) {
+    CliContext::Fail(kDeviceBusy);
+    return kExitFailure;
+  }
   const auto waiting = s.Waiting();
   const auto denied = s.AccessProblems();
   const DiscoveryConfig& cfg = s.Manager().Config();
@@ -161,10 +165,7 @@ int RunEepromWrite(const CliContext& ctx, const EepromArgs& a) {
   auto dev = OpenChosenDevice(ctx, &session);
   if (!dev) return kExitFailure;
   if (!dev->WriteEEPROM(uint32_t(addr), data.data(), int(data.size()), 0)) {
-    const HidHandle* h = dev->Cmd();
-    CliContext::Fail(h && h->LastError() == EBUSY
-                         ? "EEPROM write failed: the device is in use by another program"
-                         : "EEPROM write failed");
+    CliContext::Fail("EEPROM write failed");  // or that the device is busy
     return kExitFailure;
   }
   return kExitOk;

@@ -200,6 +200,8 @@ TextLookup Texts() {
 // Runs an operation to its end; true when it succeeded.
 bool Run(Program& p, Ticket t) { return p.Wait(t, 120000) && p.Result(t) == std::optional<bool>(true); }
 
+int ReadChosen(Target& t);
+
 // Exit status, kExitOk when the device (and with `read` its profile) is ready.
 int Open(const CliContext& ctx, Target& t, bool read) {
   t.session = StartDeviceSession(ctx);
@@ -213,6 +215,12 @@ int Open(const CliContext& ctx, Target& t, bool read) {
     return kExitFailure;
   }
   if (!read) return kExitOk;
+  return ReadChosen(t);
+}
+
+// Makes the chosen device current as the window does it and reads its
+// active profile (which saves the model's store).
+int ReadChosen(Target& t) {
   if (!Run(t.Prog(), t.Prog().ChooseDevice(t.entry)) || !t.Prog().Profile()) {
     CliContext::Fail("cannot read the profile from the device");
     return kExitFailure;
@@ -565,14 +573,20 @@ int RunSet(const CliContext& ctx, const SetArgs& a) {
   Target t;
   const bool json = a.json;
   if (v.what == "button") {
-    // The function is parsed against the library before anything changes.
-    if (int r = Open(ctx, t, true); r != kExitOk) return r;
+    // The function is parsed against the library before anything changes,
+    // the device's profile and the model's store included.
+    if (int r = Open(ctx, t, false); r != kExitOk) return r;
     ModelKeyEnv env(t.model, t.Library());
     KeyInfo key;
     std::string note;
     bool notFound = false;
     if (std::string err = ParseFunction(v.w[1], env, &key, &note, &notFound); !err.empty())
       return notFound ? Refuse(err) : Usage(err);
+    if (key.dwFunID == kFunMacro) {
+      if (std::string damaged = DamagedMacroRefusal(*t.Library(), key.dwMacroID); !damaged.empty())
+        return Refuse(damaged);
+    }
+    if (int r = ReadChosen(t); r != kExitOk) return r;
     if (!note.empty()) std::printf("%s\n", note.c_str());
     const int b = int(v.n1 - 1);
     return Apply(t, [&](ProfileFile& f, const EditModel& m) {

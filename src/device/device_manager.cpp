@@ -370,12 +370,39 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
     return PathInUseLocked(path, notify);
   };
 
+  auto isNotify = [&](const HidIfInfo& rec) {
+    return cfg_.IsOurs(rec.nVID, rec.nPID) && rec.nUsagePage == 0xFF01 && rec.nUsage == 0 &&
+           rec.nInputLen == 17 && rec.nOutputLen == 0;
+  };
+  auto isCommand = [&](const HidIfInfo& rec) {
+    return cfg_.IsOurs(rec.nVID, rec.nPID) && rec.nUsagePage == 0xFF02 && rec.nUsage == 2 &&
+           rec.nFeatureLen == 17 && rec.nOutputLen == 0;
+  };
+
+  // Pass 0: command candidates, opened and each under its device's lock
+  // before any pairing read starts. Another process's exchange then cannot
+  // land in the readers' window and pair the wrong interfaces, and the time
+  // a lock takes to get does not eat into that window. A candidate whose
+  // lock another process keeps is left for a later scan.
+  struct CommandCand {
+    const HidIfInfo* rec;
+    std::unique_ptr<HidHandle> h;
+  };
+  std::vector<CommandCand> commands;
+  if (std::any_of(ifs.begin(), ifs.end(), isNotify)) {
+    for (const HidIfInfo& rec : ifs) {
+      if (Stopping()) break;
+      if (!isCommand(rec) || inUse(rec.szPath, false)) continue;
+      auto h = transport_.Open(rec.szPath, HidRole::ProCommand);
+      if (!h || !LockForProbe(*h, rec.szPath)) continue;
+      commands.push_back({&rec, std::move(h)});
+    }
+  }
+
   // Pass 1: notify candidates, one pairing read each.
   for (const HidIfInfo& rec : ifs) {
-    if (!cfg_.IsOurs(rec.nVID, rec.nPID)) continue;
-    if (rec.nUsagePage != 0xFF01 || rec.nUsage != 0 || rec.nInputLen != 17 || rec.nOutputLen != 0)
-      continue;
-    if (inUse(rec.szPath, true)) continue;
+    if (commands.empty()) break;  // nothing to pair with
+    if (!isNotify(rec) || inUse(rec.szPath, true)) continue;
     auto h = transport_.Open(rec.szPath, HidRole::ProNotify);
     if (!h) continue;
     HidHandle* raw = h.get();
@@ -389,16 +416,18 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
     SleepMs(t_.notifyOpenSleepMs);
   }
 
-  // Pass 2: command candidates, each sends the echo.
-  for (const HidIfInfo& rec : ifs) {
+  // Pass 2: command candidates, each sends the echo. A command handle that
+  // does not pair is unlocked and closed when its turn ends.
+  for (CommandCand& cc : commands) {
     if (notifies.empty() || Stopping()) break;  // nothing could pair
-    if (!cfg_.IsOurs(rec.nVID, rec.nPID)) continue;
-    if (rec.nUsagePage != 0xFF02 || rec.nUsage != 2 || rec.nFeatureLen != 17 ||
-        rec.nOutputLen != 0)
-      continue;
-    if (inUse(rec.szPath, false)) continue;
-    auto hCmd = transport_.Open(rec.szPath, HidRole::ProCommand);
-    if (!hCmd) continue;
+    const HidIfInfo& rec = *cc.rec;
+    std::unique_ptr<HidHandle> hCmd = std::move(cc.h);
+    struct Unlocker {
+      HidHandle* h;
+      ~Unlocker() {
+        if (h) h->Unlock();
+      }
+    } unlock{hCmd.get()};
     matched = nullptr;
     Report echo{};  // 08 03 and fifteen zeros: byte 16 is not a checksum here
     echo[0] = kCmdReportId;
@@ -410,6 +439,8 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
     auto cand = std::find_if(notifies.begin(), notifies.end(),
                              [&](const NotifyCand& c) { return c.h.get() == hIn; });
     if (cand == notifies.end()) continue;
+    unlock.h = nullptr;
+    hCmd->Unlock();  // the probe takes the lock per exchange
     LogPrint("* Dev match OK: hDev=%x, hIN=%x", HandleLogId(hCmd.get()), HandleLogId(hIn));
     auto probe = std::make_shared<Probe>();
     probe->removals = scanRemovals_;
@@ -437,6 +468,25 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
   for (NotifyCand& c : notifies)
     if (c.h) c.h->CancelRead();
   for (std::thread& t : matchThreads) t.join();
+  // Command candidates that never sent their echo (the scan stopped).
+  for (CommandCand& cc : commands)
+    if (cc.h) cc.h->Unlock();
+}
+
+bool DeviceManager::LockForProbe(HidHandle& h, const std::string& path) {
+  const bool ok = h.Lock(kDeviceLockWaitMs);
+  if (!ok) LogPrint("FindOurDevice: %s is in use by another program", path.c_str());
+  std::lock_guard<std::mutex> lock(list_.Mutex());
+  if (ok)
+    busy_.erase(path);
+  else
+    busy_.insert(path);
+  return ok;
+}
+
+std::vector<std::string> DeviceManager::BusyNodes() const {
+  std::lock_guard<std::mutex> lock(list_.Mutex());
+  return {busy_.begin(), busy_.end()};
 }
 
 void DeviceManager::FindOurDevice_PROPLUS(const std::vector<HidIfInfo>& ifs) {
@@ -496,7 +546,9 @@ void DeviceManager::ProbeThread(std::shared_ptr<Probe> probe) {
       break;
     int err = 0;
     bool answered = false;
+    if (!LockForProbe(*send, p.info.szPath)) break;
     const int bConnect = ProbeConnectStatus(send, read, p.plus, t_.probeReadMs, &err, &answered);
+    send->Unlock();
     if (bConnect == -1 && IsGoneError(err)) {
       // The interface has gone: what reading its attributes would have said.
       LogPrint("%s: %s=%x nErr=%d, ThreadId=%x", name, p.plus ? "hDev" : "hCmd", hCmdId, err, tid);
@@ -521,7 +573,9 @@ void DeviceManager::ProbeThread(std::shared_ptr<Probe> probe) {
       continue;
     }
     list_.SetSlotState(p.slot, ProbeState::Identifying);
+    if (!LockForProbe(*send, p.info.szPath)) break;
     const int psd = CheckPsd(send, read, p.plus, t_.probeReadMs, &p.cid, &p.mid, &p.b4KDevice);
+    send->Unlock();
     LogPrint("%s: CheckPsd=%d", name, psd);
     if (psd != 1) break;  // 0/0 and failures: the handles close below
     identified = true;

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -130,6 +131,10 @@ class DeviceManager {
   bool Settled() const;
   // Blocks until Settled() (true) or the time-out (false).
   bool WaitSettled(int timeoutMs) const;
+  // Interfaces of our mice (paths) that discovery could not talk to because
+  // another process held the device's lock past kDeviceLockWaitMs; a path
+  // leaves the list once discovery gets its lock again.
+  std::vector<std::string> BusyNodes() const;
 
  private:
   struct Worker {
@@ -159,6 +164,9 @@ class DeviceManager {
   void RememberLoser(const std::string& path, HidRole role, size_t entry);
   void ForgetGoneLosers(const std::vector<HidIfInfo>* present);
   bool ForgetLosersOf(size_t entry);  // true when there were any
+  // Takes the device's lock for discovery's own exchanges on `h`; notes the
+  // path as busy when another process keeps it.
+  bool LockForProbe(HidHandle& h, const std::string& path);
 
   HidTransport& transport_;
   const DiscoveryConfig cfg_;
@@ -195,6 +203,7 @@ class DeviceManager {
     size_t entry;
   };
   std::map<std::string, Loser> losers_;  // under list_.Mutex()
+  std::set<std::string> busy_;           // under list_.Mutex()
 };
 
 }  // namespace tolvane

@@ -147,9 +147,11 @@ CHidDev::Outcome CHidDev::Attempt(HidHandle* h, const uint8_t* payload, CRetPara
   // and its reply go under the device's advisory lock.
   if (target && !target->Lock(kDeviceLockWaitMs)) {
     LogPrint("SendCMD: the device is in use by another program (%s)", szCmdPath.c_str());
+    bBusy_ = true;
     if (pErr) *pErr = EBUSY;
     return Outcome::SendFailed;
   }
+  bBusy_ = false;
   if (!SendRequest(target, payload, pErr)) {
     if (target) target->Unlock();
     return Outcome::SendFailed;

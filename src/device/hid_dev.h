@@ -116,6 +116,10 @@ class CHidDev {
   bool HasCmd() const { return bHasCmd_.load(); }
   HidHandle* Cmd() const { return hCmdRaw_.load(); }
   HidHandle* Notify() const { return hNotify_.get(); }
+  // True when the last exchange could not start because another process of
+  // ours held the device's lock past kDeviceLockWaitMs; false again once an
+  // exchange gets the lock.
+  bool Busy() const { return bBusy_.load(); }
 
   // Starts the service thread on the interface replies come from. No effect
   // without that interface or when it already runs.
@@ -205,6 +209,7 @@ class CHidDev {
   std::atomic<bool> bHasCmd_{false};
   std::atomic<bool> bOffline_{false};
   std::atomic<bool> bClosing_{false};
+  std::atomic<bool> bBusy_{false};
 
   // The reply queue and its lock; readerEnded_ is true once a started
   // service thread has left its loop (no reply can come any more).

@@ -63,6 +63,14 @@ bool SafeComponent(const std::string& text, NodeKind kind) {
   return true;  // "<text>.qxm" is always a plain file name
 }
 
+// A typed name as the library keeps it: a name that would make a hidden
+// file gets a visible one, and a macro's name is cut to what the mouse
+// keeps, so that a read of the mouse brings back this macro and not a twin.
+std::string KeptName(std::string name, NodeKind kind) {
+  if (!name.empty() && name[0] == '.') name[0] = '_';
+  return kind == NodeKind::Macro ? TruncateUnits(name, kHdNameUnits) : name;
+}
+
 }  // namespace
 
 MacroLibrary::MacroLibrary(std::string userDataDir, bool showFolders)
@@ -140,7 +148,9 @@ bool MacroLibrary::ScanFolder(const std::string& folder, NodeId parent,
     MacroFileRead r = ReadMacroFile(full);
     if (r.status != MacroFileStatus::Ok) continue;
     StMacro m = r.macro;
-    bool taken = false;
+    // Ids have 24 bits; a file made elsewhere may carry more, and 0 is no id.
+    m.dwID &= 0xFFFFFF;
+    bool taken = m.dwID == 0 && target.list;
     if (target.dedupeIds && target.list) {
       for (const StMacro& other : *target.list) {
         if ((other.dwID & 0xFFFFFF) == (m.dwID & 0xFFFFFF)) {
@@ -440,6 +450,7 @@ MacroResult MacroLibrary::NewMacro(std::string_view typed) {
     }
     std::string name;
     if (!AcceptTypedName(typed, name)) return MacroResult::Fail(Text("tc_tip1", "Invalid file name."));
+    name = KeptName(std::move(name), NodeKind::Macro);
     // A file of that name that is not in the tree (not a macro file, say)
     // counts as taken too: the next save would overwrite it.
     if (tree_.FindChild(kRootNode, name) != 0 ||
@@ -473,6 +484,7 @@ MacroResult MacroLibrary::Rename(NodeId node, std::string_view typed) {
     if (!AcceptTypedName(typed, r)) return MacroResult::Fail(Text("tc_tip1", "Invalid file name."));
     const MacroNode* n = tree_.Get(node);
     if (!n) return MacroResult::Fail("Rename failed.");
+    r = KeptName(std::move(r), n->kind);
     if (tree_.FindChild(n->parent, r) != 0) return MacroResult::Fail(Text("tc_macro_msg8", nullptr));
     std::optional<std::string> path = PathLocked(tree_, node);
     if (!path) return MacroResult::Fail("Rename failed.");

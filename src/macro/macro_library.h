@@ -121,7 +121,9 @@ class MacroLibrary {
   std::optional<StMacro> Add_Macro(const StMacro& macro);
 
   // The user's operations. The caller asks for the confirmation of a
-  // deletion before calling DeleteNode.
+  // deletion before calling DeleteNode. A new or renamed macro's name is
+  // cut to what the mouse keeps (kHdNameUnits, never inside a character);
+  // a typed name that would make a hidden file starts with '_' instead.
   MacroResult NewMacro(std::string_view name);
   MacroResult Rename(NodeId node, std::string_view newName);
   MacroResult DeleteNode(NodeId node, const KeyTables* tables = nullptr);

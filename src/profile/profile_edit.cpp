@@ -2,6 +2,7 @@
 
 #include "config/sensor.h"
 #include "config/texts.h"
+#include "macro/hd_macro.h"
 #include "macro/macro_library.h"
 #include "profile/key_codes.h"
 #include "profile/profile_device.h"
@@ -233,12 +234,23 @@ EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo ke
     return EditRefused(msg.empty() ? "At least one button must stay a left click." : msg,
                        "tc_msg1");
   }
+  if (key.dwFunID == kFunMacro && m.library) {
+    if (std::string damaged = DamagedMacroRefusal(*m.library, key.dwMacroID); !damaged.empty())
+      return EditRefused(damaged);
+  }
   key.nMatrix = d.keys[0][button].nMatrix;
   ModelKeyEnv env(&d, m.library);
   if (keyinfo_to_hardware_code(env, key) < 0)
     return EditRefused("the function has no form this device can store");
   f.Key[table][button] = key;
   return Request(kApplyButtons, uint32_t(button));
+}
+
+std::string DamagedMacroRefusal(const MacroLibrary& library, uint32_t id) {
+  if (!library.IsDamaged(id)) return {};
+  const auto macro = library.FindById(id);
+  return "the macro \"" + (macro ? GetMacroName(*macro) : std::string()) +
+         "\" is damaged (it breaks the mouse's rules); fix it or delete it first";
 }
 
 bool KeepsLeftClick(const KeyInfo (&keys)[kMaxKeys], int shown, int button, uint32_t fun) {

@@ -75,8 +75,11 @@ EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e);
 
 // Button `button` (0-based) of the current key table gets `key` (its matrix
 // index is filled in). At least one of the buttons the model has stays a
-// left click.
+// left click; a damaged macro is refused.
 EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo key);
+// The refusal of a macro that may go to no button (a damaged library macro,
+// see MacroLibrary::IsDamaged); empty when macro `id` is not damaged.
+std::string DamagedMacroRefusal(const MacroLibrary& library, uint32_t id);
 // Whether button `button` may take `fun`: `fun` is a left click, or another of
 // the first `shown` buttons keeps one (entries past the model's buttons count
 // for nothing).

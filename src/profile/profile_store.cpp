@@ -536,10 +536,15 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
 
   // First the checks, so that nothing the mouse would not take reaches the
   // library, the store or the mouse: the profile field by field against the
-  // model, with the macros its buttons take from the file.
+  // model, with the macros its buttons take from the file, or from the
+  // library for a button whose macro the file does not carry (a damaged
+  // library macro goes to no button).
+  std::map<uint32_t, StMacro> fromLibrary;
   const ProfileCheck check = CheckProfileForModel(imported, model, [&](uint32_t id) -> const StMacro* {
     const int s = findSlot(id);
-    return s >= 0 && slots[s].dwMagicNumber == kMacroMagic ? &slots[s] : nullptr;
+    if (s >= 0 && slots[s].dwMagicNumber == kMacroMagic) return &slots[s];
+    const std::optional<StMacro> m = library.FindById(id);
+    return m ? &(fromLibrary[id] = *m) : nullptr;
   });
   if (!check.Ok()) {
     LogPrint("ImportProfile: refused, %s", check.FirstFatal().c_str());

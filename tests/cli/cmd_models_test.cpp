@@ -83,20 +83,37 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
   EXPECT_EQ(Lines(bad.err), 1) << bad.err;
 
   // Empty or garbage: one line naming the file, and a failure.
+  // The device commands too, which start the whole program.
   const std::string garbage("\x7f\0garbage\xff\n[[[\n=\n", 17);
   for (const std::string& cfg : {std::string(), garbage}) {
-    Outcome damaged = Exec("models", Data(cfg));
-    EXPECT_EQ(damaged.status, 1);
-    EXPECT_EQ(damaged.out, "");
-    EXPECT_EQ(Lines(damaged.err), 1) << damaged.err;
-    EXPECT_NE(damaged.err.find("cfg.ini is empty or damaged"), std::string::npos) << damaged.err;
-    EXPECT_EQ(damaged.err.find("APPDATA=NULL"), std::string::npos) << damaged.err;
+    for (const char* args : {"models", "--simulate pro:cid=10,mid=01 list", "--offline profiles"}) {
+      Outcome damaged = Exec(args, Data(cfg));
+      EXPECT_EQ(damaged.status, 1) << args;
+      EXPECT_EQ(damaged.out, "") << args;
+      EXPECT_EQ(Lines(damaged.err), 1) << args << ": " << damaged.err;
+      EXPECT_NE(damaged.err.find("cfg.ini is empty or damaged"), std::string::npos) << damaged.err;
+      EXPECT_EQ(damaged.err.find("APPDATA=NULL"), std::string::npos) << damaged.err;
+    }
   }
 
   Outcome missing = Exec("models", (dir_ / "nowhere").string());
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(Lines(missing.err), 1);
   EXPECT_EQ(Exec("models --bogus").status, 2);
+}
+
+// A user folder that is a regular file: the device commands fail in one
+// line, as the macro commands do, and write nothing.
+TEST_F(ModelsCli, DeviceCommandsRefuseAUserFolderThatIsAFile) {
+  fs::remove(dir_ / "user");
+  std::ofstream(dir_ / "user", std::ios::binary) << "not a folder";
+  for (const char* args : {"--offline profiles", "--simulate pro show", "macro list"}) {
+    Outcome r = Exec(args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_EQ(Lines(r.err), 1) << args << ": " << r.err;
+    EXPECT_NE(r.err.find("as the user folder"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(fs::file_size(dir_ / "user"), 12u);
 }
 
 TEST_F(ModelsCli, SensorConversions) {

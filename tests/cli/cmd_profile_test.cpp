@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "macro/hd_macro.h"
+#include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "profile/profile_file.h"
 #include "support/ctl_runner.h"
@@ -286,6 +288,34 @@ TEST_F(ProfileCli, LibraryMacroOnAButton) {
     if (img[a] == before[a]) continue;
     EXPECT_TRUE((a >= 0x6C && a < 0x70) || (a >= rec && a < rec + 0x180)) << std::hex << a;
   }
+}
+
+// A macro file that breaks the mouse's rules stays in the library (so that
+// it can be fixed) but goes to no button: refused in one line, exit 1, the
+// EEPROM and the model's store untouched.
+TEST_F(ProfileCli, DamagedLibraryMacroIsRefusedForAButton) {
+  const std::string sim = Sim("pro");
+  tolvane::StMacro m{};
+  m.dwMagicNumber = tolvane::kMacroMagic;
+  m.dwID = 0x2468AC;
+  m.bAutoDelay = 1;
+  m.wRepeat = 1;
+  tolvane::SetMacroName(m, "broken");
+  m.stEvents[0] = {0x41, 1, 2729445774u};
+  m.stEvents[1] = {0x41, 0, 0};
+  fs::create_directories(dir_ / "user" / "Mac");
+  ASSERT_EQ(tolvane::WriteMacroFile((dir_ / "user" / "Mac" / "broken.qxm").string(), m), 0);
+  ASSERT_EQ(Exec(sim + "show").status, 0);  // creates the image and the store
+  const std::string image = Slurp(dir_ / "pro.bin");
+  const std::string store = Slurp(dir_ / "user" / "PRO_1001.dct");
+  Outcome r = Exec(sim + "set button 4 macro:broken");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "tolvanectl: the macro \"broken\" is damaged (it breaks the mouse's rules); fix "
+                   "it or delete it first\n");
+  EXPECT_EQ(Slurp(dir_ / "pro.bin"), image);
+  EXPECT_EQ(Slurp(dir_ / "user" / "PRO_1001.dct"), store);
+  EXPECT_NE(Exec("macro list").out.find("broken"), std::string::npos);  // still listed
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Two tolvanectl processes changing the same virtual mouse (one EEPROM image
 // file) at the same time: every write that reported success is in the image
 // at the end. TOLVANE_LOCK_TEST_SECONDS sets how long both run (default 60).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +98,35 @@ TEST_F(LockTwoProcesses, EveryReportedWriteStays) {
             int(std::count(std::istreambuf_iterator<char>(errs), {}, '\n')));
   std::printf("two processes, %d s: %d + %d writes succeeded, %d + %d failed, %d lost\n", Seconds(),
               w[0].ok, w[1].ok, w[0].failed, w[1].failed, lost);
+}
+
+// While another process keeps the mouse's lock past the bounded wait, every
+// command that talks to the device fails with the same one line, and the
+// EEPROM image is unchanged.
+TEST_F(LockTwoProcesses, HeldLockMakesEveryDeviceCommandSayBusy) {
+  ASSERT_EQ(Ctl("show", "0"), 0);  // creates the image and the store
+  const int fd = ::open((dir_ / "m.bin.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  auto slurp = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  const std::string image = slurp(dir_ / "m.bin");
+  const std::string store = slurp(dir_ / "user" / "PRO_1001.dct");
+  int n = 0;
+  for (const char* args : {"show", "set dpi 1 800", "list", "eeprom read 0 4", "eeprom write 1800 01",
+                           "battery", "profile set 1"}) {
+    const std::string tag = "busy" + std::to_string(++n);
+    EXPECT_EQ(Ctl(args, tag), 1) << args;
+    EXPECT_EQ(slurp(dir_ / ("err" + tag)), "tolvanectl: the device is busy: another program is using it\n")
+        << args;
+  }
+  EXPECT_EQ(slurp(dir_ / "m.bin"), image);
+  EXPECT_EQ(slurp(dir_ / "user" / "PRO_1001.dct"), store);
+  ASSERT_EQ(::flock(fd, LOCK_UN), 0);
+  ::close(fd);
+  EXPECT_EQ(Ctl("set dpi 1 800", "free"), 0);
 }
 
 }  // namespace

@@ -138,6 +138,8 @@ class CountingTransport : public HidTransport {
     HidStatus Read(Report& r, int ms) override { return h_->Read(r, ms); }
     void CancelRead() override { h_->CancelRead(); }
     int LastError() const override { return h_->LastError(); }
+    bool Lock(int ms) override { return h_->Lock(ms); }
+    void Unlock() override { h_->Unlock(); }
 
    private:
     std::unique_ptr<HidHandle> h_;

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <thread>
 
 #include "device/dev_pro.h"
 #include "discovery_rig.h"
+#include "support/temp_folder.h"
 
 namespace tolvane::test {
 namespace {
@@ -421,6 +426,45 @@ TEST(DiscoveryTest, MouseGoneDuringIdentificationNeverStaysInTheList) {
           << (vanished ? "vanished during identification" : "unplugged after it");
     }
   }
+}
+
+// Another process of ours keeps the mouse's lock (here: this test, on the
+// lock file of the shared EEPROM image). Discovery neither pairs nor probes
+// it and names it busy; once the lock is free a scan connects it, and an
+// exchange that cannot get the lock marks the device busy until one can.
+TEST(DiscoveryTest, AMouseAnotherProcessKeepsLockedIsBusyUntilItIsFree) {
+  TimedLog log;
+  TempFolder tmp("busy");
+  DiscoveryRig rig;
+  const std::string image = tmp.Path("m.bin");
+  auto m = rig.Plug("pro:cid=11,mid=01,link=wired,eeprom=" + image);
+  ASSERT_TRUE(m);
+  const int fd = ::open((image + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const int commandsBefore = m->CommandsHandled();
+  rig.mgr->Start();
+  ASSERT_TRUE(rig.mgr->WaitSettled(kWaitMs + kDeviceLockWaitMs));
+  EXPECT_EQ(rig.mgr->List().ConnectedCount(), 0u);
+  EXPECT_EQ(rig.mgr->BusyNodes(), std::vector<std::string>{m->Base() + "/cmd"});
+  EXPECT_EQ(m->CommandsHandled(), commandsBefore);  // not even the echo went out
+  EXPECT_EQ(rig.counting.Live(), 0);
+
+  ASSERT_EQ(::flock(fd, LOCK_UN), 0);
+  rig.mgr->Scan();
+  ASSERT_TRUE(rig.sink.WaitFor(1));
+  EXPECT_TRUE(rig.mgr->BusyNodes().empty());
+  auto dev = rig.Dev(0);
+  ASSERT_TRUE(dev);
+  EXPECT_FALSE(dev->Busy());
+
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  EXPECT_EQ(dev->GetConnectStatus(), -1);
+  EXPECT_TRUE(dev->Busy());
+  ASSERT_EQ(::flock(fd, LOCK_UN), 0);
+  EXPECT_EQ(dev->GetConnectStatus(), 1);
+  EXPECT_FALSE(dev->Busy());
+  ::close(fd);
 }
 
 }  // namespace

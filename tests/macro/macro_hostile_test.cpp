@@ -73,6 +73,25 @@ TEST(MacroFiles, DamagedFilesAreSkippedAndRefused) {
   EXPECT_TRUE(fs::exists(dir.Outside() + "/elsewhere/out.qxm"));
 }
 
+// Ids have 24 bits: a file made elsewhere with more, or with id 0, is still
+// found by its id, so that a damaged one is known as damaged.
+TEST(MacroFiles, FileIdsAreCutTo24BitsAndZeroGetsAnId) {
+  test::TempUserDir dir;
+  StMacro wide = MakeMacro("wide", 0x7F000005, {{0x41, 1, 70000}, {0x41, 0, 0}});
+  WriteMacro(dir.Mac() + "/wide.qxm", wide);
+  WriteMacro(dir.Mac() + "/zero.qxm", MakeMacro("zero", 0));
+  MacroLibrary lib(dir.Dir(), false);
+  ASSERT_TRUE(lib.Load());
+  ASSERT_EQ(lib.Count(), 2u);
+  ASSERT_TRUE(lib.FindById(0x7F000005));
+  EXPECT_EQ(uint32_t{lib.FindById(5)->dwID}, 5u);
+  EXPECT_TRUE(lib.IsDamaged(lib.FindByName("wide")->dwID));
+  const uint32_t zeroId = lib.FindByName("zero")->dwID;
+  EXPECT_NE(zeroId, 0u);
+  EXPECT_FALSE(lib.FindById(0));
+  EXPECT_TRUE(lib.FindById(zeroId));
+}
+
 TEST(MacroFiles, ProfileImportNamesStayInside) {
   test::TempUserDir dir;
   MacroLibrary lib(dir.Dir(), false);

@@ -161,6 +161,43 @@ TEST_F(Library, NewMacroNameRule) {
   EXPECT_EQ(lib->Count(), 1u);
 }
 
+// The mouse keeps 15 UTF-16 units of a name: new and renamed macros are cut
+// to them (never inside a character), so that reading the mouse finds the
+// library's macro and not a twin; a hidden file name becomes a visible one.
+TEST_F(Library, TypedNamesAreCutToWhatTheMouseKeeps) {
+  auto lib = Open();
+  MacroResult r = lib->NewMacro("a rather long macro name");
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(lib->Node(r.node)->text, "a rather long m");
+  EXPECT_EQ(GetMacroName(*lib->FindById(r.id)), "a rather long m");
+  ASSERT_EQ(lib->SaveMacro(r.node), 0);
+  EXPECT_TRUE(fs::exists(Mac("a rather long m.qxm")));
+  // Cut alike, so taken.
+  EXPECT_EQ(lib->NewMacro("a rather long mouse").message, "The name already exists.");
+  // 14 ASCII units and a character of two units: the pair does not fit.
+  MacroResult e = lib->NewMacro("abcdefghijklmn\xF0\x9F\x98\x80z");
+  ASSERT_TRUE(e.ok) << e.message;
+  EXPECT_EQ(lib->Node(e.node)->text, "abcdefghijklmn");
+  MacroResult h = lib->NewMacro(".hidden.qxm");
+  ASSERT_TRUE(h.ok) << h.message;
+  EXPECT_EQ(lib->Node(h.node)->text, "_hidden");
+  ASSERT_EQ(lib->SaveMacro(h.node), 0);
+  EXPECT_TRUE(fs::exists(Mac("_hidden.qxm")));
+
+  MacroResult n = lib->Rename(r.node, "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9");
+  ASSERT_TRUE(n.ok) << n.message;
+  EXPECT_EQ(lib->Node(r.node)->text, "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(Utf16Length(lib->Node(r.node)->text), 15u);
+  n = lib->Rename(r.node, "\xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9s d\xE2\x80\x99hiver");
+  EXPECT_EQ(n.message, "The name already exists.");  // the same 15 units: its own name
+  n = lib->Rename(r.node, ".dot.file");
+  ASSERT_TRUE(n.ok) << n.message;
+  EXPECT_EQ(lib->Node(r.node)->text, "_dot");
+  EXPECT_TRUE(fs::exists(Mac("_dot.qxm")));
+  for (const auto& f : fs::directory_iterator(Mac("")))
+    EXPECT_NE(f.path().filename().string()[0], '.') << f.path();
+}
+
 TEST_F(Library, NewMacroRefusedAt2000) {
   for (uint32_t i = 1; i <= 2000; ++i) {
     WriteMacro(Mac("m" + std::to_string(i) + ".qxm"), MakeMacro("m", i));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 #include "config/catalogue.h"
 #include "device/hid_dev.h"
@@ -32,11 +33,21 @@ class ProfileEditTest : public ::testing::Test {
   bool Unchanged(const ProfileFile& before) const {
     return std::memcmp(&before, &f_, sizeof f_) == 0;
   }
+  // A macro library of the test's own holding one new macro; the edits use it.
+  MacroResult NewLibraryMacro(const char* name) {
+    dir_ = std::make_unique<TempDir>();
+    library_ = std::make_unique<MacroLibrary>(dir_->Dir(), false);
+    library_->Load();
+    m_.library = library_.get();
+    return library_->NewMacro(name);
+  }
 
   Catalogue saved_;
   DevCfg model_;
   EditModel m_;
   ProfileFile f_;
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<MacroLibrary> library_;
 };
 
 TEST_F(ProfileEditTest, DpiKeepsWhatTheSensorRuleDefinesAndSnapsTheRest) {
@@ -185,12 +196,8 @@ TEST_F(ProfileEditTest, SensorSwitchOnlyOnTheWideRangeSensor) {
 }
 
 TEST_F(ProfileEditTest, ButtonsWhoseMacroIsGoneGetTheirDefaultsAndAreWritten) {
-  TempDir dir;
-  MacroLibrary library(dir.Dir(), false);
-  library.Load();
-  const MacroResult kept = library.NewMacro("kept");
+  const MacroResult kept = NewLibraryMacro("kept");
   ASSERT_TRUE(kept.ok);
-  m_.library = &library;
   f_.Key[0][2] = KeyInfo{kFunMacro, model_.keys[0][2].nMatrix, kept.id, {}, 0, 0};
   const ProfileFile before = f_;
   EXPECT_FALSE(EditDropMissingMacros(f_, m_).ok);  // every macro is still there
@@ -202,6 +209,28 @@ TEST_F(ProfileEditTest, ButtonsWhoseMacroIsGoneGetTheirDefaultsAndAreWritten) {
   EXPECT_EQ(r.item, 255u);
   EXPECT_EQ(f_.Key[1][3].dwFunID, model_.keys[1][3].dwFunID);
   EXPECT_EQ(f_.Key[0][2].dwMacroID, kept.id);  // a macro that exists stays
+}
+
+TEST_F(ProfileEditTest, ADamagedMacroGoesToNoButtonUntilItIsFixed) {
+  const MacroResult made = NewLibraryMacro("burst");
+  ASSERT_TRUE(made.ok);
+  MacroLibrary& library = *library_;
+  ASSERT_TRUE(library.Update(made.id, [](StMacro& m) {
+    m.stEvents[0] = {0x41, 1, 70000};  // longer than the mouse can wait
+    m.stEvents[1] = {0x41, 0, 0};
+  }));
+  const KeyInfo macro{kFunMacro, 0, made.id, {}, 0, 0};
+  const ProfileFile before = f_;
+  const EditResult r = EditButton(f_, m_, 2, macro);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.text, "the macro \"burst\" is damaged (it breaks the mouse's rules); fix it or "
+                    "delete it first");
+  EXPECT_TRUE(Unchanged(before));
+  EXPECT_EQ(DamagedMacroRefusal(library, made.id), r.text);
+  ASSERT_TRUE(library.Update(made.id, [](StMacro& m) { m.stEvents[0].dwDelay = 30; }));
+  EXPECT_EQ(DamagedMacroRefusal(library, made.id), "");
+  ASSERT_TRUE(EditButton(f_, m_, 2, macro).ok);
+  EXPECT_EQ(f_.Key[0][2].dwMacroID, made.id);
 }
 
 TEST(DeviceBehaviorTest, ChangesLandInTheRecord) {

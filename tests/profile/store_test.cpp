@@ -425,6 +425,28 @@ TEST_F(TransferTest, ImportReplacesLibraryMacrosAndAddsNewOnes) {
   }
 }
 
+// A button of the file whose macro the file does not carry plays the
+// library's macro of that id: a damaged one refuses the whole file.
+TEST_F(TransferTest, ImportRefusesAButtonOnADamagedLibraryMacro) {
+  std::optional<StMacro> m = library.Add_Macro(TestMacro("Broken", 0));
+  ASSERT_TRUE(m);
+  ASSERT_TRUE(library.Update(m->dwID, [](StMacro& r) { r.wRepeat = 251; }));
+  ASSERT_TRUE(library.IsDamaged(m->dwID));
+  ProfileFile p = store.DefaultProfile(model, defaults);
+  p.dwID = 0x424242;
+  SetMacroKey(p, 1, 2, m->dwID);
+  WriteAll(Qxa(), &p, sizeof(p));
+  const ProfileFile before = *store.Current();
+  EXPECT_FALSE(ImportProfileFile(store, library, model, Qxa(), notes).ok);
+  const ProfileFile after = *store.Current();
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+  EXPECT_EQ(library.Count(), 1u);
+  ASSERT_TRUE(library.Update(m->dwID, [](StMacro& r) { r.wRepeat = 250; }));
+  ImportOutcome r = ImportProfileFile(store, library, model, Qxa(), notes);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(store.Current()->Key[1][2].dwMacroID, m->dwID);
+}
+
 TEST_F(TransferTest, OversizedAndOddFilesGoThroughTheChecks) {
   ProfileFile p = store.DefaultProfile(model, defaults);
   p.dwID = 0x99;
