@@ -31,6 +31,9 @@ constexpr uint32_t WM_PROGRAM_MESSAGE = 0x0908;  // a message waits in the progr
 // Posted by whoever runs Program::Exit away from the window's thread when it
 // has returned (the window then closes and the event loop ends).
 constexpr uint32_t WM_EXIT_DONE = 0x0909;
+// wParam: the check's ticket, lParam: 1 the mouse refuses lighting changes
+// now, 0 it takes them (or could not be asked).
+constexpr uint32_t WM_LIGHTING_CHECKED = 0x090A;
 
 // WM_BATTERY's lParam: power in bits 0-7, charging in bit 8.
 constexpr intptr_t BatteryParam(int power, bool charging) {

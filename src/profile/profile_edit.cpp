@@ -222,6 +222,27 @@ EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e) {
   return Request(kApplyLights, e.part);
 }
 
+EditResult EditLightColor(ProfileFile& f, const EditModel& m, uint32_t bgr) {
+  EditResult r;
+  if (!HasModel(m, &r)) return r;
+  // On a copy: a light that refuses leaves the other one unchanged too.
+  ProfileFile g = f;
+  uint32_t parts = 0;
+  for (const uint32_t part : {kLightMain, kLightLogo}) {
+    if (!(part == kLightMain ? m.model->bShowMainEffect : m.model->bShowLogoEffect)) continue;
+    LightEdit e;
+    e.part = part;
+    e.mode = (part == kLightMain ? g.MainLight : g.LogoLight).nMode;
+    e.color = bgr;
+    r = EditLight(g, m, e);
+    if (!r.ok) return r;
+    parts |= part;
+  }
+  if (!parts) return EditRefused("this model has no main or logo light");
+  f = g;
+  return Request(kApplyLights, parts);
+}
+
 EditResult EditButton(ProfileFile& f, const EditModel& m, int button, KeyInfo key) {
   EditResult r;
   if (!HasModel(m, &r)) return r;

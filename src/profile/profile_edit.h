@@ -72,6 +72,9 @@ struct LightEdit {
   int brightness = -1;
 };
 EditResult EditLight(ProfileFile& f, const EditModel& m, const LightEdit& e);
+// The lighting page's one colour: the main and the logo light, each that the
+// model has, take it with their effects kept, and both are written.
+EditResult EditLightColor(ProfileFile& f, const EditModel& m, uint32_t bgr);
 
 // Button `button` (0-based) of the current key table gets `key` (its matrix
 // index is filled in). At least one of the buttons the model has stays a

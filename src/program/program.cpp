@@ -1,6 +1,7 @@
 #include "program/program.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/log.h"
 #include "app/paths.h"
@@ -500,6 +501,20 @@ Ticket Program::ExportProfile(const std::string& path) {
   return Enqueue([this, path](Ticket t) { Complete(t, session_->ExportProfile(path)); });
 }
 
+Ticket Program::CheckLighting() {
+  return Enqueue([this](Ticket t) {
+    const SessionDevice d = CurrentDevice();
+    int flag = 0;
+    bool asked = false;
+    if (d.dev) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      asked = d.dev->GetCmd0FFlag(flag) != 0;
+    }
+    sink_.Post(WM_LIGHTING_CHECKED, t, asked && flag ? 1 : 0);
+    Complete(t, asked);
+  });
+}
+
 void Program::WindowShown() {
   Post([this] { session_->OnWindowShown(); });
 }
@@ -526,6 +541,19 @@ EditOutcome Program::Edit(const EditFn& fn, bool alwaysApply) {
     out.requested = true;
   }
   return out;
+}
+
+bool Program::Adjust(const EditFn& fn) {
+  // A read holds this lock across its exchanges: never wait for it.
+  std::unique_lock read(ReadProfileMutex(), std::try_to_lock);
+  if (!read.owns_lock() || ReadRunning()) return false;
+  EditModel m;
+  m.model = CurrentModel();
+  m.plus = Plus();
+  m.library = library_.get();
+  bool changed = false;
+  store_->Edit([&](ProfileFile& f) { changed = fn(f, m).ok; });
+  return changed;
 }
 
 void Program::RequestApply(uint32_t flags) { session_->RequestApply(flags); }

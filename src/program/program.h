@@ -22,7 +22,7 @@
 //    messages (WM_NEW_DEVICE, WM_DEVICE_BEHAVIOR, WM_SYNC_OK) and
 //    WM_OPERATION_DONE, WM_BATTERY, WM_PROFILE_SWITCHED,
 //    WM_BEHAVIOR_DECODED, WM_DEVICE_LIST_CHANGED, WM_CURRENT_REMOVED,
-//    WM_READ_DONE, WM_APPLY_DONE, WM_PROGRAM_MESSAGE;
+//    WM_READ_DONE, WM_APPLY_DONE, WM_PROGRAM_MESSAGE, WM_LIGHTING_CHECKED;
 //  - each started operation returns a ticket and ends with exactly one
 //    WM_OPERATION_DONE for that ticket: also when it is refused, when its
 //    device vanished meanwhile (then it fails), and when Exit cancels it;
@@ -168,12 +168,20 @@ class Program {
   Ticket ImportProfile(const std::string& path, bool withProgress = false);  // done when requested
   Ticket ExportProfile(const std::string& path);
   void WindowShown();  // battery read of PRO models, on the worker
+  // Whether the current mouse takes a lighting change now: after 10 ms its
+  // GetCmd0FFlag is asked; WM_LIGHTING_CHECKED carries the answer, then done
+  // (failed when the mouse could not be asked).
+  Ticket CheckLighting();
 
   // A change of the current record: the gate, then `fn` (one of the edit
   // functions of profile_edit.h) under the store's lock, then the write
   // request when cfg.ini ApplyNow is set or `alwaysApply`.
   using EditFn = std::function<EditResult(ProfileFile&, const EditModel&)>;
   EditOutcome Edit(const EditFn& fn, bool alwaysApply = false);
+  // A correction the program makes to the current record by itself, to
+  // follow what the mouse does (no gate, no write): `fn` under the store's
+  // lock, skipped while a read runs. True when `fn` changed the record.
+  bool Adjust(const EditFn& fn);
   void RequestApply(uint32_t flags);
   void RequestApplyEx(uint32_t flags, uint32_t data);
   void SetProgressWindow(std::shared_ptr<EventSink> window);

@@ -11,7 +11,6 @@
 #include "ui/adv_logic.h"
 #include "ui/color_dlg.h"
 #include "ui/factories.h"
-#include "ui/main_window.h"
 #include "ui/msg_dlg.h"
 #include "ui/png_btn.h"
 #include "ui/png_slider.h"
@@ -28,64 +27,23 @@ constexpr uint32_t kIdDpiLight = 272, kIdDpiSpeed = 273, kIdLevelBar = 144;
 constexpr int kDpiEffects[3] = {1, 2, 0};
 constexpr const char* kDpiEffectText[3] = {"tc_led_mode1", "tc_led_mode2", "tc_led_mode7"};
 
-QRect Box(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b - 1)); }
 QString Num(int v) { return QString::number(v); }
-
-QImage PageBackground(const char* name) {
-  QImage img = LoadSkinPicture(QString::fromLatin1(name));
-  const QRect page = CTolvaneDlg::kPageRect;
-  if (!img.isNull() && img.size() != page.size() && QRect(QPoint(), img.size()).contains(page))
-    img = CutBackground(img, page);
-  if (img.isNull()) {
-    img = QImage(page.size(), QImage::Format_ARGB32);
-    img.fill(QColor(24, 26, 30));
-  }
-  return img;
-}
 
 }  // namespace
 
 CAdvDlg::CAdvDlg(QWidget* parent, Program& program, PointerSettings& pointer, Chooser& chooser)
-    : SkinWidget(parent), program_(program), pointer_(pointer), chooser_(chooser) {
-  message_ = [this](const QString& t) { ShowMessage(this, t); };
+    : SettingsPage(parent, program, "adv_nr.png"), pointer_(pointer), chooser_(chooser) {
   number_ = [this](const QString& title, int lo, int hi) -> std::optional<int> {
     CMsgDlg dlg(this, CMsgDlg::kNumber, QString(), title);
     dlg.SetRange(lo, hi);
     if (dlg.exec() != 1) return std::nullopt;
     return dlg.Number();
   };
-  txtColor_ = g_Catalogue().opt.Txt_clr;
-  resize(CTolvaneDlg::kPageRect.size());
-  bg_ = PageBackground("adv_nr.png");
   const PointerValues v = pointer_.Current();
   pointerCopy_ = {v.nScrollLines, v.nDoubleClickTime, v.nPointerSpeed, v.bEnhancePrecision ? 1 : 0,
                   v.nTrails};
   Build();
   Refresh();
-}
-
-CPngBtn* CAdvDlg::MakeButton(const QRect& r, const char* nr, const char* dn, bool toggle) {
-  auto* b = new CPngBtn(this);
-  if (!NewSmallPngButton(bg_, QString::fromLatin1(dn), this, QString::fromLatin1(nr),
-                         QString::fromLatin1(nr), b, toggle, false, r.left(), r.top(),
-                         r.right() + 1, r.bottom() + 1)) {
-    delete b;
-    return nullptr;
-  }
-  return b;
-}
-
-CPngSliderBar* CAdvDlg::MakeSlider(const QPoint& at, int width, int lo, int hi, uint32_t id) {
-  auto* s = new CPngSliderBar(this);
-  const QRect r(at, QSize(width, 14));
-  if (!NewSmallPngSliderBar(s, this, bg_, QStringLiteral("slider.png"), lo, hi, id,
-                            QPoint(0, Style().barY), r, r)) {
-    delete s;
-    return nullptr;
-  }
-  s->SetThumbY(Style().sliderY);
-  s->EvenScale();
-  return s;
 }
 
 void CAdvDlg::Build() {
@@ -187,16 +145,6 @@ void CAdvDlg::Build() {
   if (dblClick_) dblClick_->setEnabled(caps.CanSet(kPointerDoubleClick));
 }
 
-bool CAdvDlg::Wired() const {
-  const int cur = program_.Current();
-  for (const DevEntryView& v : program_.Devices())
-    if (int(v.nIndex) == cur && v.pDev) {
-      for (uint16_t pid : g_Catalogue().opt.PID)
-        if (pid == v.pDev->wPID) return true;
-    }
-  return false;
-}
-
 bool CAdvDlg::FourK() const {
   const int cur = program_.Current();
   for (const DevEntryView& v : program_.Devices())
@@ -240,9 +188,16 @@ void CAdvDlg::BuildForModel() {
   rateHz_.clear();
   const bool fourK = FourK();
   const int startX = fourK ? 143 : 163;
+  // Six rate radios 77 apart run into the lift-off group: with it shown they
+  // are packed closer and the group moves right, clear of the ripple toggle.
+  const bool packed = fourK && model_ && model_->bShowLOD;
+  const int step = packed ? 66 : 77;
+  liftOffShift_ = packed ? 30 : 0;
+  for (int i = 0; i < 2; ++i)
+    if (lod_[size_t(i)]) lod_[size_t(i)]->move(587 + 96 * i + liftOffShift_, 342);
   const std::vector<RateRadio> radios = RateRadios(fourK);
   for (size_t i = 0; i < radios.size(); ++i) {
-    CPngBtn* b = MakeButton(QRect(startX + 77 * int(i), 344, 13, 13), "radio_nr.png",
+    CPngBtn* b = MakeButton(QRect(startX + step * int(i), 344, 13, 13), "radio_nr.png",
                             "radio_dn.png", true);
     if (!b) continue;
     const int idx = int(i);
@@ -297,6 +252,8 @@ void CAdvDlg::ShowDpiLight(int mode) {
   if (dpiBrightLabel_) dpiBrightLabel_->setVisible(shown && mode == 1);
   if (dpiSpeedLabel_) dpiSpeedLabel_->setVisible(shown && mode == 2);
 }
+
+QRect CAdvDlg::LiftOffTitle() const { return Box(500 + liftOffShift_, 334, 582 + liftOffShift_, 364); }
 
 int CAdvDlg::ShownRateHz() const {
   for (size_t i = 0; i < rates_.size(); ++i)
@@ -373,7 +330,17 @@ void CAdvDlg::Refresh() {
     fixLine_->SetCheck(f->nFixLine != 0);
     fixLine_->setVisible(model_->bShowFixLine);
   }
+  // On a wire the mouse reports at 1000 Hz at most: the record is lowered
+  // with it (no write of its own; the next write of the rate takes it).
   const uint32_t rate = ShownRate(f->dwPollingRate, Wired());
+  if (rate != f->dwPollingRate)
+    program_.Adjust([](ProfileFile& r, const EditModel&) {
+      EditResult out;
+      const uint32_t lowered = ShownRate(r.dwPollingRate, true);
+      out.ok = lowered != r.dwPollingRate;
+      r.dwPollingRate = lowered;
+      return out;
+    });
   const int radio = RateRadioOf(RateRadios(FourK()), rate);
   for (size_t i = 0; i < rates_.size(); ++i) {
     rates_[i]->SetCheck(int(i) == radio);
@@ -385,32 +352,7 @@ void CAdvDlg::Refresh() {
 void CAdvDlg::Relabel() { update(); }
 
 void CAdvDlg::OnCoreEvent(uint32_t msg, uintptr_t, intptr_t) {
-  switch (msg) {
-    case WM_SYNC_OK:
-    case WM_READ_DONE:
-    case WM_BEHAVIOR_DECODED:
-    case WM_NEW_DEVICE:
-    case WM_CURRENT_REMOVED:
-    case WM_PROFILE_SWITCHED:
-      Refresh();
-      break;
-    default:
-      break;
-  }
-}
-
-bool CAdvDlg::Edit(const std::function<EditResult(ProfileFile&, const EditModel&)>& fn) {
-  const EditOutcome out = program_.Edit(fn);
-  if (!out.ok) {
-    // A gate refusal is told by the program's message queue.
-    if (!out.gateRefused && !out.edit.text.empty())
-      message_(out.edit.textId.empty() ? QString::fromStdString(out.edit.text)
-                                       : UiText(out.edit.textId.c_str()));
-    Refresh();
-    return false;
-  }
-  Refresh();
-  return true;
+  if (RecordMayHaveChanged(msg)) Refresh();
 }
 
 void CAdvDlg::ReleaseLevel(int level, int thumb, int value) {
@@ -546,17 +488,11 @@ void CAdvDlg::TogglePagePerNotch() {
   EditPointerCopy();
 }
 
-bool CAdvDlg::event(QEvent* e) {
-  if (e->type() != UiMessageEvent::Type()) return SkinWidget::event(e);
-  auto* m = static_cast<UiMessageEvent*>(e);
-  const int value = int(m->wParam);
-  switch (m->msg) {
-    case WM_XYSLIDER_ASK:
-    case WM_SLIDER_ASK:
-      m->setResult(program_.CanChangeSettings() ? 1 : 0);
-      break;
+bool CAdvDlg::OnUiMessage(UiMessageEvent& m) {
+  const int value = int(m.wParam);
+  switch (m.msg) {
     case WM_XYSLIDER_DRAG: {
-      const int id = int(m->lParam & 0xFFFF), thumb = int(m->lParam >> 16);
+      const int id = int(m.lParam & 0xFFFF), thumb = int(m.lParam >> 16);
       const int level = id - int(kIdLevelBar);
       if (level >= 0 && level < kProfileDpiLevels) {
         CPngBtn* label = thumb == 2 && separateOn_ ? levels_[size_t(level)].y
@@ -566,21 +502,21 @@ bool CAdvDlg::event(QEvent* e) {
       break;
     }
     case WM_XYSLIDER_SET: {
-      const int id = int(m->lParam & 0xFFFF), thumb = int(m->lParam >> 16);
+      const int id = int(m.lParam & 0xFFFF), thumb = int(m.lParam >> 16);
       ReleaseLevel(id - int(kIdLevelBar), thumb, value);
       break;
     }
     case WM_SLIDER_DRAG:
-      if (uint32_t(m->lParam) == kIdScroll && scrollLabel_) scrollLabel_->SetCaption(Num(value));
-      if (uint32_t(m->lParam) == kIdDoubleClick && dblClickLabel_)
+      if (uint32_t(m.lParam) == kIdScroll && scrollLabel_) scrollLabel_->SetCaption(Num(value));
+      if (uint32_t(m.lParam) == kIdDoubleClick && dblClickLabel_)
         dblClickLabel_->SetCaption(Num(value));
-      if (uint32_t(m->lParam) == kIdDpiLight && dpiBrightLabel_)
+      if (uint32_t(m.lParam) == kIdDpiLight && dpiBrightLabel_)
         dpiBrightLabel_->SetCaption(Num(value + 1));
-      if (uint32_t(m->lParam) == kIdDpiSpeed && dpiSpeedLabel_)
+      if (uint32_t(m.lParam) == kIdDpiSpeed && dpiSpeedLabel_)
         dpiSpeedLabel_->SetCaption(Num(value + 1));
       break;
     case WM_SLIDER_SET:
-      switch (uint32_t(m->lParam)) {
+      switch (uint32_t(m.lParam)) {
         case kIdPointerSpeed: ReleasePointerSpeed(value); break;
         case kIdScroll: ReleaseScrollLines(value); break;
         case kIdDoubleClick: ReleaseDoubleClick(value); break;
@@ -591,14 +527,13 @@ bool CAdvDlg::event(QEvent* e) {
       break;
     case WM_BTN_DBLCLK:
       for (int i = 0; i < kProfileDpiLevels; ++i) {
-        if (HandleOf(levels_[size_t(i)].x) == m->wParam) EnterDpi(i, false);
-        if (HandleOf(levels_[size_t(i)].y) == m->wParam) EnterDpi(i, true);
+        if (HandleOf(levels_[size_t(i)].x) == m.wParam) EnterDpi(i, false);
+        if (HandleOf(levels_[size_t(i)].y) == m.wParam) EnterDpi(i, true);
       }
       break;
     default:
-      return SkinWidget::event(e);
+      return false;
   }
-  m->accept();
   return true;
 }
 
@@ -635,7 +570,7 @@ void CAdvDlg::PaintBuffer(QPainter& p) {
          QStringLiteral("%1Hz").arg(QString::fromLatin1(radios[i].label)));
   }
   if (model_ && model_->bShowLOD) {
-    text(Box(500, 334, 582, 364), UiText("tc_adv_str9"), Qt::AlignCenter);
+    text(LiftOffTitle(), UiText("tc_adv_str9"), Qt::AlignCenter);
     for (int i = 0; i < 2; ++i)
       if (lod_[size_t(i)]) {
         const QRect r = lod_[size_t(i)]->geometry();

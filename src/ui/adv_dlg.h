@@ -6,7 +6,6 @@
 // record again.
 #pragma once
 
-#include <QImage>
 #include <QString>
 
 #include <array>
@@ -15,14 +14,8 @@
 #include <vector>
 
 #include "platform/pointer_settings.h"
-#include "profile/profile_edit.h"
 #include "profile/profile_file.h"
-#include "ui/program_page.h"
-#include "ui/skin_widget.h"
-
-namespace tolvane {
-class Program;
-}
+#include "ui/settings_page.h"
 
 namespace tolvane::ui {
 
@@ -33,10 +26,9 @@ class CPngHSliderBarEx;
 class CPngSliderBar;
 class Chooser;
 
-class CAdvDlg : public SkinWidget, public ProgramPage {
+class CAdvDlg : public SettingsPage {
   Q_OBJECT
  public:
-  using MessageFn = std::function<void(const QString&)>;
   // The number prompt: title, range; nothing on cancel.
   using NumberFn = std::function<std::optional<int>(const QString& title, int lo, int hi)>;
   CAdvDlg(QWidget* parent, Program& program, PointerSettings& pointer, Chooser& chooser);
@@ -45,7 +37,6 @@ class CAdvDlg : public SkinWidget, public ProgramPage {
   void Refresh() override;
   void Relabel() override;
 
-  void SetMessageFn(MessageFn fn) { message_ = std::move(fn); }
   void SetNumberPrompt(NumberFn fn) { number_ = std::move(fn); }
 
   // What the controls do (the event handlers call these).
@@ -76,6 +67,10 @@ class CAdvDlg : public SkinWidget, public ProgramPage {
   CComboBtn* LevelCount() const { return count_; }
   CPngBtn* SeparateCheck() const { return separate_; }
   const std::vector<CPngBtn*>& RateButtons() const { return rates_; }
+  CPngBtn* LiftOffRadio(int i) const { return lod_[size_t(i)]; }
+  CPngBtn* RippleToggle() const { return ripple_; }
+  CPngBtn* AngleSnappingToggle() const { return fixLine_; }
+  QRect LiftOffTitle() const;  // the box its title is centred in
   // The rate radio checked now (its Hz), 0 for none.
   int ShownRateHz() const;
   CPngSliderBar* PointerSpeed() const { return speed_; }
@@ -90,7 +85,7 @@ class CAdvDlg : public SkinWidget, public ProgramPage {
 
  protected:
   void PaintBuffer(QPainter& p) override;
-  bool event(QEvent* e) override;
+  bool OnUiMessage(UiMessageEvent& m) override;
 
  private:
   struct Level {
@@ -103,24 +98,14 @@ class CAdvDlg : public SkinWidget, public ProgramPage {
   };
   void Build();
   void BuildForModel();
-  bool Gate();
-  // Runs an edit; false when the gate or the edit refused (the user is told).
-  bool Edit(const std::function<EditResult(ProfileFile&, const EditModel&)>& fn);
   void EditPointerCopy();
   void ShowLevels(int count, bool separate);
   void ShowDpiLight(int mode);
-  bool Wired() const;
   bool FourK() const;
-  CPngBtn* MakeButton(const QRect& r, const char* nr, const char* dn, bool toggle);
-  CPngSliderBar* MakeSlider(const QPoint& at, int width, int lo, int hi, uint32_t id);
 
-  Program& program_;
   PointerSettings& pointer_;
   Chooser& chooser_;
-  MessageFn message_;
   NumberFn number_;
-  QImage bg_;
-  const DevCfg* model_ = nullptr;
   std::vector<int> dpiTable_;
   std::array<Level, kProfileDpiLevels> levels_{};
   CComboBtn* count_ = nullptr;
@@ -145,7 +130,7 @@ class CAdvDlg : public SkinWidget, public ProgramPage {
   SysMouseSettings pointerCopy_;
   bool separateOn_ = false;
   int shownCount_ = 0;
-  uint32_t txtColor_ = 0xE8E2DE;
+  int liftOffShift_ = 0;
 };
 
 }  // namespace tolvane::ui

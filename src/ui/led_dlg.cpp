@@ -4,18 +4,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <chrono>
+#include <utility>
 
 #include "config/catalogue.h"
-#include "device/hid_dev.h"
 #include "profile/profile_device.h"
 #include "program/program.h"
 #include "ui/adv_logic.h"
 #include "ui/color_dlg.h"
 #include "ui/factories.h"
 #include "ui/led_logic.h"
-#include "ui/main_window.h"
-#include "ui/msg_dlg.h"
 #include "ui/png_btn.h"
 #include "ui/png_slider.h"
 #include "ui/ui_message.h"
@@ -28,50 +25,20 @@ namespace {
 constexpr uint32_t kIdMainBright = 272, kIdMainSpeed = 273, kIdLogoSpeed = 276,
                    kIdLogoBright = 277;
 constexpr int kSliderWidth = 261;
-// With both lights the logo's sliders sit below the light-sleep selector.
-constexpr int kLogoBelowSleep = 67, kLogoSpeedBelowSleep = 117;
-
-QRect Box(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b - 1)); }
-
-QImage PageBackground() {
-  QImage img = LoadSkinPicture(QStringLiteral("led_nr.png"));
-  const QRect page = CTolvaneDlg::kPageRect;
-  if (!img.isNull() && img.size() != page.size() && QRect(QPoint(), img.size()).contains(page))
-    img = CutBackground(img, page);
-  if (img.isNull()) {
-    img = QImage(page.size(), QImage::Format_ARGB32);
-    img.fill(QColor(24, 26, 30));
-  }
-  return img;
-}
+// With both lights the logo's sliders sit below the light-sleep selector and
+// its effect selector below the colour grid, clear of the colour controls.
+constexpr int kLogoBelowSleep = 67, kLogoSpeedBelowSleep = 117, kLogoBelowGrid = 84;
 
 }  // namespace
 
-CLedDlg::CLedDlg(QWidget* parent, Program& program) : SkinWidget(parent), program_(program) {
-  message_ = [this](const QString& t) { ShowMessage(this, t); };
-  txtColor_ = g_Catalogue().opt.Txt_clr;
-  resize(CTolvaneDlg::kPageRect.size());
-  bg_ = PageBackground();
+CLedDlg::CLedDlg(QWidget* parent, Program& program) : SettingsPage(parent, program, "led_nr.png") {
   picture_ = LoadSkinPicture(QStringLiteral("color.png"));
   Build();
   Refresh();
 }
 
-CLedDlg::~CLedDlg() {
-  if (worker_.joinable()) worker_.join();
-}
-
 CPngSliderBar* CLedDlg::MakeSlider(const QPoint& at, int lo, int hi, uint32_t id) {
-  auto* s = new CPngSliderBar(this);
-  const QRect r(at, QSize(kSliderWidth, 14));
-  if (!NewSmallPngSliderBar(s, this, bg_, QStringLiteral("slider.png"), lo, hi, id,
-                            QPoint(0, Style().barY), r, r)) {
-    delete s;
-    return nullptr;
-  }
-  s->SetThumbY(Style().sliderY);
-  s->EvenScale();
-  return s;
+  return SettingsPage::MakeSlider(at, kSliderWidth, lo, hi, id);
 }
 
 void CLedDlg::Build() {
@@ -89,7 +56,7 @@ void CLedDlg::Build() {
   };
   const QPoint eft(opt.ptLedEft.x, opt.ptLedEft.y);
   combo(mainEft_, QRect(eft, QSize(147, 30)), "combo_nr.png");
-  combo(logoEft_, QRect(eft + QPoint(0, 40), QSize(147, 30)), "combo_nr.png");
+  combo(logoEft_, QRect(eft, QSize(147, 30)), "combo_nr.png");
   if (mainEft_) {
     for (const EffectItem& it : MainEffects()) mainEft_->AddItem(0, uint32_t(it.mode), QString());
     connect(mainEft_, &CPngBtn::clicked, this,
@@ -129,16 +96,9 @@ void CLedDlg::Build() {
   if (sleep_)
     connect(sleep_, &CPngBtn::clicked, this,
             [this] { ChooseSleep(int(sleep_->GetSelectedValue())); });
-  offMove_ = new CPngBtn(this);
-  const QRect om(QPoint(opt.ptLightOffOnMoving.x, opt.ptLightOffOnMoving.y), QSize(21, 21));
-  if (NewSmallPngButton(bg_, QStringLiteral("check_dn.png"), this, QStringLiteral("check_nr.png"),
-                        QStringLiteral("check_nr.png"), offMove_, true, false, om.left(), om.top(),
-                        om.right() + 1, om.bottom() + 1)) {
-    connect(offMove_, &CPngBtn::clicked, this, &CLedDlg::ToggleLightOffOnMove);
-  } else {
-    delete offMove_;
-    offMove_ = nullptr;
-  }
+  offMove_ = MakeButton(QRect(QPoint(opt.ptLightOffOnMoving.x, opt.ptLightOffOnMoving.y), QSize(21, 21)),
+                        "check_nr.png", "check_dn.png", true);
+  if (offMove_) connect(offMove_, &CPngBtn::clicked, this, &CLedDlg::ToggleLightOffOnMove);
   Relabel();
 }
 
@@ -153,15 +113,6 @@ QRect CLedDlg::GridCell(int i) const {
 }
 
 QString CLedDlg::Title() const { return UiText("tc_msg23"); }
-
-bool CLedDlg::Wired() const {
-  const int cur = program_.Current();
-  for (const DevEntryView& v : program_.Devices())
-    if (int(v.nIndex) == cur && v.pDev)
-      for (uint16_t pid : g_Catalogue().opt.PID)
-        if (pid == v.pDev->wPID) return true;
-  return false;
-}
 
 void CLedDlg::Relabel() {
   auto fill = [](CComboBtn* c, const std::vector<EffectItem>& items) {
@@ -234,6 +185,8 @@ void CLedDlg::Refresh() {
   if (model_) {
     const OptCfg& opt = g_Catalogue().opt;
     const bool both = model_->bShowMainEffect && model_->bShowLogoEffect;
+    if (logoEft_)
+      logoEft_->move(opt.ptLedEft.x, both ? opt.ptGrid.y + kLogoBelowGrid : opt.ptLedEft.y);
     if (logoBright_)
       logoBright_->move(opt.ptLight.x, both ? opt.ptSleep.y + kLogoBelowSleep : opt.ptLight.y);
     if (logoSpeed_)
@@ -265,86 +218,57 @@ void CLedDlg::Refresh() {
   update();
 }
 
-void CLedDlg::OnCoreEvent(uint32_t msg, uintptr_t, intptr_t) {
-  switch (msg) {
-    case WM_SYNC_OK:
-    case WM_READ_DONE:
-    case WM_BEHAVIOR_DECODED:
-    case WM_NEW_DEVICE:
-    case WM_CURRENT_REMOVED:
-    case WM_PROFILE_SWITCHED:
-      if (!checking_) Refresh();
-      break;
-    default:
-      break;
+void CLedDlg::OnCoreEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg == WM_LIGHTING_CHECKED && check_ && uint64_t(wParam) == *check_) {
+    CheckDone(lParam != 0);
+  } else if (msg == WM_OPERATION_DONE && check_ && uint64_t(wParam) == *check_) {
+    // The check ended without an answer: the program is ending.
+    check_.reset();
+    inCheck_ = nullptr;
+    waiting_ = nullptr;
+  } else if (RecordMayHaveChanged(msg) && !check_) {
+    Refresh();
   }
 }
 
-bool CLedDlg::EditNow(const std::function<EditResult(ProfileFile&, const EditModel&)>& fn) {
-  const EditOutcome out = program_.Edit(fn);
-  if (!out.ok && !out.gateRefused && !out.edit.text.empty())
-    message_(out.edit.textId.empty() ? QString::fromStdString(out.edit.text)
-                                     : UiText(out.edit.textId.c_str()));
-  Refresh();
-  return out.ok;
+void CLedDlg::EditLight(const LightEdit& e) {
+  EditLighting([e](ProfileFile& r, const EditModel& m) { return ::tolvane::EditLight(r, m, e); });
 }
 
-void CLedDlg::RunEdit(const LightEdit& e) {
-  EditNow([e](ProfileFile& r, const EditModel& m) { return ::tolvane::EditLight(r, m, e); });
-}
-
-void CLedDlg::EditLight(LightEdit e) {
+void CLedDlg::EditLighting(EditFn fn) {
   if (!program_.CanChangeSettings()) {
     Refresh();
     return;
   }
   // Only a PRO device is asked, and only when the change would be written now.
-  const bool ask = model_ && model_->nFw == 0 && g_Catalogue().opt.ApplyNow != 0;
+  const bool ask = model_ && model_->nFw == 0 && program_.ApplyNow();
   if (!ask) {
-    RunEdit(e);
+    Edit(fn);
     return;
   }
-  if (checking_) {
-    waiting_ = e;
+  if (check_) {
+    waiting_ = std::move(fn);
     return;
   }
-  inCheck_ = e;
+  inCheck_ = std::move(fn);
   StartCheck();
 }
 
-void CLedDlg::StartCheck() {
-  checking_ = true;
-  std::shared_ptr<CHidDev> dev;
-  const int cur = program_.Current();
-  for (const DevEntryView& v : program_.Devices())
-    if (int(v.nIndex) == cur) dev = v.pDev;
-  if (worker_.joinable()) worker_.join();  // it has already posted its answer
-  worker_ = std::thread([this, dev] {
-    bool refused = false;
-    if (dev) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      int flag = 0;
-      refused = dev->GetCmd0FFlag(flag) && flag;
-    }
-    QMetaObject::invokeMethod(this, [this, refused] { CheckDone(refused); }, Qt::QueuedConnection);
-  });
-}
+void CLedDlg::StartCheck() { check_ = program_.CheckLighting(); }
 
 void CLedDlg::CheckDone(bool refused) {
-  checking_ = false;
-  const std::optional<LightEdit> e = inCheck_;
-  inCheck_.reset();
+  check_.reset();
+  const EditFn fn = std::exchange(inCheck_, nullptr);
   if (refused) {
     // The mouse keeps its lighting: the record keeps it too.
-    waiting_.reset();
+    waiting_ = nullptr;
     message_(UiText("tc_adv_str29"));
     Refresh();
     return;
   }
-  if (e) RunEdit(*e);
+  if (fn) Edit(fn);
   if (waiting_) {
-    inCheck_ = waiting_;
-    waiting_.reset();
+    inCheck_ = std::exchange(waiting_, nullptr);
     StartCheck();
   }
 }
@@ -379,14 +303,8 @@ void CLedDlg::ReleaseSlider(bool logo, bool speed, int value) {
 void CLedDlg::PickColor(uint32_t color) {
   color &= 0xFFFFFF;
   ShowPicked(color, true);
-  const std::optional<ProfileFile> f = program_.Profile();
-  if (!f || !model_) return;
-  LightEdit e;
-  const bool main = model_->bShowMainEffect != 0;
-  e.part = main ? kLightMain : kLightLogo;
-  e.mode = main ? f->MainLight.nMode : f->LogoLight.nMode;
-  e.color = color;
-  EditLight(e);
+  if (!program_.Profile() || !model_) return;
+  EditLighting([color](ProfileFile& r, const EditModel& m) { return EditLightColor(r, m, color); });
 }
 
 bool CLedDlg::PressAt(const QPoint& pos) {
@@ -428,26 +346,21 @@ void CLedDlg::FinishChannels() {
 }
 
 void CLedDlg::ChooseSleep(int seconds) {
-  EditNow([seconds](ProfileFile& r, const EditModel& m) { return EditSleep(r, m, seconds); });
+  Edit([seconds](ProfileFile& r, const EditModel& m) { return EditSleep(r, m, seconds); });
 }
 
 void CLedDlg::ToggleLightOffOnMove() {
   const std::optional<ProfileFile> f = program_.Profile();
   if (!f) return;
   const bool on = f->bLightOffOnMove == 0;
-  EditNow([on](ProfileFile& r, const EditModel& m) { return EditLightOffOnMove(r, m, on); });
+  Edit([on](ProfileFile& r, const EditModel& m) { return EditLightOffOnMove(r, m, on); });
 }
 
-bool CLedDlg::event(QEvent* e) {
-  if (e->type() != UiMessageEvent::Type()) return SkinWidget::event(e);
-  auto* m = static_cast<UiMessageEvent*>(e);
-  const int value = int(m->wParam);
-  switch (m->msg) {
-    case WM_SLIDER_ASK:
-      m->setResult(program_.CanChangeSettings() ? 1 : 0);
-      break;
+bool CLedDlg::OnUiMessage(UiMessageEvent& m) {
+  const int value = int(m.wParam);
+  switch (m.msg) {
     case WM_SLIDER_SET:
-      switch (uint32_t(m->lParam)) {
+      switch (uint32_t(m.lParam)) {
         case kIdMainBright: ReleaseSlider(false, false, value); break;
         case kIdMainSpeed: ReleaseSlider(false, true, value); break;
         case kIdLogoBright: ReleaseSlider(true, false, value); break;
@@ -459,9 +372,8 @@ bool CLedDlg::event(QEvent* e) {
       update();
       break;
     default:
-      return SkinWidget::event(e);
+      return false;
   }
-  m->accept();
   return true;
 }
 

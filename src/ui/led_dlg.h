@@ -1,28 +1,20 @@
 // The lighting page CLedDlg: main and logo effects with their brightness and
 // speed, the colour (picture, preset grid, R/G/B edits, swatch and code),
 // light sleep and turn-off-while-moving. Changes go through Program::Edit; a
-// PRO device is first asked, off the window's thread, whether it takes
-// lighting changes now, and a refused change never reaches the record.
+// PRO device is first asked by the program, off the window's thread, whether
+// it takes lighting changes now (the answer comes as an event), and a refused
+// change never reaches the record.
 #pragma once
 
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <thread>
 
-#include "profile/profile_edit.h"
-#include "ui/program_page.h"
-#include "ui/skin_widget.h"
+#include "ui/settings_page.h"
 
 class QLineEdit;
-
-namespace tolvane {
-class Program;
-}
 
 namespace tolvane::ui {
 
@@ -31,17 +23,14 @@ class CComboBtn;
 class CPngBtn;
 class CPngSliderBar;
 
-class CLedDlg : public SkinWidget, public ProgramPage {
+class CLedDlg : public SettingsPage {
   Q_OBJECT
  public:
-  using MessageFn = std::function<void(const QString&)>;
   CLedDlg(QWidget* parent, Program& program);
-  ~CLedDlg() override;
 
   void OnCoreEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
   void Refresh() override;
   void Relabel() override;
-  void SetMessageFn(MessageFn fn) { message_ = std::move(fn); }
 
   // What the controls do.
   void ChooseMainEffect(int mode);
@@ -59,7 +48,7 @@ class CLedDlg : public SkinWidget, public ProgramPage {
   void ChooseSleep(int seconds);
   void ToggleLightOffOnMove();
   // True while a device check for a lighting change is running.
-  bool Checking() const { return checking_; }
+  bool Checking() const { return check_.has_value(); }
 
   // The parts, for tests and screenshots.
   CComboBtn* MainEffect() const { return mainEft_; }
@@ -79,7 +68,7 @@ class CLedDlg : public SkinWidget, public ProgramPage {
 
  protected:
   void PaintBuffer(QPainter& p) override;
-  bool event(QEvent* e) override;
+  bool OnUiMessage(UiMessageEvent& m) override;
   void mousePressEvent(QMouseEvent* e) override;
 
  private:
@@ -87,19 +76,15 @@ class CLedDlg : public SkinWidget, public ProgramPage {
   void ShowColor(uint32_t color, bool edits);
   void ShowPicked(uint32_t color, bool edits);  // with the colour code
   void ShowEffects(const ProfileFile& f);
-  bool Wired() const;
-  // Gate, then (for a PRO device) the device check on a worker, then the edit.
-  void EditLight(LightEdit e);
-  void RunEdit(const LightEdit& e);
+  // Gate, then (for a PRO device) the program's check whether the mouse
+  // takes lighting changes now, then the edit.
+  void EditLighting(EditFn fn);
+  void EditLight(const LightEdit& e);
   void StartCheck();
   void CheckDone(bool refused);
-  bool EditNow(const std::function<EditResult(ProfileFile&, const EditModel&)>& fn);
   CPngSliderBar* MakeSlider(const QPoint& at, int lo, int hi, uint32_t id);
 
-  Program& program_;
-  MessageFn message_;
-  QImage bg_, picture_;
-  const DevCfg* model_ = nullptr;
+  QImage picture_;
   CComboBtn* mainEft_ = nullptr;
   CComboBtn* logoEft_ = nullptr;
   CPngSliderBar* mainBright_ = nullptr;
@@ -114,12 +99,10 @@ class CLedDlg : public SkinWidget, public ProgramPage {
   bool colorShown_ = false;
   uint32_t typed_ = 0;
   bool typedPending_ = false;
-  uint32_t txtColor_ = 0xE8E2DE;
-  // The device check: one at a time; a change made meanwhile waits, and only
-  // the latest waiting change is kept.
-  bool checking_ = false;
-  std::optional<LightEdit> inCheck_, waiting_;
-  std::thread worker_;
+  // The device check: one at a time (its ticket); a change made meanwhile
+  // waits, and only the latest waiting change is kept.
+  std::optional<uint64_t> check_;
+  EditFn inCheck_, waiting_;
 };
 
 }  // namespace tolvane::ui

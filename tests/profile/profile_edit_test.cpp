@@ -153,6 +153,37 @@ TEST_F(ProfileEditTest, RatesOptionsAndLightsFollowTheModel) {
   EXPECT_EQ(f_.SysMouse.nScrollLines, -1);
 }
 
+TEST_F(ProfileEditTest, ThePagesColourGoesToEveryLightTheModelHas) {
+  model_.bShowMainEffect = 1;
+  model_.bShowLogoEffect = 1;
+  f_.MainLight.nMode = 1;
+  f_.LogoLight.nMode = 2;
+  f_.LogoLight.nSpeed = 0;  // read while off
+  EditResult r = EditLightColor(f_, m_, 0xFF0000FF);
+  ASSERT_TRUE(r.ok) << r.text;
+  EXPECT_EQ(r.flag, uint32_t(kApplyLights));
+  EXPECT_EQ(r.item, uint32_t(kLightMain | kLightLogo));
+  EXPECT_EQ(f_.MainLight.dwColor, 0x0000FFu);
+  EXPECT_EQ(f_.LogoLight.dwColor, 0x0000FFu);
+  EXPECT_EQ(f_.MainLight.nMode, 1);
+  EXPECT_EQ(f_.LogoLight.nMode, 2);
+  EXPECT_EQ(f_.LogoLight.nSpeed, 1);
+  // Only the lights the model has.
+  model_.bShowLogoEffect = 0;
+  r = EditLightColor(f_, m_, 0x00FF00);
+  EXPECT_EQ(r.item, uint32_t(kLightMain));
+  EXPECT_EQ(f_.LogoLight.dwColor, 0x0000FFu);
+  // A light that refuses leaves both as they were.
+  model_.bShowLogoEffect = 1;
+  f_.LogoLight.nMode = 300;
+  const ProfileFile before = f_;
+  EXPECT_FALSE(EditLightColor(f_, m_, 0x123456).ok);
+  EXPECT_TRUE(Unchanged(before));
+  model_.bShowMainEffect = 0;
+  model_.bShowLogoEffect = 0;
+  EXPECT_FALSE(EditLightColor(f_, m_, 0x123456).ok);
+}
+
 TEST_F(ProfileEditTest, OneButtonStaysALeftClick) {
   KeyInfo off;
   off.dwFunID = kFunDisabled;

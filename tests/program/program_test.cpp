@@ -282,3 +282,30 @@ TEST_F(ProgramTest, ProgramExitEndsPendingOperations) {
 
 }  // namespace
 }  // namespace tolvane::test
+
+namespace tolvane::test {
+namespace {
+
+// The lighting check asks the mouse on the worker and answers with an event
+// carrying its ticket: 1 while the mouse refuses lighting changes, else 0.
+TEST_F(ProgramTest, ProgramLightingCheckAnswersWithAnEvent) {
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1"}));
+  const int k = Entry(0x10, 0x01);
+  ASSERT_TRUE(events_.WaitFor(WM_NEW_DEVICE, 1, uintptr_t(k)));
+  ASSERT_TRUE(program_->Wait(program_->ChooseDevice(k), kWaitMs));
+  Mouse(0)->LockLighting(true);
+  Mouse(0)->SetLatency(200);
+  const Ticket locked = Timed("CheckLighting", [&] { return program_->CheckLighting(); });
+  ASSERT_TRUE(events_.WaitFor(WM_LIGHTING_CHECKED, 1, locked));
+  EXPECT_EQ(events_.Last(WM_LIGHTING_CHECKED)->l, 1);
+  Mouse(0)->SetLatency(0);
+  Mouse(0)->LockLighting(false);
+  const Ticket open = program_->CheckLighting();
+  ASSERT_TRUE(events_.WaitFor(WM_LIGHTING_CHECKED, 1, open));
+  EXPECT_EQ(events_.Last(WM_LIGHTING_CHECKED)->l, 0);
+  ExpectEachEndedOnce({{"locked", locked}, {"open", open}});
+  EXPECT_EQ(program_->Result(open), std::optional<bool>(true));
+}
+
+}  // namespace
+}  // namespace tolvane::test

@@ -1,7 +1,11 @@
 // The DPI and performance page on a real program with virtual mice: what
 // each control writes into the record and into the mouse's EEPROM.
 #include <QApplication>
+#include <QFontMetrics>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
 
 #include "config/sensor.h"
 #include "page_rig.h"
@@ -13,6 +17,7 @@
 #include "ui/msg_dlg.h"
 #include "ui/png_btn.h"
 #include "ui/png_slider.h"
+#include "ui/ui_style.h"
 
 namespace tolvane::ui {
 namespace {
@@ -21,17 +26,10 @@ constexpr const char* kPro = "pro:cid=10,mid=1";
 constexpr const char* kPlus4kWireless = "pro+:cid=20,mid=2,link=wireless";
 constexpr const char* kPlus4kWired = "pro+:cid=20,mid=2,link=wired";
 
-class AdvPageTest : public test::PageRig {
+class AdvPageTest : public test::PageTest<CAdvDlg> {
  protected:
   CAdvDlg& Make(PointerSettings* pointer = nullptr) {
-    page_.reset(new CAdvDlg(nullptr, *program_, pointer ? *pointer : memory_, chooser_));
-    page_->SetMessageFn([this](const QString& t) { messages_.push_back(t); });
-    Attach(page_.get());
-    return *page_;
-  }
-  void TearDown() override {
-    page_.reset();
-    PageRig::TearDown();
+    return MakePage(pointer ? *pointer : memory_, chooser_);
   }
   static std::array<uint8_t, 4> Entry(uint32_t sensor, int x, int y) {
     int xm = 0, ym = 0;
@@ -45,10 +43,37 @@ class AdvPageTest : public test::PageRig {
     return at;
   }
 
+  // The report-rate row as the page draws it: each radio with its label from
+  // 4 pixels right of it, the titles centred in their boxes. No two parts
+  // may share a pixel column.
+  void ExpectRateRowClear(const CAdvDlg& page) {
+    const QFontMetrics fm(SharedFontOr(DialogFont(14, 400)));
+    std::vector<std::pair<int, int>> spans;
+    auto centred = [&](const QRect& box, const QString& text) {
+      const int w = fm.horizontalAdvance(text);
+      spans.push_back({box.center().x() - w / 2, box.center().x() + w / 2 + 1});
+    };
+    auto labelled = [&](const CPngBtn* b, const QString& label) {
+      if (!b || !b->isVisibleTo(&page)) return;
+      const QRect r = b->geometry();
+      spans.push_back({r.left(), r.right() + 5 + fm.horizontalAdvance(label)});
+    };
+    centred(QRect(QPoint(26, 334), QPoint(158, 363)), UiText("tc_adv_str6"));
+    const std::vector<RateRadio> radios = RateRadios(page.RateButtons().size() > 4);
+    for (size_t i = 0; i < page.RateButtons().size(); ++i)
+      labelled(page.RateButtons()[i], QString::fromLatin1(radios[i].label) + "Hz");
+    if (page.LiftOffRadio(0)->isVisibleTo(&page)) centred(page.LiftOffTitle(), UiText("tc_adv_str9"));
+    for (int i = 0; i < 2; ++i) labelled(page.LiftOffRadio(i), QString("%1 mm").arg(i + 1));
+    labelled(page.RippleToggle(), UiText("tc_adv_str12"));
+    labelled(page.AngleSnappingToggle(), UiText("tc_adv_str13"));
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+      EXPECT_LT(spans[i - 1].second, spans[i].first) << "parts " << i - 1 << " and " << i;
+    EXPECT_LT(spans.back().second, page.width() - 20);
+  }
+
   MemoryPointerSettings memory_;
   test::ScriptedChooser chooser_;
-  std::unique_ptr<CAdvDlg> page_;
-  std::vector<QString> messages_;
 };
 
 TEST_F(AdvPageTest, ALevelValueWritesThatLevelsGuardedEntryAndNothingElse) {
@@ -136,14 +161,35 @@ TEST_F(AdvPageTest, FourKRatesOnAFourKMouse) {
   EXPECT_EQ(page.ShownRateHz(), 4000);
 }
 
-TEST_F(AdvPageTest, AWiredFourKMouseWhoseProfileSaysFourThousandShowsOneThousand) {
+// The record is lowered with what the page shows; the lowering itself
+// writes nothing (the next write of the rate takes it).
+TEST_F(AdvPageTest, AWiredFourKMouseWhoseProfileSaysFourThousandShowsAndKeepsOneThousand) {
   ASSERT_NO_FATAL_FAILURE(Start({kPlus4kWired}));
   ASSERT_TRUE(program_->Edit([](ProfileFile& f, const EditModel& m) { return EditRate(f, m, 4000); })
                   .ok);
   Settle();
+  TakeWrites();
   CAdvDlg& page = Make();
-  EXPECT_EQ(program_->Profile()->dwPollingRate, 0x4000u);
   EXPECT_EQ(page.ShownRateHz(), 1000);
+  EXPECT_EQ(program_->Profile()->dwPollingRate, 0x1000u);
+  Settle();
+  EXPECT_TRUE(TakeWrites().empty());
+  page.ChooseRate(3);
+  Settle();
+  EXPECT_EQ(Eeprom(0, 1)[0], uint8_t(RateToCode(0x1000, true)));
+}
+
+TEST_F(AdvPageTest, TheReportRateRowIsClearOnAPro) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  ExpectRateRowClear(Make());
+}
+
+TEST_F(AdvPageTest, TheReportRateRowIsClearWithSixRatesAndTheLiftOffGroup) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPlus4kWireless}));
+  CAdvDlg& page = Make();
+  ASSERT_EQ(page.RateButtons().size(), 6u);
+  ASSERT_TRUE(page.LiftOffRadio(1)->isVisibleTo(&page));
+  ExpectRateRowClear(page);
 }
 
 TEST_F(AdvPageTest, SeparationOffSetsEveryYToItsXAndWritesAllLevels) {

@@ -1,4 +1,6 @@
 // The lighting page on a real program with virtual mice.
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 #include "page_rig.h"
@@ -15,37 +17,31 @@ namespace {
 
 constexpr const char* kPro = "pro:cid=10,mid=1";
 
-class LedPageTest : public test::PageRig {
+class LedPageTest : public test::PageTest<CLedDlg> {
  protected:
-  CLedDlg& Make() {
-    page_.reset(new CLedDlg(nullptr, *program_));
-    page_->SetMessageFn([this](const QString& t) { messages_.push_back(t); });
-    Attach(page_.get());
-    return *page_;
-  }
-  void TearDown() override {
-    page_.reset();
-    PageRig::TearDown();
-  }
+  CLedDlg& Make() { return MakePage(); }
   // Waits for the device check and the write that follows it.
   void Done() {
     ASSERT_TRUE(WaitUntil([&] { return !page_->Checking(); }));
     Settle();
+  }
+  // A PRO with the page, its main light steady (an effect with a colour).
+  void StartSteady() {
+    ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+    Make().ChooseMainEffect(1);
+    ASSERT_NO_FATAL_FAILURE(Done());
   }
   int WritesAt(const std::vector<test::EepromWrite>& ws, uint16_t addr) {
     int n = 0;
     for (const auto& w : ws) n += w.addr == addr;
     return n;
   }
-
-  std::unique_ptr<CLedDlg> page_;
-  std::vector<QString> messages_;
 };
 
-TEST_F(LedPageTest, PickingRedWritesTheMainLightBlockOnceWithAValidCheckByte) {
-  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
-  CLedDlg& page = Make();
-  page.ChooseMainEffect(1);  // steady: a colour effect
+TEST_F(LedPageTest, PickingRedWritesEachLightsBlockOnceWithAValidCheckByte) {
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
+  page.ChooseLogoEffect(1);
   ASSERT_NO_FATAL_FAILURE(Done());
   ASSERT_TRUE(page.Swatch()->isVisibleTo(&page));
   TakeWrites();
@@ -61,6 +57,12 @@ TEST_F(LedPageTest, PickingRedWritesTheMainLightBlockOnceWithAValidCheckByte) {
   for (uint8_t b : block) sum += b;
   EXPECT_EQ(uint8_t(sum), 0x55);
   EXPECT_EQ(program_->Profile()->MainLight.dwColor, 0x0000FFu);
+  // The logo light takes the page's one colour as well.
+  EXPECT_EQ(WritesAt(writes, eeprom::kLogo), 1);
+  const std::vector<uint8_t> logo = Eeprom(eeprom::kLogo, 4);
+  EXPECT_EQ(logo, (std::vector<uint8_t>{0xFF, 0x00, 0x00, uint8_t(0x55 - 0xFF)}));
+  EXPECT_EQ(program_->Profile()->LogoLight.dwColor, 0x0000FFu);
+  EXPECT_EQ(program_->Profile()->LogoLight.nMode, 1);
   EXPECT_EQ(page.ChannelEdit(0)->text(), "255");
   EXPECT_EQ(page.ChannelEdit(1)->text(), "0");
   EXPECT_EQ(page.ColorLabel()->Caption(), "#0000ff");
@@ -69,10 +71,8 @@ TEST_F(LedPageTest, PickingRedWritesTheMainLightBlockOnceWithAValidCheckByte) {
 }
 
 TEST_F(LedPageTest, TheColourPictureGivesItsOwnPixel) {
-  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
-  CLedDlg& page = Make();
-  page.ChooseMainEffect(1);
-  ASSERT_NO_FATAL_FAILURE(Done());
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
   const QImage pic = LoadSkinPicture(QStringLiteral("color.png"));
   ASSERT_FALSE(pic.isNull());
   const QPoint at(150, 60);
@@ -82,10 +82,8 @@ TEST_F(LedPageTest, TheColourPictureGivesItsOwnPixel) {
 }
 
 TEST_F(LedPageTest, TypedChannelsAreCappedAndWrittenOnceWhenTheEditIsFinished) {
-  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
-  CLedDlg& page = Make();
-  page.ChooseMainEffect(1);
-  ASSERT_NO_FATAL_FAILURE(Done());
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
   TakeWrites();
   page.ChannelEdit(0)->setText("300");
   page.TypeChannel(0, "300");
@@ -129,10 +127,8 @@ TEST_F(LedPageTest, EffectsShowTheirControlsAndStartFromTheirOptions) {
 }
 
 TEST_F(LedPageTest, AChangeTheMouseRefusesNeverReachesTheRecord) {
-  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
-  CLedDlg& page = Make();
-  page.ChooseMainEffect(1);
-  ASSERT_NO_FATAL_FAILURE(Done());
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
   const uint32_t before = program_->Profile()->MainLight.dwColor;
   Mouse()->LockLighting(true);
   TakeWrites();
@@ -153,11 +149,38 @@ TEST_F(LedPageTest, ALightChangeOnTheMouseRefreshesThePage) {
   ASSERT_NO_FATAL_FAILURE(Start({kPro}));
   CLedDlg& page = Make();
   const int before = program_->Profile()->MainLight.nMode;
+  Mouse()->PokeEeprom(eeprom::kMainLight + 1, {0x12, 0x34, 0x56});  // red, green, blue
   Mouse()->ChangeLight(sim::LightKind::Main);
   ASSERT_TRUE(WaitUntil([&] { return program_->Profile()->MainLight.nMode != before; }));
   const int now = program_->Profile()->MainLight.nMode;
   EXPECT_TRUE(WaitUntil([&] { return page.MainEffect()->GetSelectedValue() == uint32_t(now); }));
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, 0x563412u);
+  EXPECT_EQ(page.Swatch()->Color(), 0x563412u);
   EXPECT_TRUE(messages_.empty());
+  for (QWidget* w : QApplication::topLevelWidgets())
+    EXPECT_FALSE(w->isVisible() && w != page_.get()) << "a dialog opened";
+}
+
+// With both lights, each effect selector with its title keeps clear of the
+// colour controls and of the other selector.
+TEST_F(LedPageTest, TheEffectSelectorsKeepClearOfTheColourControls) {
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
+  ASSERT_TRUE(page.LogoEffect()->isVisibleTo(&page));
+  ASSERT_TRUE(page.Swatch()->isVisibleTo(&page));
+  std::vector<QRect> colour = {page.Swatch()->geometry(), page.PictureRect()};
+  for (int i = 0; i < 3; ++i) colour.push_back(page.ChannelEdit(i)->geometry());
+  for (int i = 0; i < 14; ++i) colour.push_back(page.GridCell(i));
+  const QRect g0 = page.GridCell(0);
+  colour.push_back(QRect(QPoint(g0.left() - 18, g0.top() - 40), QPoint(g0.left() + 161, g0.top() - 23)));
+  auto withTitle = [](const CComboBtn* c) { return c->geometry().united(QRect(44, c->y(), 1, c->height())); };
+  const QRect main = withTitle(page.MainEffect()), logo = withTitle(page.LogoEffect());
+  EXPECT_FALSE(main.intersects(logo));
+  for (const QRect& r : colour) {
+    EXPECT_FALSE(main.intersects(r)) << r.x() << "," << r.y();
+    EXPECT_FALSE(logo.intersects(r)) << r.x() << "," << r.y();
+  }
+  EXPECT_TRUE(page.rect().contains(logo));
 }
 
 TEST_F(LedPageTest, SleepIsLockedOnAWireAndTheTitleIsTheLightingText) {
@@ -185,6 +208,48 @@ TEST_F(LedPageTest, SleepAndTurnOffWhileMovingAreWrittenOnAReceiver) {
   Settle();
   EXPECT_EQ(program_->Profile()->bLightOffOnMove, off ? 0 : 1);
   EXPECT_EQ(page.OffOnMove()->GetCheck(), !off);
+}
+
+// The mouse is asked by the program; the answer reaches the page as an event
+// on its own thread, and an answer to another check is not taken for it.
+TEST_F(LedPageTest, TheDevicesAnswerReachesThePageAsAnEvent) {
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
+  const uint32_t before = program_->Profile()->MainLight.dwColor;
+  page.PickColor(before ^ 0x0000FF);
+  ASSERT_TRUE(page.Checking());
+  page.OnCoreEvent(WM_LIGHTING_CHECKED, 0, 1);  // not this page's check
+  EXPECT_TRUE(page.Checking());
+  // Without the window's events the page keeps waiting, however long the
+  // mouse has taken.
+  QTest::qSleep(200);
+  EXPECT_TRUE(page.Checking());
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, before);
+  ASSERT_NO_FATAL_FAILURE(Done());
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, before ^ 0x0000FF);
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(LedPageTest, ClosingThePageWhileTheMouseIsAskedNeitherWaitsNorCrashes) {
+  ASSERT_NO_FATAL_FAILURE(StartSteady());
+  CLedDlg& page = *page_;
+  const uint32_t before = program_->Profile()->MainLight.dwColor;
+  Mouse()->SetLatency(400);
+  page.PickColor(before ^ 0x00FF00);
+  ASSERT_TRUE(page.Checking());
+  QElapsedTimer closing;
+  closing.start();
+  Attach(nullptr);
+  page_.reset();
+  EXPECT_LT(closing.elapsed(), 100);
+  // The answer comes to no page; the program goes on.
+  QTest::qWait(600);
+  Mouse()->SetLatency(0);
+  CLedDlg& again = Make();
+  again.PickColor(before ^ 0x0000FF);
+  ASSERT_TRUE(WaitUntil([&] { return !again.Checking(); }));
+  Settle();
+  EXPECT_EQ(program_->Profile()->MainLight.dwColor, before ^ 0x0000FF);
 }
 
 }  // namespace

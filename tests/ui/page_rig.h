@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../device/discovery_rig.h"
@@ -128,6 +129,30 @@ class PageRig : public ::testing::Test {
 
  private:
   tolvane::test::SavedGlobals saved_;
+};
+
+// A page of type P on the rig's program: made with the program and `args`,
+// its messages kept, the program's events handed to it; gone before the
+// program.
+template <class P>
+class PageTest : public PageRig {
+ protected:
+  template <class... A>
+  P& MakePage(A&&... args) {
+    Attach(nullptr);
+    page_.reset(new P(nullptr, *program_, std::forward<A>(args)...));
+    page_->SetMessageFn([this](const QString& t) { messages_.push_back(t); });
+    Attach(page_.get());
+    return *page_;
+  }
+  void TearDown() override {
+    Attach(nullptr);
+    page_.reset();
+    PageRig::TearDown();
+  }
+
+  std::unique_ptr<P> page_;
+  std::vector<QString> messages_;
 };
 
 }  // namespace tolvane::ui::test

@@ -1,6 +1,7 @@
 // Pictures of the DPI and lighting pages, and the latency of a DPI change.
 //
 //   page_shots --data DIR --out DIR      writes dpi-page.png and lighting-page.png
+//     [--mouse SPEC]                     of this virtual mouse (--simulate syntax)
 //   page_shots --data DIR --latency N    N slider releases against a 1 ms mouse
 //
 // DIR holds cfg.ini, text.xml and skins/ (the build's share/tolvane).
@@ -80,22 +81,29 @@ bool StartProgram(tolvane::Program& program, const std::string& data, const std:
   return false;
 }
 
-int Shots(const std::string& data, const std::string& out, const std::string& user) {
+int Shots(const std::string& data, const std::string& out, const std::string& user,
+          const std::string& mouse) {
   tolvane::ui::QtEventSink sink;
   tolvane::Program program(sink);
-  if (!StartProgram(program, data, user, "pro:cid=10,mid=1,link=wireless", nullptr)) return 1;
+  if (!StartProgram(program, data, user, mouse, nullptr)) return 1;
   tolvane::ui::SetSkinDir(data + "/skins/");
   tolvane::ui::LoadMenuPictures();
   tolvane::MemoryPointerSettings pointer;
   tolvane::ui::DialogChooser chooser;
   CAdvDlg adv(nullptr, program, pointer, chooser);
   tolvane::ui::CLedDlg led(nullptr, program);
+  // The program's events reach the pages, as the window hands them on.
+  sink.SetHandler([&](uint32_t msg, uintptr_t w, intptr_t l) {
+    adv.OnCoreEvent(msg, w, l);
+    led.OnCoreEvent(msg, w, l);
+  });
   led.ChooseMainEffect(1);  // a colour effect: the colour controls show
   adv.show();
   led.show();
   QElapsedTimer settle;  // the events of the start arrive
   settle.start();
-  while (settle.elapsed() < 150 || led.Checking()) QCoreApplication::processEvents();
+  while ((settle.elapsed() < 150 || led.Checking()) && settle.elapsed() < 10000)
+    QCoreApplication::processEvents();
   program.WaitApplyIdle(5000);
   QCoreApplication::processEvents();
   int rc = 0;
@@ -110,6 +118,7 @@ int Shots(const std::string& data, const std::string& out, const std::string& us
       std::printf("%s\n", path.c_str());
     }
   }
+  sink.SetHandler({});
   program.Exit();
   tolvane::ui::ReleaseMenuPictures();
   return rc;
@@ -175,22 +184,23 @@ int Latency(const std::string& data, int runs, const std::string& user) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string data, out;
+  std::string data, out, mouse = "pro:cid=10,mid=1,link=wireless";
   int runs = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--data")) data = argv[i + 1];
     else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--mouse")) mouse = argv[i + 1];
     else if (!std::strcmp(argv[i], "--latency")) runs = std::atoi(argv[i + 1]);
   }
   if (data.empty() || (out.empty() && runs <= 0)) {
-    std::fprintf(stderr, "usage: page_shots --data DIR (--out DIR | --latency N)\n");
+    std::fprintf(stderr, "usage: page_shots --data DIR (--out DIR [--mouse SPEC] | --latency N)\n");
     return 2;
   }
   QApplication app(argc, argv);
   const std::string user = std::filesystem::temp_directory_path().string() + "/page_shots." +
                            std::to_string(Now()) + "/";
   std::filesystem::create_directories(user);
-  const int rc = runs > 0 ? Latency(data, runs, user) : Shots(data, out, user);
+  const int rc = runs > 0 ? Latency(data, runs, user) : Shots(data, out, user, mouse);
   std::filesystem::remove_all(user);
   return rc;
 }
