@@ -69,7 +69,7 @@ class CMacroDlg : public SkinWidget, public ProgramPage {
   bool Recording() const { return recorder_.Recording(); }
   // For the window's tab change: while recording shows tc_macro_msg17 and
   // answers true (the change is refused).
-  bool RefuseLeave();
+  bool RefuseLeave() override;
 
   // The user's actions (the controls call them; tests may too).
   void ClickMacroNode(NodeId node);  // 0: empty space
