@@ -53,11 +53,6 @@ class QtFileChooser : public PageChooser {
   std::string SaveFile(QWidget* parent, const QString& title, const QString& filter) override;
 };
 
-struct MacroChoice {
-  uint32_t id = 0;
-  QString name;
-};
-
 // The questions the page asks; Kit() gives the message dialog's, tests
 // replace single ones.
 struct PagePrompts {
@@ -65,14 +60,12 @@ struct PagePrompts {
   std::function<bool(QWidget*, const QString&)> confirm;
   // A key combination; none when cancelled.
   std::function<std::optional<KeyCombo>(QWidget*, const QString&, bool checkBoxes)> combo;
-  // A macro of the list; none when cancelled.
-  std::function<std::optional<uint32_t>(QWidget*, const std::vector<MacroChoice>&)> pickMacro;
+  // A macro of the program's library: its id (24 bits), -1 when the user
+  // asked for a new macro, none when cancelled. The kit opens the macro
+  // picker.
+  std::function<std::optional<int64_t>(QWidget*, Program&)> pickMacro;
   static PagePrompts Kit();
 };
-
-// The library's macros as a plain list, and the choice from it.
-std::vector<MacroChoice> LibraryMacros(Program& program);
-std::optional<uint32_t> PickMacroFromList(QWidget* parent, const std::vector<MacroChoice>& list);
 
 // A slider on "Debounce.png" with its label and value: the debounce and the
 // sensor-sleep control.
