@@ -18,6 +18,7 @@
 #include "profile/profile_session.h"
 #include "program/program.h"
 #include "ui/factories.h"
+#include "ui/hot_spot.h"
 #include "ui/key_menu.h"
 #include "ui/menu_dlg.h"
 #include "ui/msg_dlg.h"
@@ -256,7 +257,7 @@ CKeyDlg::~CKeyDlg() {
 }
 
 void CKeyDlg::ClearModelControls() {
-  for (CPngBtn*& b : hot_) {
+  for (CHotSpotBtn*& b : hot_) {
     delete b;
     b = nullptr;
   }
@@ -285,14 +286,13 @@ void CKeyDlg::BuildForModel() {
   shown_ = model_->KeyCount();
   const uint32_t mask = Cat().opt.KeyMask;
   for (int i = 0; i < shown_; ++i) {
-    auto* b = new CPngBtn(this);
+    auto* b = new CHotSpotBtn(this);
     const QRect r = ToQRect(model_->rcKey[i]);
     const QImage cut = CutBackground(bg_, r);
     b->SetImages(cut, cut, cut);
     b->setGeometry(r);
     b->SetUserValue(uint32_t(i));
-    b->SetIconX(13);
-    b->SetOwnFont(SharedFontOr(DialogFont(Style().hiRes ? 26 : 16, Style().hiRes ? 500 : 400)));
+    b->SetLabelFont(SharedFontOr(DialogFont(Style().hiRes ? 26 : 16, Style().hiRes ? 500 : 400)));
     if (KeyMasked(mask, i)) {
       b->SetTextColors(kMaskedText, kMaskedText, kMaskedText);
       b->setEnabled(false);
@@ -367,15 +367,14 @@ void CKeyDlg::Refresh() {
 }
 
 void CKeyDlg::ShowKey(int key, const KeyInfo& info) {
-  CPngBtn* b = HotSpot(key);
+  CHotSpotBtn* b = HotSpot(key);
   if (!b || !model_) return;
   // An assignment without a name stays as it is and is shown as unknown.
   const ModelKeyEnv env(model_, &program_.Library());
   const QString name = Q(AssignmentName(info, env, Texts()));
-  b->SetCaption(name);
-  if (Style().btnTips) b->SetTipText(name);
   const std::string icon = IconName(info.dwFunID);
-  b->SetIcon(icon.empty() ? QImage() : LoadSkinPicture(Q("Icon/" + icon)));
+  b->ShowAssignment(name, icon.empty() ? QImage() : LoadSkinPicture(Q("Icon/" + icon)),
+                    Style().btnTips);
 }
 
 void CKeyDlg::Relabel() {

@@ -32,6 +32,7 @@ struct DevCfg;
 namespace tolvane::ui {
 
 class CComboBtn;
+class CHotSpotBtn;
 class CPngBtn;
 class CPngSliderBar;
 class CProgressDlg;
@@ -133,7 +134,7 @@ class CKeyDlg : public SkinWidget, public ProgramPage {
   void FlipSensorSwitch();
 
   // The parts, for tests and screenshots.
-  CPngBtn* HotSpot(int key) const { return key >= 0 && key < kMaxHotSpots ? hot_[key] : nullptr; }
+  CHotSpotBtn* HotSpot(int key) const { return key >= 0 && key < kMaxHotSpots ? hot_[key] : nullptr; }
   int ShownKeys() const { return shown_; }
   CComboBtn* ProfileSelector() const { return profile_; }
   CPngBtn* RestoreButton() const { return restore_; }
@@ -172,7 +173,7 @@ class CKeyDlg : public SkinWidget, public ProgramPage {
   PagePrompts prompts_;
   const DevCfg* model_ = nullptr;  // the model the hot-spots are built for
   QImage bg_, pageBg_;
-  CPngBtn* hot_[kMaxHotSpots] = {};
+  CHotSpotBtn* hot_[kMaxHotSpots] = {};
   int shown_ = 0;
   CComboBtn* profile_ = nullptr;
   CPngBtn* restore_ = nullptr;

@@ -12,6 +12,7 @@
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "profile/key_env.h"
+#include "ui/hot_spot.h"
 #include "ui/key_menu.h"
 #include "ui/msg_dlg.h"
 #include "ui/my_edit.h"
@@ -95,6 +96,20 @@ TEST_F(KeyPageTest, MaskedButtonIsGreyAndOpensNoMenu) {
   const int w = page_->HotSpot(4)->width();
   ASSERT_LT(w, int(Cat().opt.MenuW));
   EXPECT_EQ(menu->pos().x(), hot.x() - (int(Cat().opt.MenuW) - w) / 2);
+}
+
+TEST_F(KeyPageTest, ANameTooLongForItsSpotIsInTheToolTip) {
+  Start({"pro:cid=10,mid=1"});
+  Choose(0x10, 1);
+  Style().btnTips = false;
+  MakePage();
+  // A side button is narrower than its name; a main button is not.
+  ASSERT_LT(page_->HotSpot(3)->width(), 30);
+  EXPECT_FALSE(page_->HotSpot(3)->Label().whole);
+  EXPECT_FALSE(page_->HotSpot(3)->Caption().isEmpty());
+  EXPECT_EQ(page_->HotSpot(3)->toolTip(), page_->HotSpot(3)->Caption());
+  EXPECT_TRUE(page_->HotSpot(0)->Label().whole);
+  EXPECT_TRUE(page_->HotSpot(0)->toolTip().isEmpty());
 }
 
 TEST_F(KeyPageTest, SniperStoresTheTableIndexOfTheChosenValue) {

@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
   auto* page = new ui::CKeyDlg(nullptr, program, chooser);
   window.SetPage(ui::kPageButtons, page);
   window.show();
+  // The devices' events from the start arrive first (each opens the device
+  // list); the mouse is chosen after them.
+  QApplication::processEvents();
   if (window.DevicePage()->TileCount() > 0)
     window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
   window.SwitchPage(ui::kPageButtons);
