@@ -39,6 +39,20 @@ bool SameFunction(const KeyInfo& read, const KeyInfo& written) {
   return read.dwFunID == written.dwFunID;
 }
 
+// Watches the progress dialog: the position it had when it closed.
+class CloseWatch : public QObject {
+ public:
+  int posAtClose = -1;
+  bool closed = false;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Close) {
+      closed = true;
+      posAtClose = static_cast<CProgressDlg*>(o)->Pos();
+    }
+    return false;
+  }
+};
+
 class KeyPageTest : public KeyPageRig {
  protected:
   void StartPro() {
@@ -51,6 +65,27 @@ class KeyPageTest : public KeyPageRig {
     ASSERT_TRUE(ApplyIdle());
   }
   KeyInfo KeyOf(int key) { return Record().Key[Record().nKeyTable][key]; }
+  // The combination the capture dialog answers with.
+  void ScriptCombo(uint8_t modifiers, uint8_t key) {
+    KeyCombo combo;
+    combo.bModifiers = modifiers;
+    combo.bKeys[0] = key;
+    script_.combo = combo;
+  }
+  // Restores with the confirmation given and waits for the write; the
+  // progress dialog's position when it closed.
+  int RestoreToTheEnd() {
+    CloseWatch watch;
+    script_.confirms = {true};
+    page_->Restore();
+    EXPECT_NE(page_->Progress(), nullptr);
+    if (!page_->Progress()) return -1;
+    page_->Progress()->installEventFilter(&watch);
+    EXPECT_TRUE(PumpUntil([&] { return watch.closed && !page_->Progress(); }));
+    EXPECT_TRUE(ApplyIdle());
+    PumpFor(20);
+    return watch.posAtClose;
+  }
 };
 
 TEST_F(KeyPageTest, OnlyLeftClickCannotGoUntilAnotherButtonClicksLeft) {
@@ -263,43 +298,16 @@ TEST_F(KeyPageTest, CancelledRestoreKeepsTheGlobalSettings) {
   EXPECT_EQ(program_->Session().Globals().bRunAtLogon, 1u);
 }
 
-// Watches the progress dialog: the position it had when it closed.
-class CloseWatch : public QObject {
- public:
-  int posAtClose = -1;
-  bool closed = false;
-  bool eventFilter(QObject* o, QEvent* e) override {
-    if (e->type() == QEvent::Close) {
-      closed = true;
-      posAtClose = static_cast<CProgressDlg*>(o)->Pos();
-    }
-    return false;
-  }
-};
-
 TEST_F(KeyPageTest, RestoreRunsTheProgressToTheEndAndWritesTheDefaults) {
   StartPro();
-  auto restore = [&](CloseWatch& watch) {
-    script_.confirms = {true};
-    page_->Restore();
-    ASSERT_NE(page_->Progress(), nullptr);
-    page_->Progress()->installEventFilter(&watch);
-    ASSERT_TRUE(PumpUntil([&] { return watch.closed && !page_->Progress(); }));
-    ASSERT_TRUE(ApplyIdle());
-    PumpFor(20);
-  };
-  CloseWatch first;
-  restore(first);
-  EXPECT_EQ(first.posAtClose, 100);
+  EXPECT_EQ(RestoreToTheEnd(), 100);
   const auto defaults = Eeprom(0);
 
   program_->Session().SetGlobals({1, 1});
   Pick(1, kFunDisabled);
   Pick(4, kFunMute);
   ASSERT_NE(Eeprom(0), defaults);
-  CloseWatch second;
-  restore(second);
-  EXPECT_EQ(second.posAtClose, 100);
+  EXPECT_EQ(RestoreToTheEnd(), 100);
   EXPECT_EQ(program_->Session().Globals().bStartHidden, 0u);
   EXPECT_EQ(program_->Session().Globals().bRunAtLogon, 0u);
   EXPECT_TRUE(Changed(defaults, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
@@ -468,6 +476,22 @@ TEST_P(KeyPageFamilies, MacroChosenInThePickerLandsOnTheMouse) {
                            n - kHdEventsOffset));
 }
 
+TEST_P(KeyPageFamilies, RestoreBringsBackTheSameDefaultsAfterChanges) {
+  StartFamily();
+  ASSERT_EQ(RestoreToTheEnd(), 100);
+  const auto restored = Eeprom(0);
+  ScriptCombo(0x02, 'Q');
+  Pick(1, kFunComboKey);
+  Pick(2, kFunVolumeDown);
+  ASSERT_FALSE(Changed(restored, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
+  EXPECT_EQ(RestoreToTheEnd(), 100);
+  EXPECT_TRUE(Changed(restored, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
+  const ProfileFile back = ReadBack();
+  const DevCfg* model = program_->CurrentModel();
+  for (int i = 0; i < model->KeyCount(); ++i)
+    EXPECT_EQ(back.Key[back.nKeyTable][i].dwFunID, model->keys[0][i].dwFunID) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Mice, KeyPageFamilies,
                          ::testing::Values("pro:cid=10,mid=1", "pro+:cid=20,mid=1"));
 
@@ -475,10 +499,7 @@ TEST_F(KeyPageTest, ExportedAssignmentsImportIntoAnotherModel) {
   Start({"pro:cid=10,mid=1", "pro+:cid=20,mid=1"});
   Choose(0x10, 1);
   MakePage();
-  KeyCombo combo;
-  combo.bModifiers = 0x05;
-  combo.bKeys[0] = 'Z';
-  script_.combo = combo;
+  ScriptCombo(0x05, 'Z');
   Pick(1, kFunDisabled);
   Pick(2, kFunVolumeUp);
   Pick(3, kFunComboKey);

@@ -8,44 +8,26 @@
 #include <QKeyEvent>
 #include <QPainter>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
-#include "macro/hd_macro.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "program/program.h"
-#include "ui/dev_dlg.h"
+#include "shot_rig.h"
+#include "support/test_models.h"
 #include "ui/macro_dlg.h"
 #include "ui/main_window.h"
-#include "ui/menu_dlg.h"
 #include "ui/my_edit.h"
 #include "ui/pick_macro_dlg.h"
-#include "ui/program_backend.h"
-#include "ui/qt_event_sink.h"
 #include "ui/tree_ctrl.h"
 #include "ui/ui_message.h"
-#include "ui/ui_style.h"
 
 using namespace tolvane;
 
 namespace {
-
-// A macro file of the library: `name` pressing and releasing `key`.
-void WriteMacro(const std::string& path, const char* name, uint32_t id, uint16_t key) {
-  StMacro m{};
-  m.dwMagicNumber = kMacroMagic;
-  m.dwID = id;
-  m.bAutoDelay = 1;
-  m.wRepeat = 1;
-  SetMacroName(m, name);
-  m.stEvents[0] = {key, kEventPress, 30};
-  m.stEvents[1] = {key, kEventRelease, 0};
-  WriteMacroFile(path, m);
-}
 
 // A key event as the platform delivers it: Qt key, evdev scan code, time.
 void SendKey(QWidget* to, QEvent::Type type, int qtKey, int evdev, uint64_t ms) {
@@ -70,47 +52,22 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QDir out(QString::fromLocal8Bit(argv[1]));
 
-  const std::string user = (std::filesystem::temp_directory_path() /
-                            ("macro_shots-" + std::to_string(::getpid()) + "/")).string();
-  std::filesystem::create_directories(user + "Mac/Games");
-  WriteMacro(user + "Mac/Games/Reload.qxm", "Reload", 0x100001, 'R');
-  WriteMacro(user + "Mac/Games/Jump.qxm", "Jump", 0x100002, ' ');
-  WriteMacro(user + "Mac/Greeting.qxm", "Greeting", 0x100003, 'H');
-
-  ui::QtEventSink sink(&app);
-  Program program(sink);
-  ProgramOptions o;
-  o.userDir = user;
-  o.singleInstance = false;
-  o.simulate = {"pro:cid=10,mid=1"};
-  o.windowVisible = [] { return true; };
-  if (program.Start(o) != StartResult::Ok || !program.WaitDevicesSettled(10000)) {
-    std::fprintf(stderr, "macro_shots: the program did not start %s\n",
-                 program.StartError().c_str());
-    return 1;
+  tools::ShotRig rig("macro_shots", app);
+  const std::string mac = rig.UserDir() + "Mac/";
+  std::filesystem::create_directories(mac + "Games");
+  bool made = true;
+  uint32_t id = 0x100001;
+  for (const auto& [file, name, key] : {std::tuple{"Games/Reload.qxm", "Reload", 'R'},
+                                        std::tuple{"Games/Jump.qxm", "Jump", ' '},
+                                        std::tuple{"Greeting.qxm", "Greeting", 'H'}}) {
+    made = WriteMacroFile(mac + file, test::TestMacro(name, id++, uint16_t(key))) == 0 && made;
   }
-  ui::ApplyCatalogueStyle(g_Catalogue());
-  ui::LoadMenuPictures();
-
-  ui::ProgramBackend backend(program, sink);
-  ui::CTolvaneDlg::Options wo;
-  wo.trayAvailable = [] { return false; };
-  ui::CTolvaneDlg window(backend, wo);
-  if (!window.Ready()) return 1;
-  sink.SetHandler([&](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
+  if (!made || !rig.Start("pro:cid=10,mid=1")) return 1;
+  Program& program = rig.Core();
+  ui::CTolvaneDlg& window = rig.Window();
   auto* page = new ui::CMacroDlg(nullptr, program);
   window.SetPage(ui::kPageMacros, page);
-  window.show();
-  QApplication::processEvents();  // the devices' events from the start
-  if (window.DevicePage()->TileCount() > 0)
-    window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
-  const auto settle = [] {
-    for (int i = 0; i < 50; ++i) {
-      QApplication::processEvents();
-      ::usleep(10000);
-    }
-  };
-  settle();
+  rig.ShowAndChoose();
   window.SwitchPage(ui::kPageMacros);
 
   // A macro recorded on the page: Ctrl+C held 120 ms, then V, and a left
@@ -135,7 +92,7 @@ int main(int argc, char** argv) {
                       intptr_t(page->EventTreeCtrl()->Rows().front().item));
   const NodeId games = NodeNamed(program.Library().Tree(), kRootNode, "Games");
   if (games != kRootNode) emit page->MacroTreeCtrl()->folderToggled(games);
-  settle();
+  tools::ShotRig::Pump(300);
   bool ok = window.grab().save(out.filePath(QStringLiteral("macro-page.png")), "PNG");
 
   // The picker over the page, the new macro chosen.
@@ -144,7 +101,7 @@ int main(int argc, char** argv) {
   picker.show();
   picker.move(window.mapToGlobal(QPoint((window.width() - picker.width()) / 2,
                                         (window.height() - picker.height()) / 2)));
-  settle();
+  tools::ShotRig::Pump(300);
   QImage shot = window.grab().toImage();
   {
     QPainter p(&shot);
@@ -155,10 +112,6 @@ int main(int argc, char** argv) {
   }
   ok = shot.save(out.filePath(QStringLiteral("macro-picker.png")), "PNG") && ok;
   picker.close();
-
-  sink.SetHandler({});
-  program.Exit();
-  std::filesystem::remove_all(user);
   if (!ok) {
     std::fprintf(stderr, "macro_shots: cannot write into %s\n", argv[1]);
     return 1;
