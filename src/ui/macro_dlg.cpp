@@ -64,6 +64,7 @@ const Label kLabels[] = {
 };
 
 constexpr int kTreeTopBelowTitle = 106, kTreeTopBelowName = 140;
+constexpr int kMinLabelPixel = 9;
 
 QRect FromCfg(const Rect& r) { return Ltrb(r.left, r.top, r.right, r.bottom); }
 
@@ -672,16 +673,17 @@ void CMacroDlg::PaintBuffer(QPainter& p) {
   for (const Label& l : kLabels) {
     const bool title = l.bottom == nullptr && l.rect.top() < 98;
     p.setFont(SharedFontOr(DialogFont(title ? 20 : 15, title ? 700 : 400)));
+    // A label longer than its box takes a smaller font or a second line
+    // before it is cut.
     if (!l.bottom) {
-      DrawFormattedText(p, l.rect, T(l.top),
-                        (title ? DT_CENTER : 0) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+      DrawFittedText(p, l.rect, T(l.top), title ? DT_CENTER : 0, kMinLabelPixel);
       continue;
     }
     const QRect top(l.rect.left(), l.rect.top(), l.rect.width(), l.rect.height() / 2);
     const QRect bottom(l.rect.left(), top.bottom() + 1, l.rect.width(), l.rect.height() - top.height());
-    DrawFormattedText(p, top, T(l.top), DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    DrawFittedText(p, top, T(l.top), 0, kMinLabelPixel);
     p.setPen(ColorFromRef(0x8C8C8C));
-    DrawFormattedText(p, bottom, T(l.bottom), DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    DrawFittedText(p, bottom, T(l.bottom), 0, kMinLabelPixel);
     p.setPen(ColorFromRef(color));
   }
 }
