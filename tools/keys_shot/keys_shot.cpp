@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     QPainter p(&shot);
     const QPoint origin = window.mapToGlobal(QPoint(0, 0));
-    p.drawImage(menu->pos() - origin, menu->Render());
-    if (ui::CMenuDlg* sub = menu->Submenu()) p.drawImage(sub->pos() - origin, sub->Render());
+    p.drawPixmap(menu->pos() - origin, menu->grab());
+    if (ui::CMenuDlg* sub = menu->Submenu()) p.drawPixmap(sub->pos() - origin, sub->grab());
   }
   const bool saved = shot.save(QString::fromLocal8Bit(argv[1]), "PNG");
   ui::CMenuDlg::CloseOpen();
