@@ -105,10 +105,13 @@ constexpr const char* kFixedIds[] = {
     "tc_mode3",
     "#tc_led_mode%d:1:7",
     "#tc_led_eft%d:1:4",
-    // The numbered families come last.
+    // The numbered families come last, then the program's own texts.
     "#tc_adv_str%d:1:30",
     "#tc_tip%d:1:5",
     "#tc_new%d:1:13",
+    "tc_key_unknown",
+    "tc_file_replace",
+    "tc_profile_switch_err",
 };
 
 std::vector<std::string> BuildIds() {

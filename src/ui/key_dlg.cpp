@@ -1,15 +1,10 @@
 #include "ui/key_dlg.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstring>
@@ -17,17 +12,18 @@
 #include "app/log.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
-#include "macro/hd_macro.h"
 #include "macro/macro_library.h"
 #include "profile/profile_device.h"
 #include "profile/profile_edit.h"
 #include "profile/profile_session.h"
 #include "program/program.h"
 #include "ui/factories.h"
+#include "ui/hot_spot.h"
 #include "ui/key_menu.h"
 #include "ui/menu_dlg.h"
 #include "ui/msg_dlg.h"
 #include "ui/paint_util.h"
+#include "ui/pick_macro_dlg.h"
 #include "ui/png_btn.h"
 #include "ui/png_slider.h"
 #include "ui/qt_event_sink.h"
@@ -57,15 +53,8 @@ constexpr int kToggleW = 33, kToggleH = 17;
 constexpr uint32_t kSwitchBoxColor = 0x2F2829;
 constexpr uint32_t kMaskedText = 0x646464;
 constexpr uint32_t kSensorWithSwitch = 0x3395;  // 13205
-constexpr uint32_t kEditorChoice = 0xFFFFFFFF;  // the picker's "macro editor" entry
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// A text of the language table, or the given English one when it has none.
-QString TextOr(const char* id, const char* english) {
-  const std::string& t = Tx(id);
-  return t.empty() ? QString::fromUtf8(english) : Q(t);
-}
 
 TextLookup Texts() {
   return [](std::string_view id) { return Tx(id); };
@@ -92,35 +81,6 @@ std::string QtFileChooser::SaveFile(QWidget* parent, const QString& title, const
       .toStdString();
 }
 
-std::vector<MacroChoice> LibraryMacros(Program& program) {
-  std::vector<MacroChoice> out;
-  for (const StMacro& m : program.Library().Records())
-    out.push_back({m.dwID & 0xFFFFFF, Q(GetMacroName(m))});
-  return out;
-}
-
-std::optional<uint32_t> PickMacroFromList(QWidget* parent, const std::vector<MacroChoice>& list) {
-  QDialog dlg(parent);
-  dlg.setWindowTitle(UiText("tc_str2"));
-  auto* layout = new QVBoxLayout(&dlg);
-  auto* view = new QListWidget(&dlg);
-  for (const MacroChoice& c : list) {
-    auto* item = new QListWidgetItem(c.name, view);
-    item->setData(Qt::UserRole, c.id);
-  }
-  if (view->count() > 0) view->setCurrentRow(0);
-  layout->addWidget(view);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-  buttons->button(QDialogButtonBox::Ok)->setText(UiText("tc_ok"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(UiText("tc_cancel"));
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-  QObject::connect(view, &QListWidget::itemDoubleClicked, &dlg, &QDialog::accept);
-  layout->addWidget(buttons);
-  if (dlg.exec() != QDialog::Accepted || !view->currentItem()) return std::nullopt;
-  return view->currentItem()->data(Qt::UserRole).toUInt();
-}
-
 PagePrompts PagePrompts::Kit() {
   PagePrompts p;
   p.message = [](QWidget* parent, const QString& text) {
@@ -137,7 +97,7 @@ PagePrompts PagePrompts::Kit() {
     if (dlg.exec() != 1) return std::nullopt;
     return dlg.Combo();
   };
-  p.pickMacro = &PickMacroFromList;
+  p.pickMacro = [](QWidget* parent, Program& program) { return PickMacro(parent, program); };
   return p;
 }
 
@@ -297,7 +257,7 @@ CKeyDlg::~CKeyDlg() {
 }
 
 void CKeyDlg::ClearModelControls() {
-  for (CPngBtn*& b : hot_) {
+  for (CHotSpotBtn*& b : hot_) {
     delete b;
     b = nullptr;
   }
@@ -326,14 +286,13 @@ void CKeyDlg::BuildForModel() {
   shown_ = model_->KeyCount();
   const uint32_t mask = Cat().opt.KeyMask;
   for (int i = 0; i < shown_; ++i) {
-    auto* b = new CPngBtn(this);
+    auto* b = new CHotSpotBtn(this);
     const QRect r = ToQRect(model_->rcKey[i]);
     const QImage cut = CutBackground(bg_, r);
     b->SetImages(cut, cut, cut);
     b->setGeometry(r);
     b->SetUserValue(uint32_t(i));
-    b->SetIconX(13);
-    b->SetOwnFont(SharedFontOr(DialogFont(Style().hiRes ? 26 : 16, Style().hiRes ? 500 : 400)));
+    b->SetLabelFont(SharedFontOr(DialogFont(Style().hiRes ? 26 : 16, Style().hiRes ? 500 : 400)));
     if (KeyMasked(mask, i)) {
       b->SetTextColors(kMaskedText, kMaskedText, kMaskedText);
       b->setEnabled(false);
@@ -408,15 +367,14 @@ void CKeyDlg::Refresh() {
 }
 
 void CKeyDlg::ShowKey(int key, const KeyInfo& info) {
-  CPngBtn* b = HotSpot(key);
+  CHotSpotBtn* b = HotSpot(key);
   if (!b || !model_) return;
   // An assignment without a name stays as it is and is shown as unknown.
   const ModelKeyEnv env(model_, &program_.Library());
   const QString name = Q(AssignmentName(info, env, Texts()));
-  b->SetCaption(name);
-  if (Style().btnTips) b->SetTipText(name);
   const std::string icon = IconName(info.dwFunID);
-  b->SetIcon(icon.empty() ? QImage() : LoadSkinPicture(Q("Icon/" + icon)));
+  b->ShowAssignment(name, icon.empty() ? QImage() : LoadSkinPicture(Q("Icon/" + icon)),
+                    Style().btnTips);
 }
 
 void CKeyDlg::Relabel() {
@@ -546,21 +504,21 @@ void CKeyDlg::Choose(int key, uint32_t value) {
 }
 
 std::optional<KeyInfo> CKeyDlg::AskMacro() {
-  const std::vector<MacroChoice> list = LibraryMacros(program_);
-  if (list.empty()) {
+  if (program_.Library().Count() == 0) {
     if (prompts_.confirm(this, UiText("tc_msg9"))) emit macroPageRequested();
     return std::nullopt;
   }
-  const std::optional<uint32_t> id = prompts_.pickMacro(this, list);
+  const std::optional<int64_t> id = prompts_.pickMacro(this, program_);
   if (!id) return std::nullopt;
-  if (*id == kEditorChoice) {
+  if (*id < 0) {  // a new macro: the macro page makes it
     emit macroPageRequested();
     return std::nullopt;
   }
+  // The picker ran its own loop: the gate is asked again.
   if (!Gate()) return std::nullopt;
   KeyInfo k;
   k.dwFunID = kFunMacro;
-  k.dwMacroID = *id;
+  k.dwMacroID = uint32_t(*id) & 0xFFFFFF;
   return k;
 }
 
@@ -667,7 +625,7 @@ void CKeyDlg::Export() {
   if (path.empty()) return;
   path = WithQxaSuffix(path);
   if (QFileInfo::exists(Q(path)) &&
-      !prompts_.confirm(this, TextOr("tc_file_replace", "This file exists already. Replace it?")))
+      !prompts_.confirm(this, UiText("tc_file_replace")))
     return;
   program_.ExportProfile(path);
 }
@@ -684,7 +642,7 @@ void CKeyDlg::OnCoreEvent(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
           profile_->SelectValue(uint32_t(std::clamp(profileBeforeSwitch_, 0, 3)));
           refreshing_ = false;
         }
-        Message(TextOr("tc_profile_switch_err", "The mouse did not switch to this profile."));
+        Message(UiText("tc_profile_switch_err"));
       }
       break;
     case WM_OPERATION_DONE:

@@ -32,6 +32,7 @@ struct DevCfg;
 namespace tolvane::ui {
 
 class CComboBtn;
+class CHotSpotBtn;
 class CPngBtn;
 class CPngSliderBar;
 class CProgressDlg;
@@ -53,11 +54,6 @@ class QtFileChooser : public PageChooser {
   std::string SaveFile(QWidget* parent, const QString& title, const QString& filter) override;
 };
 
-struct MacroChoice {
-  uint32_t id = 0;
-  QString name;
-};
-
 // The questions the page asks; Kit() gives the message dialog's, tests
 // replace single ones.
 struct PagePrompts {
@@ -65,14 +61,12 @@ struct PagePrompts {
   std::function<bool(QWidget*, const QString&)> confirm;
   // A key combination; none when cancelled.
   std::function<std::optional<KeyCombo>(QWidget*, const QString&, bool checkBoxes)> combo;
-  // A macro of the list; none when cancelled.
-  std::function<std::optional<uint32_t>(QWidget*, const std::vector<MacroChoice>&)> pickMacro;
+  // A macro of the program's library: its id (24 bits), -1 when the user
+  // asked for a new macro, none when cancelled. The kit opens the macro
+  // picker.
+  std::function<std::optional<int64_t>(QWidget*, Program&)> pickMacro;
   static PagePrompts Kit();
 };
-
-// The library's macros as a plain list, and the choice from it.
-std::vector<MacroChoice> LibraryMacros(Program& program);
-std::optional<uint32_t> PickMacroFromList(QWidget* parent, const std::vector<MacroChoice>& list);
 
 // A slider on "Debounce.png" with its label and value: the debounce and the
 // sensor-sleep control.
@@ -140,7 +134,7 @@ class CKeyDlg : public SkinWidget, public ProgramPage {
   void FlipSensorSwitch();
 
   // The parts, for tests and screenshots.
-  CPngBtn* HotSpot(int key) const { return key >= 0 && key < kMaxHotSpots ? hot_[key] : nullptr; }
+  CHotSpotBtn* HotSpot(int key) const { return key >= 0 && key < kMaxHotSpots ? hot_[key] : nullptr; }
   int ShownKeys() const { return shown_; }
   CComboBtn* ProfileSelector() const { return profile_; }
   CPngBtn* RestoreButton() const { return restore_; }
@@ -179,7 +173,7 @@ class CKeyDlg : public SkinWidget, public ProgramPage {
   PagePrompts prompts_;
   const DevCfg* model_ = nullptr;  // the model the hot-spots are built for
   QImage bg_, pageBg_;
-  CPngBtn* hot_[kMaxHotSpots] = {};
+  CHotSpotBtn* hot_[kMaxHotSpots] = {};
   int shown_ = 0;
   CComboBtn* profile_ = nullptr;
   CPngBtn* restore_ = nullptr;

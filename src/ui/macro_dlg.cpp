@@ -64,6 +64,7 @@ const Label kLabels[] = {
 };
 
 constexpr int kTreeTopBelowTitle = 106, kTreeTopBelowName = 140;
+constexpr int kMinLabelPixel = 9;
 
 QRect FromCfg(const Rect& r) { return Ltrb(r.left, r.top, r.right, r.bottom); }
 
@@ -156,7 +157,8 @@ CMacroDlg::CMacroDlg(QWidget* parent, Program& program, std::unique_ptr<MacroDlg
       library_(program.Library()),
       chooser_(chooser ? std::move(chooser) : MakeSkinnedChooser()),
       editor_(MacroDelayLimits{Cat().opt.MinDelay, std::max<uint32_t>(1, Cat().opt.MinUIDelay)}),
-      recorder_(editor_) {
+      recorder_(editor_),
+      view_(program.Library()) {
   setFocusPolicy(Qt::StrongFocus);
   resize(kPageInWindow.size());
   const QImage pic = LoadSkinPicture(QStringLiteral("macro_nr.png"));
@@ -189,11 +191,6 @@ void CMacroDlg::Build() {
                 Ltrb(316, 107, 340, 131), false);
   connect(add_, &CPngBtn::clicked, this, &CMacroDlg::AddMacro);
 
-  const QImage open = LoadSkinPicture(QStringLiteral("macro/open.png"));
-  const QImage closed = LoadSkinPicture(QStringLiteral("macro/close.png"));
-  const uint32_t fill = opt.LstBox_bkg_clr ? opt.LstBox_bkg_clr : 0x231F1E;
-  const uint32_t text = opt.LstBox_txt_clr_nr ? opt.LstBox_txt_clr_nr : 0xC8C8C8;
-  const uint32_t sel = opt.LstBox_item_clr ? opt.LstBox_item_clr : 0x4A4040;
   // The trees keep clear of the column titles and, for the library, of the
   // name row above it.
   QRect libraryRect = FromCfg(opt.rcMacroList), eventsRect = FromCfg(opt.rcKeyList);
@@ -204,12 +201,11 @@ void CMacroDlg::Build() {
     *tree = new CTreeCtrlExRk(this, id);
     (*tree)->setGeometry(r);
     (*tree)->SetItemHeight(hi ? 38 : 34);
-    (*tree)->SetColors(fill, text, sel, opt.clrMacFrame);
+    LibraryView::Dress(*tree);
     if (opt.ListTrans) (*tree)->SetBackground(CutBackground(bg_, r));
-    (*tree)->SetFolderPictures(open, closed);
   }
   connect(macroTree_, &CTreeCtrlEx::folderToggled, this, [this](uint32_t item) {
-    if (!expanded_.erase(item)) expanded_.insert(item);
+    view_.Toggle(item);
     FillMacroTree();
   });
 
@@ -283,23 +279,7 @@ void CMacroDlg::OnCoreEvent(uint32_t, uintptr_t, intptr_t) {
 void CMacroDlg::FillMacroTree() {
   tree_ = library_.Tree();
   if (!tree_.Get(selected_)) selected_ = kRootNode;
-  std::vector<TreeRow> rows;
-  std::function<void(NodeId, int)> walk = [&](NodeId parent, int depth) {
-    for (NodeId c : tree_.Children(parent)) {
-      const MacroNode* n = tree_.Get(c);
-      if (!n) continue;
-      TreeRow r;
-      r.item = c;
-      r.depth = depth;
-      r.text = Q(n->text);
-      r.folder = n->kind == NodeKind::Folder;
-      r.expanded = expanded_.count(c) > 0;
-      rows.push_back(r);
-      if (r.folder && r.expanded) walk(c, depth + 1);
-    }
-  };
-  walk(kRootNode, 0);
-  macroTree_->SetRows(std::move(rows));
+  macroTree_->SetRows(view_.Rows(tree_));
   macroTree_->SetSelected(selected_);
 }
 
@@ -693,16 +673,17 @@ void CMacroDlg::PaintBuffer(QPainter& p) {
   for (const Label& l : kLabels) {
     const bool title = l.bottom == nullptr && l.rect.top() < 98;
     p.setFont(SharedFontOr(DialogFont(title ? 20 : 15, title ? 700 : 400)));
+    // A label longer than its box takes a smaller font or a second line
+    // before it is cut.
     if (!l.bottom) {
-      DrawFormattedText(p, l.rect, T(l.top),
-                        (title ? DT_CENTER : 0) | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+      DrawFittedText(p, l.rect, T(l.top), title ? DT_CENTER : 0, kMinLabelPixel);
       continue;
     }
     const QRect top(l.rect.left(), l.rect.top(), l.rect.width(), l.rect.height() / 2);
     const QRect bottom(l.rect.left(), top.bottom() + 1, l.rect.width(), l.rect.height() - top.height());
-    DrawFormattedText(p, top, T(l.top), DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    DrawFittedText(p, top, T(l.top), 0, kMinLabelPixel);
     p.setPen(ColorFromRef(0x8C8C8C));
-    DrawFormattedText(p, bottom, T(l.bottom), DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    DrawFittedText(p, bottom, T(l.bottom), 0, kMinLabelPixel);
     p.setPen(ColorFromRef(color));
   }
 }

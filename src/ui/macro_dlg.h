@@ -18,6 +18,7 @@
 #include "macro/macro_page.h"
 #include "macro/macro_recorder.h"
 #include "records/key_info.h"
+#include "ui/library_view.h"
 #include "ui/program_page.h"
 #include "ui/skin_widget.h"
 
@@ -69,7 +70,7 @@ class CMacroDlg : public SkinWidget, public ProgramPage {
   bool Recording() const { return recorder_.Recording(); }
   // For the window's tab change: while recording shows tc_macro_msg17 and
   // answers true (the change is refused).
-  bool RefuseLeave();
+  bool RefuseLeave() override;
 
   // The user's actions (the controls call them; tests may too).
   void ClickMacroNode(NodeId node);  // 0: empty space
@@ -129,7 +130,7 @@ class CMacroDlg : public SkinWidget, public ProgramPage {
   MacroEditor editor_;
   MacroRecorder recorder_;
   MacroTree tree_;               // the library's tree as last shown
-  std::set<NodeId> expanded_;    // folders shown open
+  LibraryView view_;             // folders shown open, their pictures
   NodeId selected_ = kRootNode;  // macro tree selection
   bool menuOnMacroTree_ = true;
   uint32_t menuItem_ = 0;

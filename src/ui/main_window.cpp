@@ -160,6 +160,10 @@ void CTolvaneDlg::BuildLayout() {
     tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
     tabs_[i] = tab;
     connect(tab, &CPngBtn::clicked, this, [this, i] {
+      if (PageOfTab(i) != page_ && PageRefusesLeave()) {
+        UpdateTabs();  // the clicked tab does not stay checked
+        return;
+      }
       if (i == 0) {
         backend_.LeaveDevice();
         if (power_) power_->hide();
@@ -299,6 +303,7 @@ void CTolvaneDlg::Relabel() {
 void CTolvaneDlg::SwitchPage(int page) {
   if (page < 0 || page >= kPages) return;
   CMenuDlg::CloseOpen();
+  if (page != page_ && PageRefusesLeave()) return;
   if (page == kPageSettings && page_ != kPageSettings) pageBeforeSettings_ = page_;
   for (QWidget* p : pages_)
     if (p) p->hide();
@@ -310,6 +315,11 @@ void CTolvaneDlg::SwitchPage(int page) {
   if (auto* p = dynamic_cast<ProgramPage*>(pages_[page])) p->Refresh();
   if (power_) power_->raise();
   update(QRect(0, 0, width(), 50));
+}
+
+bool CTolvaneDlg::PageRefusesLeave() {
+  auto* p = dynamic_cast<ProgramPage*>(pages_[page_]);
+  return p && p->RefuseLeave();
 }
 
 void CTolvaneDlg::UpdateTabs() {

@@ -144,6 +144,8 @@ class CTolvaneDlg : public SkinWidget {
   void Relabel();
   void RefreshDevices();
   void UpdateTabs();
+  // The shown page refuses to be left (it has told the user why).
+  bool PageRefusesLeave();
   void OnNewDevice(int entry);
   void OnCurrentRemoved(int entry);
   void OnSyncOk();

@@ -52,35 +52,6 @@ int64_t SteadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// A text button on the dialog background: "button2_nr.png" with its hover and
-// pressed pictures where the skin has them.
-CPngBtn* TextButton(QWidget* parent, const QImage& bg, const QRect& r, const QString& caption) {
-  auto* b = new CPngBtn(parent);
-  const QImage nr = LoadSkinPicture(QStringLiteral("button2_nr.png"));
-  QImage ov = LoadSkinPicture(QStringLiteral("button2_ov.png"));
-  QImage dn = LoadSkinPicture(QStringLiteral("button2_dn.png"));
-  if (ov.isNull()) ov = nr;
-  if (dn.isNull()) dn = ov;
-  b->SetImages(nr, ov, dn);
-  b->setGeometry(r);
-  b->SetBkPicture(CutBackground(bg, r));
-  b->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
-  b->SetCaption(caption);
-  b->SetOwnFont(DialogFont(16, 500));
-  return b;
-}
-
-CPngBtn* CloseButton(QWidget* parent, const QImage& bg, const QRect& r) {
-  auto* b = new CPngBtn();
-  if (!NewSmallPngButton(bg, QStringLiteral("exit_ov.png"), parent,
-                         QStringLiteral("exit_nr.png"), QStringLiteral("exit_ov.png"), b, false,
-                         false, r.left(), r.top(), r.right() + 1, r.bottom() + 1)) {
-    delete b;
-    return nullptr;
-  }
-  return b;
-}
-
 void CenterOver(QWidget* dlg) {
   QWidget* parent = dlg->parentWidget() ? dlg->parentWidget()->window() : nullptr;
   QRect area;
@@ -103,6 +74,34 @@ int LeadingNumber(const QString& t) {
 }
 
 }  // namespace
+
+CPngBtn* DialogTextButton(QWidget* parent, const QImage& bg, const QRect& r,
+                          const QString& caption) {
+  auto* b = new CPngBtn(parent);
+  const QImage nr = LoadSkinPicture(QStringLiteral("button2_nr.png"));
+  QImage ov = LoadSkinPicture(QStringLiteral("button2_ov.png"));
+  QImage dn = LoadSkinPicture(QStringLiteral("button2_dn.png"));
+  if (ov.isNull()) ov = nr;
+  if (dn.isNull()) dn = ov;
+  b->SetImages(nr, ov, dn);
+  b->setGeometry(r);
+  b->SetBkPicture(CutBackground(bg, r));
+  b->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
+  b->SetCaption(caption);
+  b->SetOwnFont(DialogFont(16, 500));
+  return b;
+}
+
+CPngBtn* DialogCloseButton(QWidget* parent, const QImage& bg, const QRect& r) {
+  auto* b = new CPngBtn();
+  if (!NewSmallPngButton(bg, QStringLiteral("exit_ov.png"), parent,
+                         QStringLiteral("exit_nr.png"), QStringLiteral("exit_ov.png"), b, false,
+                         false, r.left(), r.top(), r.right() + 1, r.bottom() + 1)) {
+    delete b;
+    return nullptr;
+  }
+  return b;
+}
 
 // ---------------------------------------------------------------- CMsgDlg
 
@@ -134,7 +133,7 @@ bool CMsgDlg::Build() {
   ShapeDialog(this, bg_);
   const int w = bg_.width();
   const bool buttons = closeSignal_ == nullptr;
-  close_ = CloseButton(this, bg_, QRect(QPoint(399, 1), QPoint(423, 25)));
+  close_ = DialogCloseButton(this, bg_, QRect(QPoint(399, 1), QPoint(423, 25)));
   if (close_) {
     connect(close_, &CPngBtn::clicked, this, &QDialog::reject);
     close_->setVisible(buttons);
@@ -169,11 +168,11 @@ bool CMsgDlg::Build() {
     const int y = mode_ == kCombo ? 120 : 100;
     if (mode_ == kConfirm) {
       const int x = (w - 170) / 2;
-      ok_ = TextButton(this, bg_, QRect(x, y, 80, 27), UiText("tc_ok"));
-      cancel_ = TextButton(this, bg_, QRect(x + 90, y, 80, 27), UiText("tc_cancel"));
+      ok_ = DialogTextButton(this, bg_, QRect(x, y, 80, 27), UiText("tc_ok"));
+      cancel_ = DialogTextButton(this, bg_, QRect(x + 90, y, 80, 27), UiText("tc_cancel"));
       connect(cancel_, &CPngBtn::clicked, this, &QDialog::reject);
     } else {
-      ok_ = TextButton(this, bg_, QRect((w - 80) / 2, y, 80, 27), UiText("tc_ok"));
+      ok_ = DialogTextButton(this, bg_, QRect((w - 80) / 2, y, 80, 27), UiText("tc_ok"));
     }
     connect(ok_, &CPngBtn::clicked, this, [this] { TryOk(); });
   }
@@ -364,10 +363,10 @@ bool CMoveDlg::Build() {
   built_ = true;
   setFixedSize(bg_.size());
   ShapeDialog(this, bg_);
-  close_ = CloseButton(this, bg_, QRect(QPoint(399, 10), QPoint(423, 34)));
+  close_ = DialogCloseButton(this, bg_, QRect(QPoint(399, 10), QPoint(423, 34)));
   if (close_) connect(close_, &CPngBtn::clicked, this, &QDialog::reject);
-  ok_ = TextButton(this, bg_, QRect(136, 110, 80, 27), UiText("tc_ok"));
-  cancel_ = TextButton(this, bg_, QRect(242, 110, 80, 27), UiText("tc_cancel"));
+  ok_ = DialogTextButton(this, bg_, QRect(136, 110, 80, 27), UiText("tc_ok"));
+  cancel_ = DialogTextButton(this, bg_, QRect(242, 110, 80, 27), UiText("tc_cancel"));
   connect(ok_, &CPngBtn::clicked, this, &CMoveDlg::Ok);
   connect(cancel_, &CPngBtn::clicked, this, &QDialog::reject);
   editX_ = new CMyEdit(this);

@@ -111,6 +111,14 @@ class CMsgDlg : public QDialog {
   bool built_ = false;
 };
 
+// The buttons of the skinned dialogs, placed at `r` on the dialog picture
+// `bg`: a text button ("button2_nr.png" with its hover and pressed pictures
+// where the skin has them) and the close button ("exit_nr.png", "exit_ov.png";
+// null without them).
+CPngBtn* DialogTextButton(QWidget* parent, const QImage& bg, const QRect& r,
+                          const QString& caption);
+CPngBtn* DialogCloseButton(QWidget* parent, const QImage& bg, const QRect& r);
+
 // Shows `text` as a message (mode 1); with a close signal the dialog has no
 // buttons and closes when the signal is set. Returns the dialog's result.
 int ShowMessage(QWidget* parent, const QString& text, CloseSignal* closeSignal = nullptr);

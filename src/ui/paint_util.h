@@ -1,8 +1,10 @@
 // Text drawing with the platform text-format flags the layouts are given in.
 #pragma once
 
+#include <QFont>
 #include <QPainter>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -16,5 +18,18 @@ constexpr uint32_t kDefaultTextFormat = 0x8134;
 
 // Draws `text` in `r` with the pen and font already set on `p`.
 void DrawFormattedText(QPainter& p, const QRect& r, const QString& text, uint32_t format);
+
+// A label made to fit its box: on one line in the largest size from the
+// font's own down to `minPixel`, else on two lines where the box is high
+// enough, else cut with an ellipsis at `minPixel`.
+struct FittedText {
+  QFont font;
+  QString text;       // as drawn
+  bool wrap = false;  // on two lines
+};
+FittedText FitText(const QFont& font, const QString& text, QSize box, int minPixel);
+// Draws a fitted label centred vertically in `r` (`flags`: DT_CENTER or 0).
+void DrawFittedText(QPainter& p, const QRect& r, const QString& text, uint32_t flags,
+                    int minPixel);
 
 }  // namespace tolvane::ui

@@ -24,21 +24,6 @@ namespace {
 constexpr int kWidth = 458, kHeight = 440;
 constexpr QRect kTreeRect(21, 49, 416, 319);
 
-CPngBtn* DialogButton(QWidget* parent, const QImage& bg, const QRect& r) {
-  auto* b = new CPngBtn(parent);
-  const QImage nr = LoadSkinPicture(QStringLiteral("button2_nr.png"));
-  QImage ov = LoadSkinPicture(QStringLiteral("button2_ov.png"));
-  QImage dn = LoadSkinPicture(QStringLiteral("button2_dn.png"));
-  if (ov.isNull()) ov = nr;
-  if (dn.isNull()) dn = ov;
-  b->SetImages(nr, ov, dn);
-  b->setGeometry(r);
-  b->SetBkPicture(CutBackground(bg, r));
-  b->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
-  b->SetOwnFont(DialogFont(16, 500));
-  return b;
-}
-
 }  // namespace
 
 std::optional<int64_t> PickMacro(QWidget* parent, Program& program, MacroDlgChooser* chooser) {
@@ -53,41 +38,28 @@ CPickMacroDlg::CPickMacroDlg(QWidget* parent, Program& program, MacroDlgChooser*
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       program_(program),
       chooser_(chooser),
-      model_(program.Library()) {
+      model_(program.Library()),
+      view_(program.Library()) {
   result_ = MacroPickerModel::Cancel();
   bg_ = LoadSkinPicture(QStringLiteral("msg2_nr.png"));
   setFixedSize(bg_.isNull() ? QSize(kWidth, kHeight) : bg_.size());
   if (!bg_.isNull()) ShapeDialog(this, bg_);
-  const OptCfg& opt = Cat().opt;
   tree_ = new CTreeCtrlEx(this, CMacroDlg::kMacroTreeId);
   tree_->setGeometry(kTreeRect);
-  tree_->SetColors(opt.LstBox_bkg_clr ? opt.LstBox_bkg_clr : 0x231F1E,
-                   opt.LstBox_txt_clr_nr ? opt.LstBox_txt_clr_nr : 0xC8C8C8,
-                   opt.LstBox_item_clr ? opt.LstBox_item_clr : 0x4A4040, opt.clrMacFrame);
-  tree_->SetFolderPictures(LoadSkinPicture(QStringLiteral("macro/open.png")),
-                           LoadSkinPicture(QStringLiteral("macro/close.png")));
+  LibraryView::Dress(tree_);
   connect(tree_, &CTreeCtrlEx::folderToggled, this, [this](uint32_t item) {
-    if (!expanded_.erase(item)) expanded_.insert(item);
+    view_.Toggle(item);
     Fill();
   });
   const int w = width(), y = kTreeRect.bottom() + 22;
-  ok_ = DialogButton(this, bg_, QRect(w / 2 - 130, y, 80, 27));
-  new_ = DialogButton(this, bg_, QRect(w / 2 - 40, y, 80, 27));
-  cancel_ = DialogButton(this, bg_, QRect(w / 2 + 50, y, 80, 27));
-  ok_->SetCaption(UiText("tc_ok"));
-  new_->SetCaption(UiText("tc_macro_msg5"));
-  cancel_->SetCaption(UiText("tc_cancel"));
+  ok_ = DialogTextButton(this, bg_, QRect(w / 2 - 130, y, 80, 27), UiText("tc_ok"));
+  new_ = DialogTextButton(this, bg_, QRect(w / 2 - 40, y, 80, 27), UiText("tc_macro_msg5"));
+  cancel_ = DialogTextButton(this, bg_, QRect(w / 2 + 50, y, 80, 27), UiText("tc_cancel"));
   connect(ok_, &CPngBtn::clicked, this, &CPickMacroDlg::Ok);
   connect(new_, &CPngBtn::clicked, this, &CPickMacroDlg::NewMacro);
   connect(cancel_, &CPngBtn::clicked, this, &CPickMacroDlg::Cancel);
-  close_ = new CPngBtn();
-  if (NewSmallPngButton(bg_, QStringLiteral("exit_ov.png"), this, QStringLiteral("exit_nr.png"),
-                        QStringLiteral("exit_ov.png"), close_, false, false, 399, 1, 424, 26)) {
-    connect(close_, &CPngBtn::clicked, this, &CPickMacroDlg::Cancel);
-  } else {
-    delete close_;
-    close_ = nullptr;
-  }
+  close_ = DialogCloseButton(this, bg_, QRect(QPoint(399, 1), QPoint(423, 25)));
+  if (close_) connect(close_, &CPngBtn::clicked, this, &CPickMacroDlg::Cancel);
   relay_ = new CMacroChangeRelay(
       program_.Library(),
       [this](const MacroChange&) {
@@ -106,24 +78,7 @@ CPickMacroDlg::~CPickMacroDlg() {
 }
 
 void CPickMacroDlg::Fill() {
-  const MacroTree& t = model_.Tree();
-  std::vector<TreeRow> rows;
-  std::function<void(NodeId, int)> walk = [&](NodeId parent, int depth) {
-    for (NodeId c : t.Children(parent)) {
-      const MacroNode* n = t.Get(c);
-      if (!n) continue;
-      TreeRow r;
-      r.item = c;
-      r.depth = depth;
-      r.text = QString::fromStdString(n->text);
-      r.folder = n->kind == NodeKind::Folder;
-      r.expanded = expanded_.count(c) > 0;
-      rows.push_back(r);
-      if (r.folder && r.expanded) walk(c, depth + 1);
-    }
-  };
-  walk(kRootNode, 0);
-  tree_->SetRows(std::move(rows));
+  tree_->SetRows(view_.Rows(model_.Tree()));
   tree_->SetSelected(model_.Selected());
 }
 

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 
 #include "macro/macro_page.h"
+#include "ui/library_view.h"
 
 namespace tolvane {
 class Program;
@@ -63,7 +63,7 @@ class CPickMacroDlg : public QDialog {
   Program& program_;
   MacroDlgChooser* chooser_;
   MacroPickerModel model_;
-  std::set<NodeId> expanded_;
+  LibraryView view_;
   PickResult result_;
   QImage bg_;
   CTreeCtrlEx* tree_ = nullptr;

@@ -125,19 +125,7 @@ void CPngBtn::PaintBuffer(QPainter& p) {
     if (shift) { x -= 1; y += 1; }
     p.drawImage(x, y, icon_);
   }
-  if (!caption_.isEmpty()) {
-    p.setFont(SharedFontOr(ownFont_));
-    p.setPen(ColorFromRef(color));
-    QRect r = customRect_ ? textRect_ : rect();
-    r.setLeft(r.left() + textX_);
-    if (shift) r.translate(-1, 1);
-    uint32_t fmt = textFormat_;
-    if (fmt == 0) {
-      fmt = kDefaultTextFormat;
-      if (textX_ < 1) fmt |= DT_CENTER;
-    }
-    DrawFormattedText(p, r, caption_, fmt);
-  }
+  PaintCaption(p, color, shift);
   PaintExtra(p);
   if (clipRegion_) {
     // Outside the window region nothing shows: paint it in the background.
@@ -153,6 +141,21 @@ void CPngBtn::PaintBuffer(QPainter& p) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
   }
+}
+
+void CPngBtn::PaintCaption(QPainter& p, uint32_t color, bool shift) {
+  if (caption_.isEmpty()) return;
+  p.setFont(SharedFontOr(ownFont_));
+  p.setPen(ColorFromRef(color));
+  QRect r = customRect_ ? textRect_ : rect();
+  r.setLeft(r.left() + textX_);
+  if (shift) r.translate(-1, 1);
+  uint32_t fmt = textFormat_;
+  if (fmt == 0) {
+    fmt = kDefaultTextFormat;
+    if (textX_ < 1) fmt |= DT_CENTER;
+  }
+  DrawFormattedText(p, r, caption_, fmt);
 }
 
 void CPngBtn::enterEvent(QEnterEvent* e) {

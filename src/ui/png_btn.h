@@ -85,6 +85,8 @@ class CPngBtn : public SkinWidget {
   virtual BtnLook CurrentLook() const;
   virtual bool DrawsIcon() const { return true; }
   virtual void PaintExtra(QPainter&) {}
+  // The caption in the state's text colour, moved by the press when `shift`.
+  virtual void PaintCaption(QPainter& p, uint32_t color, bool shift);
   const QImage& PictureOf(BtnPicture which) const;
   void DrawPicture(QPainter& p, const QImage& img);
 

@@ -24,6 +24,9 @@ class ProgramPage {
   virtual void Refresh() = 0;
   // The language changed: every text of the page again.
   virtual void Relabel() = 0;
+  // The window is about to show another page. A page that must stay (the
+  // macro page while it records) says why to the user and answers true.
+  virtual bool RefuseLeave() { return false; }
 };
 
 }  // namespace tolvane::ui

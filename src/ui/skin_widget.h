@@ -15,6 +15,9 @@ class SkinWidget : public QWidget {
   explicit SkinWidget(QWidget* parent = nullptr, Qt::WindowFlags f = {});
   // Paints the control into a picture of its size (what a repaint shows).
   QImage Render();
+  // Paints the control into its memory picture with `ratio` device pixels
+  // per pixel (the screen's scaling) and returns it.
+  const QImage& PaintScaled(qreal ratio);
 
  protected:
   // Draws the whole client area; called with a painter on the memory picture.

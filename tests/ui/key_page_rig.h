@@ -51,8 +51,8 @@ struct Script {
   QStringList messages, confirmsAsked;
   std::deque<bool> confirms;  // empty: every confirmation is refused
   std::optional<KeyCombo> combo;
-  std::optional<uint32_t> macro;
-  std::vector<MacroChoice> macrosOffered;
+  std::optional<int64_t> macro;  // the picker's answer
+  int picks = 0;                 // times the picker was opened
 
   PagePrompts Prompts() {
     PagePrompts p;
@@ -65,8 +65,8 @@ struct Script {
       return b;
     };
     p.combo = [this](QWidget*, const QString&, bool) { return combo; };
-    p.pickMacro = [this](QWidget*, const std::vector<MacroChoice>& list) {
-      macrosOffered = list;
+    p.pickMacro = [this](QWidget*, Program&) {
+      ++picks;
       return macro;
     };
     return p;

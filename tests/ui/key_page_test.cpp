@@ -8,14 +8,19 @@
 
 #include "config/texts.h"
 #include "key_page_rig.h"
+#include "macro/hd_macro.h"
+#include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "profile/key_env.h"
+#include "ui/hot_spot.h"
 #include "ui/key_menu.h"
 #include "ui/msg_dlg.h"
 #include "ui/my_edit.h"
 #include "ui/png_btn.h"
+#include "ui/pick_macro_dlg.h"
 #include "ui/png_slider.h"
 #include "ui/status_dlgs.h"
+#include "ui/tree_ctrl.h"
 #include "ui/ui_message.h"
 #include "ui_test_util.h"
 #include "../macro/temp_library.h"
@@ -34,6 +39,20 @@ bool SameFunction(const KeyInfo& read, const KeyInfo& written) {
   return read.dwFunID == written.dwFunID;
 }
 
+// Watches the progress dialog: the position it had when it closed.
+class CloseWatch : public QObject {
+ public:
+  int posAtClose = -1;
+  bool closed = false;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Close) {
+      closed = true;
+      posAtClose = static_cast<CProgressDlg*>(o)->Pos();
+    }
+    return false;
+  }
+};
+
 class KeyPageTest : public KeyPageRig {
  protected:
   void StartPro() {
@@ -46,6 +65,27 @@ class KeyPageTest : public KeyPageRig {
     ASSERT_TRUE(ApplyIdle());
   }
   KeyInfo KeyOf(int key) { return Record().Key[Record().nKeyTable][key]; }
+  // The combination the capture dialog answers with.
+  void ScriptCombo(uint8_t modifiers, uint8_t key) {
+    KeyCombo combo;
+    combo.bModifiers = modifiers;
+    combo.bKeys[0] = key;
+    script_.combo = combo;
+  }
+  // Restores with the confirmation given and waits for the write; the
+  // progress dialog's position when it closed.
+  int RestoreToTheEnd() {
+    CloseWatch watch;
+    script_.confirms = {true};
+    page_->Restore();
+    EXPECT_NE(page_->Progress(), nullptr);
+    if (!page_->Progress()) return -1;
+    page_->Progress()->installEventFilter(&watch);
+    EXPECT_TRUE(PumpUntil([&] { return watch.closed && !page_->Progress(); }));
+    EXPECT_TRUE(ApplyIdle());
+    PumpFor(20);
+    return watch.posAtClose;
+  }
 };
 
 TEST_F(KeyPageTest, OnlyLeftClickCannotGoUntilAnotherButtonClicksLeft) {
@@ -91,6 +131,20 @@ TEST_F(KeyPageTest, MaskedButtonIsGreyAndOpensNoMenu) {
   const int w = page_->HotSpot(4)->width();
   ASSERT_LT(w, int(Cat().opt.MenuW));
   EXPECT_EQ(menu->pos().x(), hot.x() - (int(Cat().opt.MenuW) - w) / 2);
+}
+
+TEST_F(KeyPageTest, ANameTooLongForItsSpotIsInTheToolTip) {
+  Start({"pro:cid=10,mid=1"});
+  Choose(0x10, 1);
+  Style().btnTips = false;
+  MakePage();
+  // A side button is narrower than its name; a main button is not.
+  ASSERT_LT(page_->HotSpot(3)->width(), 30);
+  EXPECT_FALSE(page_->HotSpot(3)->Label().whole);
+  EXPECT_FALSE(page_->HotSpot(3)->Caption().isEmpty());
+  EXPECT_EQ(page_->HotSpot(3)->toolTip(), page_->HotSpot(3)->Caption());
+  EXPECT_TRUE(page_->HotSpot(0)->Label().whole);
+  EXPECT_TRUE(page_->HotSpot(0)->toolTip().isEmpty());
 }
 
 TEST_F(KeyPageTest, SniperStoresTheTableIndexOfTheChosenValue) {
@@ -203,10 +257,33 @@ TEST_F(KeyPageTest, MacroWithAnEmptyLibraryOffersTheMacroPage) {
   const ProfileFile before = Record();
   Pick(2, kFunMacro);
   EXPECT_EQ(asked, 1);
+  EXPECT_EQ(script_.picks, 0);  // nothing to pick from: no picker
   ASSERT_EQ(script_.confirmsAsked.size(), 1);
   EXPECT_EQ(script_.confirmsAsked[0], UiText("tc_msg9"));
   const ProfileFile after = Record();
   EXPECT_EQ(0, std::memcmp(&before, &after, sizeof before));
+}
+
+TEST_F(KeyPageTest, PickerAskingForANewMacroOpensTheMacroPageAndCancelChangesNothing) {
+  StartPro();
+  ASSERT_TRUE(program_->Library().Add_Macro(tolvane::test::MakeMacro("Burst", 0x123456)));
+  int asked = 0;
+  QObject::connect(page_.get(), &CKeyDlg::macroPageRequested, [&] { ++asked; });
+  const ProfileFile before = Record();
+  const auto eeprom = Eeprom(0);
+  script_.macro = -1;
+  Pick(2, kFunMacro);
+  EXPECT_EQ(script_.picks, 1);
+  EXPECT_EQ(asked, 1);
+  script_.macro = std::nullopt;
+  Pick(2, kFunMacro);
+  EXPECT_EQ(script_.picks, 2);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(script_.confirmsAsked.isEmpty());
+  EXPECT_TRUE(script_.messages.isEmpty());
+  const ProfileFile after = Record();
+  EXPECT_EQ(0, std::memcmp(&before, &after, sizeof before));
+  EXPECT_EQ(Eeprom(0), eeprom);
 }
 
 TEST_F(KeyPageTest, CancelledRestoreKeepsTheGlobalSettings) {
@@ -221,43 +298,16 @@ TEST_F(KeyPageTest, CancelledRestoreKeepsTheGlobalSettings) {
   EXPECT_EQ(program_->Session().Globals().bRunAtLogon, 1u);
 }
 
-// Watches the progress dialog: the position it had when it closed.
-class CloseWatch : public QObject {
- public:
-  int posAtClose = -1;
-  bool closed = false;
-  bool eventFilter(QObject* o, QEvent* e) override {
-    if (e->type() == QEvent::Close) {
-      closed = true;
-      posAtClose = static_cast<CProgressDlg*>(o)->Pos();
-    }
-    return false;
-  }
-};
-
 TEST_F(KeyPageTest, RestoreRunsTheProgressToTheEndAndWritesTheDefaults) {
   StartPro();
-  auto restore = [&](CloseWatch& watch) {
-    script_.confirms = {true};
-    page_->Restore();
-    ASSERT_NE(page_->Progress(), nullptr);
-    page_->Progress()->installEventFilter(&watch);
-    ASSERT_TRUE(PumpUntil([&] { return watch.closed && !page_->Progress(); }));
-    ASSERT_TRUE(ApplyIdle());
-    PumpFor(20);
-  };
-  CloseWatch first;
-  restore(first);
-  EXPECT_EQ(first.posAtClose, 100);
+  EXPECT_EQ(RestoreToTheEnd(), 100);
   const auto defaults = Eeprom(0);
 
   program_->Session().SetGlobals({1, 1});
   Pick(1, kFunDisabled);
   Pick(4, kFunMute);
   ASSERT_NE(Eeprom(0), defaults);
-  CloseWatch second;
-  restore(second);
-  EXPECT_EQ(second.posAtClose, 100);
+  EXPECT_EQ(RestoreToTheEnd(), 100);
   EXPECT_EQ(program_->Session().Globals().bStartHidden, 0u);
   EXPECT_EQ(program_->Session().Globals().bRunAtLogon, 0u);
   EXPECT_TRUE(Changed(defaults, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
@@ -277,7 +327,9 @@ TEST_F(KeyPageTest, RefusedProfileSwitchPutsTheSelectorBack) {
   EXPECT_TRUE(page_->SwitchPending());
   ASSERT_TRUE(PumpUntil([&] { return !page_->SwitchPending(); }));
   EXPECT_EQ(page_->ProfileSelector()->GetSelectedValue(), before);
-  EXPECT_EQ(script_.messages.size(), 1);
+  ASSERT_EQ(script_.messages.size(), 1);
+  EXPECT_EQ(script_.messages[0].toStdString(), Tx("tc_profile_switch_err"));
+  EXPECT_FALSE(Tx("tc_profile_switch_err").empty());  // the language file has it
 }
 
 TEST_F(KeyPageTest, SwitchedProfileIsReadBeforeAnythingIsEdited) {
@@ -377,10 +429,67 @@ TEST_P(KeyPageFamilies, EachAssignmentChangesExactlyThatButton) {
   const int jMacro = int(Record().Key[Record().nKeyTable][4].nMatrix) - 1;
   AssignAndCheck(4, kFunMacro, eeprom::kMacro + eeprom::kMacroStride * jMacro,
                  eeprom::kMacro + eeprom::kMacroStride * (jMacro + 1));
-  ASSERT_EQ(script_.macrosOffered.size(), 1u);
-  EXPECT_EQ(script_.macrosOffered[0].name, "Burst");
+  EXPECT_EQ(script_.picks, 1);
   EXPECT_EQ(KeyOf(4).dwFunID, kFunMacro);
   EXPECT_TRUE(page_->HotSpot(4)->Caption().contains("Burst"));
+}
+
+TEST_P(KeyPageFamilies, MacroChosenInThePickerLandsOnTheMouse) {
+  Start({GetParam()});
+  const bool plus = std::string(GetParam()).rfind("pro+", 0) == 0;
+  Choose(plus ? 0x20 : 0x10, 1);
+  PagePrompts prompts = script_.Prompts();
+  prompts.pickMacro = PagePrompts::Kit().pickMacro;  // the real picker
+  page_ = std::make_unique<CKeyDlg>(nullptr, *program_, chooser_, prompts);
+  page_->Refresh();
+  ASSERT_TRUE(program_->Library().Add_Macro(tolvane::test::MakeMacro("Other", 0x111111)));
+  const auto burst = program_->Library().Add_Macro(
+      tolvane::test::MakeMacro("Burst", 0x123456, {{0x42, 1, 25}, {0x42, 0, 40}, {0xF0, 1, 0}}));
+  ASSERT_TRUE(burst);
+  QStringList shown;
+  QTimer::singleShot(0, [&] {
+    auto* dlg = qobject_cast<CPickMacroDlg*>(QApplication::activeModalWidget());
+    if (!dlg) return;
+    for (const TreeRow& r : dlg->Tree()->Rows()) {
+      shown << r.text;
+      if (r.text == "Burst") dlg->Select(r.item);
+    }
+    Click(dlg->OkButton(), QPoint(5, 5));
+  });
+  const int j = int(KeyOf(4).nMatrix) - 1;
+  AssignAndCheck(4, kFunMacro, eeprom::kMacro + eeprom::kMacroStride * j,
+                 eeprom::kMacro + eeprom::kMacroStride * (j + 1));
+  EXPECT_EQ(shown, QStringList({"Other", "Burst"}));
+  const KeyInfo k = KeyOf(4);
+  EXPECT_EQ(k.dwFunID, kFunMacro);
+  EXPECT_EQ(k.dwMacroID & 0xFFFFFF, burst->dwID & 0xFFFFFF);
+  EXPECT_TRUE(page_->HotSpot(4)->Caption().contains("Burst"));
+  const auto e = Eeprom(0);
+  EXPECT_EQ(e[size_t(eeprom::kMatrix + 4 * j)], kHwMacro);
+  // The macro record holds the chosen macro's events in the device form.
+  HdMacro want{};
+  const size_t n = BuildHdMacroRecord(*burst, want, 4, j);
+  ASSERT_GT(n, kHdEventsOffset);
+  const uint8_t* got = e.data() + eeprom::kMacro + eeprom::kMacroStride * j;
+  EXPECT_EQ(got[kHdEventsOffset - 1], MacroEventCount(*burst));
+  EXPECT_EQ(0, std::memcmp(got + kHdEventsOffset, want.Bytes() + kHdEventsOffset,
+                           n - kHdEventsOffset));
+}
+
+TEST_P(KeyPageFamilies, RestoreBringsBackTheSameDefaultsAfterChanges) {
+  StartFamily();
+  ASSERT_EQ(RestoreToTheEnd(), 100);
+  const auto restored = Eeprom(0);
+  ScriptCombo(0x02, 'Q');
+  Pick(1, kFunComboKey);
+  Pick(2, kFunVolumeDown);
+  ASSERT_FALSE(Changed(restored, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
+  EXPECT_EQ(RestoreToTheEnd(), 100);
+  EXPECT_TRUE(Changed(restored, Eeprom(0), 0, eeprom::kSettingsBytes).empty());
+  const ProfileFile back = ReadBack();
+  const DevCfg* model = program_->CurrentModel();
+  for (int i = 0; i < model->KeyCount(); ++i)
+    EXPECT_EQ(back.Key[back.nKeyTable][i].dwFunID, model->keys[0][i].dwFunID) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Mice, KeyPageFamilies,
@@ -390,10 +499,7 @@ TEST_F(KeyPageTest, ExportedAssignmentsImportIntoAnotherModel) {
   Start({"pro:cid=10,mid=1", "pro+:cid=20,mid=1"});
   Choose(0x10, 1);
   MakePage();
-  KeyCombo combo;
-  combo.bModifiers = 0x05;
-  combo.bKeys[0] = 'Z';
-  script_.combo = combo;
+  ScriptCombo(0x05, 'Z');
   Pick(1, kFunDisabled);
   Pick(2, kFunVolumeUp);
   Pick(3, kFunComboKey);
@@ -407,6 +513,8 @@ TEST_F(KeyPageTest, ExportedAssignmentsImportIntoAnotherModel) {
   const auto size = QFile(QString::fromStdString(file + ".qxa")).size();
   page_->Export();
   ASSERT_EQ(script_.confirmsAsked.size(), 1);
+  EXPECT_EQ(script_.confirmsAsked[0].toStdString(), Tx("tc_file_replace"));
+  EXPECT_FALSE(Tx("tc_file_replace").empty());
   EXPECT_EQ(QFile(QString::fromStdString(file + ".qxa")).size(), size);
 
   Choose(0x20, 1);

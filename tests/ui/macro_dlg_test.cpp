@@ -28,11 +28,14 @@
 #include "program/program.h"
 #include "sim/sim_transport.h"
 #include "support/saved_globals.h"
+#include "ui/key_dlg.h"
 #include "ui/macro_feed.h"
 #include "ui/my_edit.h"
 #include "ui/pick_macro_dlg.h"
 #include "ui/png_btn.h"
+#include "ui/status_dlgs.h"
 #include "ui/tree_ctrl.h"
+#include "ui/ui_message.h"
 #include "ui/ui_style.h"
 #include "ui_test_util.h"
 
@@ -61,6 +64,13 @@ class ScriptedChooser : public MacroDlgChooser {
     offeredName = name;
     return saveFile;
   }
+};
+
+// The button page's file dialogs, never opened here.
+class NoFiles : public PageChooser {
+ public:
+  std::string OpenFile(QWidget*, const QString&, const QString&) override { return {}; }
+  std::string SaveFile(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 // Events of the program are not needed by the page; the test waits on tickets.
@@ -272,10 +282,19 @@ TEST_F(MacroDlgTest, RecordInsertSaveAssignAndEditLandOnTheMouse) {
     ASSERT_TRUE(page_->grab().save(QDir(shots).filePath("macro-page.png"), "PNG"));
   }
 
-  const std::optional<int64_t> picked = PickByName("Burst");
+  // The button page assigns it to the fourth button (matrix position 4)
+  // through the picker.
+  NoFiles files;
+  std::optional<int64_t> picked;
+  PagePrompts prompts;
+  prompts.message = [](QWidget*, const QString& t) { ADD_FAILURE() << t.toStdString(); };
+  prompts.pickMacro = [&](QWidget*, Program&) { return picked = PickByName("Burst"); };
+  CKeyDlg keys(nullptr, *program_, files, prompts);
+  keys.Refresh();
+  SendUiMessage(&keys, WM_MENU_PICK, kFunMacro, 3);
+  ASSERT_TRUE(program_->WaitApplyIdle(10000));
   ASSERT_TRUE(picked);
   EXPECT_EQ(*picked, int64_t(back.macro.dwID & 0xFFFFFF));
-  Assign(3, uint32_t(*picked));  // the fourth button, matrix position 4
   const int j = 3;
   sim::MouseState s = Mouse();
   EXPECT_EQ(s.eeprom[eeprom::kMatrix + 4 * j], kHwMacro);

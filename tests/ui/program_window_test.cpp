@@ -23,7 +23,9 @@
 #include "program/program.h"
 #include "sim/sim_transport.h"
 #include "ui/dev_dlg.h"
+#include "ui/macro_dlg.h"
 #include "ui/main_window.h"
+#include "ui/my_edit.h"
 #include "ui/program_backend.h"
 #include "ui/png_btn.h"
 #include "ui/program_page.h"
@@ -312,6 +314,63 @@ TEST_F(ProgramWindowTest, ALanguageChoiceGoesThroughTheCoreAndIsKept) {
   EXPECT_EQ(backend_->CurrentLanguage(), 1);
   W().SetLanguage(0);
   EXPECT_EQ(W().Tab(0)->Caption(), before);
+}
+
+// Keeps what the macro page says; answers no question.
+class SaidChooser : public MacroDlgChooser {
+ public:
+  QStringList said;
+  void Message(QWidget*, const QString& t) override { said << t; }
+  bool Confirm(QWidget*, const QString&) override { return false; }
+  std::optional<QString> AskText(QWidget*, const QString&, int) override { return {}; }
+  std::optional<int> AskNumber(QWidget*, const QString&, int, int) override { return {}; }
+  std::optional<KeyCombo> AskKey(QWidget*, const QString&) override { return {}; }
+  std::optional<std::pair<int, int>> AskMove(QWidget*, int, int) override { return {}; }
+  std::optional<std::string> OpenMacroFile(QWidget*) override { return {}; }
+  std::optional<std::string> SaveMacroFile(QWidget*, const QString&) override { return {}; }
+};
+
+TEST_F(ProgramWindowTest, WhileTheMacroPageRecordsNoTabLeavesIt) {
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1"}));
+  ASSERT_TRUE(TilesShown(1));
+  auto owned = std::make_unique<SaidChooser>();
+  SaidChooser* chooser = owned.get();
+  auto* macros = new CMacroDlg(nullptr, *program_, std::move(owned));
+  W().SetPage(kPageMacros, macros);
+  const int entry = Entry(0x10, 0x01);
+  ASSERT_NO_FATAL_FAILURE(ChooseAndRead(entry));
+  auto clickTab = [&](int tab) { test::Click(W().Tab(tab), QPoint(20, 20)); };
+  clickTab(3);
+  ASSERT_EQ(W().CurrentPage(), kPageMacros);
+  macros->NameField()->setText("Take");
+  macros->AddMacro();
+  macros->ToggleRecording();
+  ASSERT_TRUE(macros->Recording());
+
+  for (int tab : {0, 1, 2, 4}) {
+    clickTab(tab);
+    EXPECT_EQ(W().CurrentPage(), kPageMacros) << tab;
+    EXPECT_TRUE(W().Tab(3)->GetCheck()) << tab;
+    EXPECT_FALSE(W().Tab(tab)->GetCheck()) << tab;
+  }
+  test::Click(W().HelpButton(), QPoint(5, 5));
+  W().SwitchPage(kPageButtons);
+  EXPECT_EQ(W().CurrentPage(), kPageMacros);
+  EXPECT_TRUE(macros->isVisible());
+  // Four tabs, the help button and the call: each refused with the reason.
+  EXPECT_EQ(chooser->said.join("|").toStdString(),
+            QStringList(6, UiText("tc_macro_msg17")).join("|").toStdString());
+  EXPECT_EQ(program_->Current(), entry);  // the device list's tab did not leave the mouse
+  EXPECT_TRUE(macros->Recording());
+
+  // The page's own tab and the stop button are no change of page.
+  clickTab(3);
+  macros->ToggleRecording();
+  EXPECT_EQ(chooser->said.size(), 6);
+  clickTab(2);
+  EXPECT_EQ(W().CurrentPage(), kPageDpi);
+  EXPECT_FALSE(macros->isVisible());
+  EXPECT_EQ(chooser->said.size(), 6);
 }
 
 // ---- The window's thread is never held.

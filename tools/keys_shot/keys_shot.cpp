@@ -4,23 +4,14 @@
 #include <QApplication>
 #include <QPainter>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
-#include "app/paths.h"
-#include "config/catalogue.h"
-#include "config/texts.h"
-#include "program/program.h"
-#include "ui/dev_dlg.h"
+#include "shot_rig.h"
 #include "ui/key_dlg.h"
 #include "ui/main_window.h"
 #include "ui/menu_dlg.h"
-#include "ui/program_backend.h"
-#include "ui/qt_event_sink.h"
 
 using namespace tolvane;
 
@@ -33,45 +24,13 @@ int main(int argc, char** argv) {
   for (int i = 2; i + 1 < argc; ++i)
     if (std::strcmp(argv[i], "--simulate") == 0) spec = argv[i + 1];
   QApplication app(argc, argv);
-
-  const std::string user = (std::filesystem::temp_directory_path() /
-                            ("keys_shot-" + std::to_string(::getpid()) + "/")).string();
-  std::filesystem::create_directories(user);
-  ui::QtEventSink sink(&app);
-  Program program(sink);
-  ProgramOptions o;
-  o.userDir = user;
-  o.singleInstance = false;
-  o.simulate = {spec};
-  o.windowVisible = [] { return true; };
-  if (program.Start(o) != StartResult::Ok || !program.WaitDevicesSettled(10000)) {
-    std::fprintf(stderr, "keys_shot: the program did not start %s\n", program.StartError().c_str());
-    return 1;
-  }
-  const auto devices = program.Devices();
-  int entry = -1;
-  for (size_t i = 0; i < devices.size() && entry < 0; ++i)
-    if (devices[i].bConnected) entry = int(i);
-  if (entry < 0 || !program.Wait(program.ChooseDevice(entry), 10000)) {
-    std::fprintf(stderr, "keys_shot: no profile was read\n");
-    return 1;
-  }
-  ui::ApplyCatalogueStyle(g_Catalogue());
-  ui::LoadMenuPictures();
-
-  ui::ProgramBackend backend(program, sink);
-  ui::CTolvaneDlg::Options wo;
-  wo.trayAvailable = [] { return false; };
-  ui::CTolvaneDlg window(backend, wo);
-  if (!window.Ready()) return 1;
-  // The window hands the core's events on to its pages.
-  sink.SetHandler([&](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
-  ui::QtFileChooser chooser;
-  auto* page = new ui::CKeyDlg(nullptr, program, chooser);
+  ui::QtFileChooser chooser;  // outlives the page
+  tools::ShotRig rig("keys_shot", app);
+  if (!rig.Start(spec)) return 1;
+  auto* page = new ui::CKeyDlg(nullptr, rig.Core(), chooser);
+  ui::CTolvaneDlg& window = rig.Window();
   window.SetPage(ui::kPageButtons, page);
-  window.show();
-  if (window.DevicePage()->TileCount() > 0)
-    window.OnCurrentDeviceChanged(window.DevicePage()->TileEntry(0));
+  rig.ShowAndChoose();
   window.SwitchPage(ui::kPageButtons);
   QApplication::processEvents();
 
@@ -92,14 +51,11 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     QPainter p(&shot);
     const QPoint origin = window.mapToGlobal(QPoint(0, 0));
-    p.drawImage(menu->pos() - origin, menu->Render());
-    if (ui::CMenuDlg* sub = menu->Submenu()) p.drawImage(sub->pos() - origin, sub->Render());
+    p.drawPixmap(menu->pos() - origin, menu->grab());
+    if (ui::CMenuDlg* sub = menu->Submenu()) p.drawPixmap(sub->pos() - origin, sub->grab());
   }
   const bool saved = shot.save(QString::fromLocal8Bit(argv[1]), "PNG");
   ui::CMenuDlg::CloseOpen();
-  sink.SetHandler({});
-  program.Exit();
-  std::filesystem::remove_all(user);
   if (!saved) {
     std::fprintf(stderr, "keys_shot: cannot write %s\n", argv[1]);
     return 1;
