@@ -26,13 +26,18 @@ void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
   // The dialogs the pages ask through live as long as the program.
   static QtFileChooser files;
   static DialogChooser colours;
-  auto* keys = new CKeyDlg(&dlg, program, files);
-  dlg.SetPage(kPageButtons, keys);
-  QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
-                   [&dlg] { dlg.SwitchPage(kPageMacros); });
-  dlg.SetPage(kPageMacros, new CMacroDlg(nullptr, program));
-  dlg.SetPage(kPageDpi, new CAdvDlg(nullptr, program, GetPointerSettings(), colours));
-  dlg.SetPage(kPageLighting, new CLedDlg(nullptr, program));
+  // Each page is made when first shown or once the first frame is painted.
+  dlg.SetPageMaker(kPageButtons, [&program, &dlg]() -> QWidget* {
+    auto* keys = new CKeyDlg(&dlg, program, files);
+    QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
+                     [&dlg] { dlg.SwitchPage(kPageMacros); });
+    return keys;
+  });
+  dlg.SetPageMaker(kPageMacros, [&program]() -> QWidget* { return new CMacroDlg(nullptr, program); });
+  dlg.SetPageMaker(kPageDpi, [&program]() -> QWidget* {
+    return new CAdvDlg(nullptr, program, GetPointerSettings(), colours);
+  });
+  dlg.SetPageMaker(kPageLighting, [&program]() -> QWidget* { return new CLedDlg(nullptr, program); });
 }
 // ----------------------------------------------------------------
 
