@@ -46,11 +46,13 @@ class CCfgDlg : public SkinWidget {
   // What the toggle buttons do when clicked.
   void ToggleRunAtLogon();
   void ToggleStartHidden();
+  void ToggleLowBatteryNotice();
   void OpenSupport();
 
   CComboBtn* LanguageButton() const { return lang_; }
   CPngBtn* RunAtLogonButton() const { return logon_; }
   CPngBtn* StartHiddenButton() const { return hidden_; }
+  CPngBtn* LowBatteryNoticeButton() const { return notice_; }
   CPngBtn* CloseButton() const { return close_; }
 
  signals:
@@ -72,6 +74,7 @@ class CCfgDlg : public SkinWidget {
   CComboBtn* lang_ = nullptr;
   CPngBtn* logon_ = nullptr;
   CPngBtn* hidden_ = nullptr;
+  CPngBtn* notice_ = nullptr;
   CPngBtn* support_ = nullptr;
   CPngBtn* close_ = nullptr;
 };

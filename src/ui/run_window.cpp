@@ -16,6 +16,7 @@
 #include "ui/dev_dlg.h"
 #include "ui/key_dlg.h"
 #include "ui/led_dlg.h"
+#include "ui/low_battery.h"
 #include "ui/macro_dlg.h"
 #include "ui/main_window.h"
 
@@ -69,7 +70,12 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   CTolvaneDlg window(backend, wo);
   if (!window.Ready()) return 1;
   if (o.program) AddProgramPages(*o.program, window);
-  sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
+  // The low-battery notice runs while the window program runs.
+  CLowBatteryNotice notice(nullptr, backend, CLowBatteryNotice::DBusSender());
+  sink.SetHandler([&window, &notice](uint32_t m, uintptr_t w, intptr_t l) {
+    notice.OnEvent(m, w, l);
+    window.OnEvent(m, w, l);
+  });
   QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
   InstallQuitHandlers(window);
   window.Start();
