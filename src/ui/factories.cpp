@@ -166,10 +166,12 @@ QImage ShapedPicture(const QImage& picture, uint32_t keyColor, int tolerance, QR
   QImage out = Premultiplied(picture);
   const KeyTest isKey(keyColor, tolerance);
   const int ur = qRed(under), ug = qGreen(under), ub = qBlue(under);
-  for (int y = 0; y < out.height(); ++y) {
-    QRgb* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < out.width(); ++x)
-      row[x] = isKey(row[x]) ? 0 : OverOpaque(row[x], ur, ug, ub);
+  const int w = out.width(), h = out.height();
+  const qsizetype stride = out.bytesPerLine();
+  uchar* bits = out.bits();  // detaches once
+  for (int y = 0; y < h; ++y) {
+    QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+    for (int x = 0; x < w; ++x) row[x] = isKey(row[x]) ? 0 : OverOpaque(row[x], ur, ug, ub);
   }
   return out;
 }
@@ -181,13 +183,14 @@ QRegion BitmapToRegion(const QImage& picture, uint32_t keyColor, int tolerance) 
   std::vector<QRect> rects;
   rects.reserve(100);
   QRegion region;
-  for (int y = 0; y < img.height(); ++y) {
+  const int w = img.width(), h = img.height();
+  for (int y = 0; y < h; ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
     int x = 0;
-    while (x < img.width()) {
-      while (x < img.width() && isKey(row[x])) ++x;
+    while (x < w) {
+      while (x < w && isKey(row[x])) ++x;
       const int start = x;
-      while (x < img.width() && !isKey(row[x])) ++x;
+      while (x < w && !isKey(row[x])) ++x;
       if (x > start) rects.emplace_back(start, y, x - start, 1);
     }
     if (rects.size() >= 2000) {

@@ -32,6 +32,7 @@
 
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "program/app_core.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
 #include "ui/dev_dlg.h"
@@ -138,7 +139,8 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     po.singleInstance = false;
     po.simulate = {"pro", "pro+:link=wireless"};
     po.windowVisible = [visible] { return visible->load(); };
-    tolvane::ResolveProgramDir(dataDir);  // as the program does
+    tolvane::UsePlatformFolders();  // as the program does
+    tolvane::ResolveProgramDir(dataDir);
     preload = std::make_unique<tolvane::ui::PicturePreload>(QStringList{QStringLiteral("main_nr.png")});
     if (program->Start(po) != tolvane::StartResult::Ok) {
       std::fprintf(stderr, "bench_window: the program did not start\n");
