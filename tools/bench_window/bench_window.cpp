@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -56,6 +58,47 @@ long Switches() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_nvcsw + u.ru_nivcsw;
+}
+
+// Context switches of each thread of this process, by thread id, with the
+// thread's name: which threads wake up while the program idles.
+struct ThreadSwitches {
+  std::string name;
+  long switches = 0;
+};
+std::map<std::string, ThreadSwitches> SwitchesByThread() {
+  std::map<std::string, ThreadSwitches> out;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+    ThreadSwitches t;
+    std::ifstream comm(e.path() / "comm");
+    std::getline(comm, t.name);
+    std::ifstream status(e.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      const auto colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      const std::string key = line.substr(0, colon);
+      if (key == "voluntary_ctxt_switches" || key == "nonvoluntary_ctxt_switches")
+        t.switches += std::atol(line.c_str() + colon + 1);
+    }
+    out[e.path().filename().string()] = t;
+  }
+  return out;
+}
+
+// The threads that switched between two snapshots, busiest first, per minute.
+std::string Wakers(const std::map<std::string, ThreadSwitches>& before,
+                   const std::map<std::string, ThreadSwitches>& after, int seconds) {
+  std::vector<std::pair<long, std::string>> rows;
+  for (const auto& [tid, t] : after) {
+    auto it = before.find(tid);
+    const long n = t.switches - (it != before.end() ? it->second.switches : 0);
+    if (n > 0) rows.emplace_back(n, t.name + "/" + tid);
+  }
+  std::sort(rows.rbegin(), rows.rend());
+  std::string text;
+  for (const auto& [n, who] : rows)
+    text += " " + who + "=" + std::to_string(long(n * 60.0 / seconds));
+  return text.empty() ? " none" : text;
 }
 
 long PeakKiB() {
@@ -176,12 +219,20 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     } else if (phase == "idle") {
       Wait(3000);  // discovery, reads and the first battery answers settle
       long s0 = Switches();
+      auto t0 = SwitchesByThread();
       Wait(idleSeconds * 1000);
       const long shownSw = Switches() - s0;
+      auto t1 = SwitchesByThread();
+      std::fprintf(stderr, "%s shown, per thread per minute:%s\n", kind.c_str(),
+                   Wakers(t0, t1, idleSeconds).c_str());
       shown->hide();
       s0 = Switches();
+      t0 = SwitchesByThread();
       Wait(idleSeconds * 1000);
       const long hiddenSw = Switches() - s0;
+      t1 = SwitchesByThread();
+      std::fprintf(stderr, "%s hidden, per thread per minute:%s\n", kind.c_str(),
+                   Wakers(t0, t1, idleSeconds).c_str());
       std::printf("wakeups_per_min shown %.0f hidden %.0f\n", shownSw * 60.0 / idleSeconds,
                   hiddenSw * 60.0 / idleSeconds);
     } else {  // stall
