@@ -46,7 +46,7 @@ const QRect kCloseRect(788, 44, 48, 30);
 const QRect kLogonRect(780, 160, 33, 17);
 const QRect kHiddenRect(780, 225, 33, 17);
 const QRect kSupportRect(700, 342, 119, 37);
-const QRect kNoticeRect(780, 417, 33, 17);
+const QRect kNoticeRect(780, 289, 33, 17);
 
 QRect R(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b - 1)); }
 
@@ -208,14 +208,15 @@ void CCfgDlg::PaintBuffer(QPainter& p) {
   pair(R(254, 75, 534, 133), "tc_new4", nullptr);
   pair(R(254, 139, 534, 197), "tc_new5", "tc_new6");
   pair(R(254, 203, 534, 261), "tc_new7", "tc_new8");
-  pair(R(254, 267, 534, 325), "tc_version", nullptr);
+  // The version goes on the panel's top line; its row holds the notice.
+  pair(R(254, 40, 534, 74), "tc_version", nullptr);
+  pair(R(254, 267, 534, 325), "tc_low_battery", "tc_low_battery_tip");
   pair(R(254, 331, 534, 389), "tc_new2", "tc_new3");
-  pair(R(254, 395, 534, 453), "tc_low_battery", "tc_low_battery_tip");
-  DrawFormattedText(p, R(556, 265, 756, 323), VersionText(drvVer_), kLeft);
+  DrawFormattedText(p, R(400, 40, 600, 74), VersionText(drvVer_), kLeft);
   const WindowSettings s = backend_.Settings();
   DrawFormattedText(p, R(556, 138, 756, 196), UiText(s.runAtLogon ? "tc_new10" : "tc_new9"), kLeft);
   DrawFormattedText(p, R(556, 201, 756, 259), UiText(s.startHidden ? "tc_new10" : "tc_new9"), kLeft);
-  DrawFormattedText(p, R(556, 395, 756, 453), UiText(s.lowBatteryNotice ? "tc_new10" : "tc_new9"),
+  DrawFormattedText(p, R(556, 266, 756, 324), UiText(s.lowBatteryNotice ? "tc_new10" : "tc_new9"),
                     kLeft);
 }
 
