@@ -159,21 +159,17 @@ void CCfgDlg::ToggleRunAtLogon() {
   update();
 }
 
-void CCfgDlg::ToggleStartHidden() {
+void CCfgDlg::Flip(bool WindowSettings::*setting, CPngBtn* button) {
   WindowSettings s = backend_.Settings();
-  s.startHidden = !s.startHidden;
+  s.*setting = !(s.*setting);
   Save(s);
-  if (hidden_) hidden_->SetCheck(backend_.Settings().startHidden);
+  if (button) button->SetCheck(backend_.Settings().*setting);
   update();
 }
 
-void CCfgDlg::ToggleLowBatteryNotice() {
-  WindowSettings s = backend_.Settings();
-  s.lowBatteryNotice = !s.lowBatteryNotice;
-  Save(s);
-  if (notice_) notice_->SetCheck(backend_.Settings().lowBatteryNotice);
-  update();
-}
+void CCfgDlg::ToggleStartHidden() { Flip(&WindowSettings::startHidden, hidden_); }
+
+void CCfgDlg::ToggleLowBatteryNotice() { Flip(&WindowSettings::lowBatteryNotice, notice_); }
 
 void CCfgDlg::OpenSupport() {
   const QString url = UiText("tc_web");

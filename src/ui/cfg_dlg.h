@@ -65,6 +65,8 @@ class CCfgDlg : public SkinWidget {
 
  private:
   void Save(const WindowSettings& s);
+  // Turns one switch over, saves it and shows what was saved.
+  void Flip(bool WindowSettings::*setting, CPngBtn* button);
   WindowBackend& backend_;
   QImage bg_;
   AutostartTarget autostart_;

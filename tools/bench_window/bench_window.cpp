@@ -235,6 +235,12 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
                    Wakers(t0, t1, idleSeconds).c_str());
       std::printf("wakeups_per_min shown %.0f hidden %.0f\n", shownSw * 60.0 / idleSeconds,
                   hiddenSw * 60.0 / idleSeconds);
+    } else if (phase == "pages") {
+      // The pages not on the first frame are made now, one per turn of the
+      // event loop: the longest turn.
+      StallMeter meter;
+      Wait(2000);
+      std::printf("pages_stall_ms %.2f\n", meter.LongestMs());
     } else {  // stall
       Wait(1000);
       StallMeter meter;
@@ -344,6 +350,14 @@ int main(int argc, char** argv) {
   auto wi = Child(self, "window", "idle", extra);
   std::printf("context switches per minute, shown / hidden (%d s each): bare %.0f / %.0f, window %.0f / %.0f\n",
               idleSeconds, bi["shown"], bi["hidden"], wi["shown"], wi["hidden"]);
+  std::vector<double> barePages, winPages;
+  for (int r = 0; r < std::min(runs, 5); ++r) {
+    barePages.push_back(Child(self, "bare", "pages", extra)["pages_stall_ms"]);
+    winPages.push_back(Child(self, "window", "pages", extra)["pages_stall_ms"]);
+  }
+  std::printf("longest gap of a 1 ms timer in the 2 s after the first frame (the pages are made; "
+              "median of %d): bare %.1f ms, window %.1f ms\n",
+              int(winPages.size()), Median(barePages), Median(winPages));
   auto bs = Child(self, "bare", "stall", extra);
   auto ws = Child(self, "window", "stall", extra);
   std::printf("longest gap of a 1 ms timer on the window's thread: bare %.1f ms, window with a 900 ms "
