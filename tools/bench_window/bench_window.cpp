@@ -277,6 +277,7 @@ std::map<std::string, double> Child(const QString& self, const QString& kind, co
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("BENCH_EXEC_NS", QString::number(NowNs()));
   p.setProcessEnvironment(env);
+  p.setProcessChannelMode(QProcess::ForwardedErrorChannel);  // the per-thread lines
   p.start(self, QStringList{"--child", kind, phase} + extra);
   if (!p.waitForFinished(300000) || p.exitCode() != 0) {
     std::fprintf(stderr, "bench_window: child %s %s failed\n", qPrintable(kind), qPrintable(phase));
