@@ -15,8 +15,9 @@ namespace tolvane {
 namespace {
 
 constexpr int kRomPieceSleepMs = 5;
-// The service thread waits in slices; CancelRead ends a slice at once.
-constexpr int kServiceReadSliceMs = 1000;
+// The service thread waits for the next report with no time limit (an idle
+// mouse wakes nobody); Stop's CancelRead ends the wait at once.
+constexpr int kServiceReadNoLimit = -1;
 // A read that fails while the device is still there is retried after this.
 constexpr int kServiceErrorPauseMs = 10;
 // Replies nobody waits for are kept up to this many; the oldest go first.
@@ -422,7 +423,7 @@ void CHidDev::ServiceThread(HidHandle* h) {
     }
     Report r{};
     if (!svcPlus_) r[0] = kNotifyReportId;
-    HidStatus st = h->Read(r, kServiceReadSliceMs);
+    HidStatus st = h->Read(r, kServiceReadNoLimit);
     if (st == HidStatus::Ok) {
       ProcessReport(r);
       continue;

@@ -65,7 +65,8 @@ class HidHandle {
   // transfer to complete. Timeout when it is still pending then.
   virtual HidStatus Write(const Report& report, int timeoutMs) = 0;
 
-  // Reads one 17-byte input report, waiting at most timeoutMs. Byte 0 of the
+  // Reads one 17-byte input report, waiting at most timeoutMs (negative: with
+  // no limit, until a report, CancelRead or the device's end). Byte 0 of the
   // result is the report id. Cancelled when CancelRead was called during the
   // wait (or before it, once).
   virtual HidStatus Read(Report& report, int timeoutMs) = 0;

@@ -144,6 +144,7 @@ void VirtualMouse::Attach(std::string base, ReportTraceFn trace, std::function<v
   onGone_ = std::move(onGone);
   connected_ = true;
   ++generation_;
+  cv_.notify_all();  // readers of the last connection end
   readers_.clear();
   wakeAt_ = Clock::now() + std::chrono::milliseconds(std::max(0, opt_.wakeAfterMs));
 }
@@ -272,6 +273,7 @@ HidStatus VirtualMouse::Command(const Report& report, bool viaFeature, uint64_t 
 HidStatus VirtualMouse::Read(const std::shared_ptr<Reader>& r, uint64_t gen, Report& out,
                              int timeoutMs) {
   std::unique_lock lk(mu_);
+  const bool bounded = timeoutMs >= 0;  // negative: until a report, a cancel or the end
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
   for (;;) {
     if (!connected_ || gen != generation_) return HidStatus::NotConnected;
@@ -288,8 +290,12 @@ HidStatus VirtualMouse::Read(const std::shared_ptr<Reader>& r, uint64_t gen, Rep
       if (trace) trace(TraceDir::FromDevice, out);
       return HidStatus::Ok;
     }
-    if (now >= deadline) return HidStatus::Timeout;
-    auto wake = deadline;
+    if (bounded && now >= deadline) return HidStatus::Timeout;
+    if (!bounded && r->queue.empty()) {
+      cv_.wait(lk);
+      continue;
+    }
+    auto wake = bounded ? deadline : r->queue.front().first;
     if (!r->queue.empty()) wake = std::min(wake, r->queue.front().first);
     cv_.wait_until(lk, wake);
   }

@@ -46,6 +46,7 @@ const QRect kCloseRect(788, 44, 48, 30);
 const QRect kLogonRect(780, 160, 33, 17);
 const QRect kHiddenRect(780, 225, 33, 17);
 const QRect kSupportRect(700, 342, 119, 37);
+const QRect kNoticeRect(780, 289, 33, 17);
 
 QRect R(int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r - 1, b - 1)); }
 
@@ -93,12 +94,14 @@ CCfgDlg::CCfgDlg(QWidget* parent, WindowBackend& backend, const QImage& pageBack
   make(close_, kCloseRect, "exit_nr.png", "exit_ov.png", "exit_nr.png", false);
   make(logon_, kLogonRect, "toggle_off.png", "toggle_off.png", "toggle_on.png", true);
   make(hidden_, kHiddenRect, "toggle_off.png", "toggle_off.png", "toggle_on.png", true);
+  make(notice_, kNoticeRect, "toggle_off.png", "toggle_off.png", "toggle_on.png", true);
   make(support_, kSupportRect, "SupportBtn_nr.png", "SupportBtn_nr.png", "SupportBtn_nr.png",
        false);
   if (close_) connect(close_, &CPngBtn::clicked, this, &CCfgDlg::closeRequested);
   if (logon_) connect(logon_, &CPngBtn::clicked, this, &CCfgDlg::ToggleRunAtLogon);
   if (hidden_) connect(hidden_, &CPngBtn::clicked, this, &CCfgDlg::ToggleStartHidden);
   if (support_) connect(support_, &CPngBtn::clicked, this, &CCfgDlg::OpenSupport);
+  if (notice_) connect(notice_, &CPngBtn::clicked, this, &CCfgDlg::ToggleLowBatteryNotice);
   Relabel();
   Refresh();
 }
@@ -123,6 +126,7 @@ void CCfgDlg::Refresh() {
   }
   if (logon_) logon_->SetCheck(s.runAtLogon);
   if (hidden_) hidden_->SetCheck(s.startHidden);
+  if (notice_) notice_->SetCheck(s.lowBatteryNotice);
   update();
 }
 
@@ -155,13 +159,17 @@ void CCfgDlg::ToggleRunAtLogon() {
   update();
 }
 
-void CCfgDlg::ToggleStartHidden() {
+void CCfgDlg::Flip(bool WindowSettings::*setting, CPngBtn* button) {
   WindowSettings s = backend_.Settings();
-  s.startHidden = !s.startHidden;
+  s.*setting = !(s.*setting);
   Save(s);
-  if (hidden_) hidden_->SetCheck(backend_.Settings().startHidden);
+  if (button) button->SetCheck(backend_.Settings().*setting);
   update();
 }
+
+void CCfgDlg::ToggleStartHidden() { Flip(&WindowSettings::startHidden, hidden_); }
+
+void CCfgDlg::ToggleLowBatteryNotice() { Flip(&WindowSettings::lowBatteryNotice, notice_); }
 
 void CCfgDlg::OpenSupport() {
   const QString url = UiText("tc_web");
@@ -196,12 +204,16 @@ void CCfgDlg::PaintBuffer(QPainter& p) {
   pair(R(254, 75, 534, 133), "tc_new4", nullptr);
   pair(R(254, 139, 534, 197), "tc_new5", "tc_new6");
   pair(R(254, 203, 534, 261), "tc_new7", "tc_new8");
-  pair(R(254, 267, 534, 325), "tc_version", nullptr);
+  // The version goes on the panel's top line; its row holds the notice.
+  pair(R(254, 40, 534, 74), "tc_version", nullptr);
+  pair(R(254, 267, 534, 325), "tc_low_battery", "tc_low_battery_tip");
   pair(R(254, 331, 534, 389), "tc_new2", "tc_new3");
-  DrawFormattedText(p, R(556, 265, 756, 323), VersionText(drvVer_), kLeft);
+  DrawFormattedText(p, R(400, 40, 600, 74), VersionText(drvVer_), kLeft);
   const WindowSettings s = backend_.Settings();
   DrawFormattedText(p, R(556, 138, 756, 196), UiText(s.runAtLogon ? "tc_new10" : "tc_new9"), kLeft);
   DrawFormattedText(p, R(556, 201, 756, 259), UiText(s.startHidden ? "tc_new10" : "tc_new9"), kLeft);
+  DrawFormattedText(p, R(556, 266, 756, 324), UiText(s.lowBatteryNotice ? "tc_new10" : "tc_new9"),
+                    kLeft);
 }
 
 void CCfgDlg::mousePressEvent(QMouseEvent* e) { e->ignore(); }

@@ -46,11 +46,13 @@ class CCfgDlg : public SkinWidget {
   // What the toggle buttons do when clicked.
   void ToggleRunAtLogon();
   void ToggleStartHidden();
+  void ToggleLowBatteryNotice();
   void OpenSupport();
 
   CComboBtn* LanguageButton() const { return lang_; }
   CPngBtn* RunAtLogonButton() const { return logon_; }
   CPngBtn* StartHiddenButton() const { return hidden_; }
+  CPngBtn* LowBatteryNoticeButton() const { return notice_; }
   CPngBtn* CloseButton() const { return close_; }
 
  signals:
@@ -63,6 +65,8 @@ class CCfgDlg : public SkinWidget {
 
  private:
   void Save(const WindowSettings& s);
+  // Turns one switch over, saves it and shows what was saved.
+  void Flip(bool WindowSettings::*setting, CPngBtn* button);
   WindowBackend& backend_;
   QImage bg_;
   AutostartTarget autostart_;
@@ -72,6 +76,7 @@ class CCfgDlg : public SkinWidget {
   CComboBtn* lang_ = nullptr;
   CPngBtn* logon_ = nullptr;
   CPngBtn* hidden_ = nullptr;
+  CPngBtn* notice_ = nullptr;
   CPngBtn* support_ = nullptr;
   CPngBtn* close_ = nullptr;
 };

@@ -132,30 +132,65 @@ int NewSmallPngHSliderBarEx(const QImage& parentBg, const QString& thumb2, QWidg
   return 1;
 }
 
+namespace {
+
+// A premultiplied pixel over an opaque colour.
+QRgb OverOpaque(QRgb px, int r, int g, int b) {
+  const int inv = 255 - qAlpha(px);
+  if (inv == 0) return px;
+  return qRgb(qRed(px) + (r * inv + 127) / 255, qGreen(px) + (g * inv + 127) / 255,
+              qBlue(px) + (b * inv + 127) / 255);
+}
+
+// Tells, for each pixel of a picture drawn over the key colour, whether it
+// lies within `tolerance` of the key in every channel.
+struct KeyTest {
+  int r, g, b, tolerance;
+  KeyTest(uint32_t keyColor, int tol)
+      : r(keyColor & 0xFF), g((keyColor >> 8) & 0xFF), b((keyColor >> 16) & 0xFF), tolerance(tol) {}
+  bool operator()(QRgb px) const {
+    const QRgb c = OverOpaque(px, r, g, b);
+    return std::abs(qRed(c) - r) <= tolerance && std::abs(qGreen(c) - g) <= tolerance &&
+           std::abs(qBlue(c) - b) <= tolerance;
+  }
+};
+
+QImage Premultiplied(const QImage& picture) {
+  return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}  // namespace
+
+QImage ShapedPicture(const QImage& picture, uint32_t keyColor, int tolerance, QRgb under) {
+  if (picture.isNull()) return QImage();
+  QImage out = Premultiplied(picture);
+  const KeyTest isKey(keyColor, tolerance);
+  const int ur = qRed(under), ug = qGreen(under), ub = qBlue(under);
+  const int w = out.width(), h = out.height();
+  const qsizetype stride = out.bytesPerLine();
+  uchar* bits = out.bits();  // detaches once
+  for (int y = 0; y < h; ++y) {
+    QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+    for (int x = 0; x < w; ++x) row[x] = isKey(row[x]) ? 0 : OverOpaque(row[x], ur, ug, ub);
+  }
+  return out;
+}
+
 QRegion BitmapToRegion(const QImage& picture, uint32_t keyColor, int tolerance) {
   if (picture.isNull()) return QRegion();
-  QImage img(picture.size(), QImage::Format_RGB32);
-  const QColor key = ColorFromRef(keyColor);
-  img.fill(key);
-  {
-    QPainter p(&img);
-    p.drawImage(0, 0, picture);
-  }
-  const int kr = key.red(), kg = key.green(), kb = key.blue();
-  auto isKey = [&](QRgb c) {
-    return std::abs(qRed(c) - kr) <= tolerance && std::abs(qGreen(c) - kg) <= tolerance &&
-           std::abs(qBlue(c) - kb) <= tolerance;
-  };
+  const QImage img = Premultiplied(picture);
+  const KeyTest isKey(keyColor, tolerance);
   std::vector<QRect> rects;
   rects.reserve(100);
   QRegion region;
-  for (int y = 0; y < img.height(); ++y) {
+  const int w = img.width(), h = img.height();
+  for (int y = 0; y < h; ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
     int x = 0;
-    while (x < img.width()) {
-      while (x < img.width() && isKey(row[x])) ++x;
+    while (x < w) {
+      while (x < w && isKey(row[x])) ++x;
       const int start = x;
-      while (x < img.width() && !isKey(row[x])) ++x;
+      while (x < w && !isKey(row[x])) ++x;
       if (x > start) rects.emplace_back(start, y, x - start, 1);
     }
     if (rects.size() >= 2000) {

@@ -48,6 +48,10 @@ int NewSmallPngHSliderBarEx(const QImage& parentBg, const QString& thumb2, QWidg
 // (0x00BBGGRR) and every pixel whose channels all lie within key ± tolerance
 // is outside. Each row's runs of other pixels become 1-pixel-high rectangles.
 QRegion BitmapToRegion(const QImage& picture, uint32_t keyColor, int tolerance);
+// The same shape as a picture for a translucent window: the picture over the
+// opaque colour `under`, with the pixels outside the shape fully transparent.
+// One pass over the pixels: no region to build or to clip by.
+QImage ShapedPicture(const QImage& picture, uint32_t keyColor, int tolerance, QRgb under);
 
 // Shapes a popup dialog from its background with cfg.ini clrMaskDialog
 // (tolerance 0); a key colour of 0 leaves the window unshaped.

@@ -70,6 +70,10 @@ int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std:
   // A second copy's knock (the tray notification) arrives on the lock's own
   // thread; the sink hands it to the window's thread.
   po.onInstanceMessage = ui::ForwardInstanceMessages(sink);
+  // The window's background, the largest picture of its first frame, is
+  // decoded on a thread of its own while the program starts.
+  ResolveProgramDir(o.dataDir);
+  ui::PicturePreload preload({QStringLiteral("main_nr.png")});
   const StartResult started = program.Start(po);
   for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
   if (started == StartResult::AlreadyRunning) {

@@ -35,6 +35,7 @@ namespace {
 constexpr int kTrayCheckMs = 5000;
 constexpr int kExitFallbackMs = 5000;
 constexpr uint32_t kTitleAccent = 0xFF8000;
+constexpr QRgb kUnderShape = 0xFF232228;  // under the picture of a shaped window
 constexpr intptr_t kLeftButtonUp = 0x0202, kRightButtonUp = 0x0205;
 
 const char* const kTabText[kTabs] = {"tc_page1", "tc_page2", "tc_page3", "tc_page4", "tc_msg23"};
@@ -121,10 +122,12 @@ void CTolvaneDlg::BuildLayout() {
     move(a.left() + x, a.top() + y);
   }
   if (cfg_.clrMask != 0) {
-    shape_ = BitmapToRegion(bg_, cfg_.clrMask, 10);
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-      setMask(shape_);
+      setMask(BitmapToRegion(bg_, cfg_.clrMask, 10));
     } else {
+      // The outside of the shape is made transparent once, here; painting is
+      // then one copy of the picture, not a copy clipped row by row.
+      shaped_ = ShapedPicture(bg_, cfg_.clrMask, 10, kUnderShape);
       translucent_ = true;
       setAttribute(Qt::WA_TranslucentBackground);
     }
@@ -190,14 +193,17 @@ void CTolvaneDlg::BuildLayout() {
   pages_[kPageMacros] = new CPageFrame(this, picture("macro_nr.png"));
   pages_[kPageDpi] = new CPageFrame(this, picture("adv_nr.png"));
   pages_[kPageLighting] = new CPageFrame(this, picture("led_nr.png"));
-  cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
-                        [this](const QString& t) { message_(t); });
-  pages_[kPageSettings] = cfgDlg_;
-  connect(cfgDlg_, &CCfgDlg::languageChosen, this, &CTolvaneDlg::SetLanguage);
-  connect(cfgDlg_, &CCfgDlg::closeRequested, this,
-          [this] { SwitchPage(pageBeforeSettings_); });
+  makers_[kPageSettings] = [this, pageBg]() -> QWidget* {
+    cfgDlg_ = new CCfgDlg(this, backend_, pageBg, kPageRect, options_.autostart,
+                          [this](const QString& t) { message_(t); });
+    connect(cfgDlg_, &CCfgDlg::languageChosen, this, &CTolvaneDlg::SetLanguage);
+    connect(cfgDlg_, &CCfgDlg::closeRequested, this,
+            [this] { SwitchPage(pageBeforeSettings_); });
+    return cfgDlg_;
+  };
   connect(devDlg_, &CDevDlg::deviceChosen, this, &CTolvaneDlg::OnCurrentDeviceChanged);
   for (QWidget* p : pages_) {
+    if (!p) continue;
     p->setGeometry(kPageRect);
     p->hide();
   }
@@ -211,6 +217,7 @@ void CTolvaneDlg::BuildLayout() {
 
 void CTolvaneDlg::SetPage(int index, QWidget* page) {
   if (index < kPageButtons || index > kPageLighting || !page || page == pages_[index]) return;
+  makers_[index] = nullptr;
   page->setParent(this);
   page->setGeometry(kPageRect);
   page->setVisible(index == page_);
@@ -221,6 +228,51 @@ void CTolvaneDlg::SetPage(int index, QWidget* page) {
     p->Refresh();
   }
   if (power_) power_->raise();
+}
+
+void CTolvaneDlg::SetPageMaker(int index, PageMaker make) {
+  if (index < kPageButtons || index > kPageLighting || !make) return;
+  makers_[index] = std::move(make);
+  if (painted_) QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
+}
+
+int CTolvaneDlg::PagesToMake() const {
+  int n = 0;
+  for (const PageMaker& m : makers_) n += m ? 1 : 0;
+  return n;
+}
+
+void CTolvaneDlg::MakePage(int index) {
+  if (!makers_[index]) return;
+  const PageMaker make = std::move(makers_[index]);
+  makers_[index] = nullptr;
+  QWidget* page = make();
+  if (!page) return;
+  if (index == kPageSettings) {
+    page->setParent(this);
+    page->setGeometry(kPageRect);
+    page->setVisible(index == page_);
+    pages_[index] = page;
+    if (power_) power_->raise();
+  } else {
+    SetPage(index, page);
+  }
+}
+
+void CTolvaneDlg::MakeNextPage() {
+  if (exiting_) return;
+  for (int i = 0; i < kPages; ++i) {
+    if (!makers_[i]) continue;
+    MakePage(i);
+    // The next one in a later turn: input and painting come in between.
+    if (PagesToMake() > 0) QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
+    return;
+  }
+}
+
+CCfgDlg* CTolvaneDlg::SettingsPage() {
+  MakePage(kPageSettings);
+  return cfgDlg_;
 }
 
 QImage CTolvaneDlg::PagePicture(const QString& name, const QImage& fallback) const {
@@ -241,7 +293,7 @@ QImage CTolvaneDlg::ModelPicture(const std::string& skinFolder) {
 void CTolvaneDlg::LoadModelPictures() {
   const auto dev = backend_.Device(current_);
   auto* keys = dynamic_cast<CPageFrame*>(pages_[kPageButtons]);
-  if (!keys) return;  // a filled button page loads its own picture
+  if (!keys || makers_[kPageButtons]) return;  // a filled button page loads its own picture
   if (!dev || dev->skinFolder.empty()) {
     keys->SetBackground(pageBg_);
     return;
@@ -305,6 +357,7 @@ void CTolvaneDlg::SwitchPage(int page) {
   CMenuDlg::CloseOpen();
   if (page != page_ && PageRefusesLeave()) return;
   if (page == kPageSettings && page_ != kPageSettings) pageBeforeSettings_ = page_;
+  MakePage(page);
   for (QWidget* p : pages_)
     if (p) p->hide();
   page_ = page;
@@ -403,7 +456,8 @@ void CTolvaneDlg::OnNewDevice(int entry) {
   if (power_) power_->hide();
   // The model's picture is decoded now, after the tile has painted, so that
   // choosing the mouse later does no file work.
-  if (!dev->skinFolder.empty() && dynamic_cast<CPageFrame*>(pages_[kPageButtons]))
+  if (!dev->skinFolder.empty() && dynamic_cast<CPageFrame*>(pages_[kPageButtons]) &&
+      !makers_[kPageButtons])
     QTimer::singleShot(0, this, [this, folder = dev->skinFolder] { ModelPicture(folder); });
 }
 
@@ -602,8 +656,14 @@ TitleStrip CTolvaneDlg::CurrentTitleStrip() const {
 }
 
 void CTolvaneDlg::PaintBuffer(QPainter& p) {
-  if (cfg_.clrMask != 0) p.fillRect(rect(), QColor::fromRgba(0xFF232228));
-  p.drawImage(rect(), bg_);
+  if (translucent_) {
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, shaped_);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  } else {
+    if (cfg_.clrMask != 0) p.fillRect(rect(), QColor::fromRgba(kUnderShape));
+    p.drawImage(rect(), bg_);
+  }
   const TitleStrip s = CurrentTitleStrip();
   p.setFont(SharedFontOr(DialogFont(24, 700)));
   p.setPen(ColorFromRef(cfg_.txtColor));
@@ -628,16 +688,16 @@ void CTolvaneDlg::PaintBuffer(QPainter& p) {
 }
 
 void CTolvaneDlg::paintEvent(QPaintEvent* e) {
+  if (!painted_) {  // the pages not shown are made now, one per turn
+    painted_ = true;
+    QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
+  }
   if (!translucent_) {
     SkinWidget::paintEvent(e);
     return;
   }
-  // No window mask here: the outline is drawn, the rest stays transparent.
+  // No window mask here: the shaped picture's outside is transparent.
   QPainter p(this);
-  p.setCompositionMode(QPainter::CompositionMode_Source);
-  p.fillRect(rect(), Qt::transparent);
-  p.setClipRegion(shape_);
-  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   PaintBuffer(p);
 }
 

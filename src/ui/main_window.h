@@ -96,12 +96,21 @@ class CTolvaneDlg : public SkinWidget {
 
   // The parts, for tests and screenshots.
   CDevDlg* DevicePage() const { return devDlg_; }
-  CCfgDlg* SettingsPage() const { return cfgDlg_; }
+  // The settings page, made now if it was not yet.
+  CCfgDlg* SettingsPage();
   QWidget* Page(int i) const { return pages_[i]; }
   // Puts a filled page in place of page `index`'s empty frame (1..4); the
   // window owns it from now on. A page that is a ProgramPage gets the core's
   // events, refreshes and relabels.
   void SetPage(int index, QWidget* page);
+  // Page `index` (1..4) is made by `make` and put in place (as SetPage) when
+  // it is first shown, or earlier, one page per turn of the event loop, once
+  // the window has painted its first frame: the first frame waits for no
+  // page that is not on it.
+  using PageMaker = std::function<QWidget*()>;
+  void SetPageMaker(int index, PageMaker make);
+  // Pages still to be made (the settings page counts too).
+  int PagesToMake() const;
   CPowerDlg* Power() const { return power_; }
   CNaviBtn* Tab(int i) const { return tabs_[i]; }
   CPngBtn* HelpButton() const { return help_; }
@@ -135,6 +144,8 @@ class CTolvaneDlg : public SkinWidget {
 
  private:
   void BuildLayout();
+  void MakePage(int index);
+  void MakeNextPage();
   // A page picture: one of the window's size is cut at the page rectangle;
   // a missing one gives `fallback`.
   QImage PagePicture(const QString& name, const QImage& fallback) const;
@@ -164,13 +175,15 @@ class CTolvaneDlg : public SkinWidget {
   bool ready_ = false;
   QImage bg_, pageBg_;
   QHash<QString, QImage> modelPictures_;  // the button page's picture per model
-  QRegion shape_;
+  QImage shaped_;  // the picture of a translucent window, its outside transparent
   bool translucent_ = false;
   CPngBtn* help_ = nullptr;
   CPngBtn* min_ = nullptr;
   CPngBtn* exit_ = nullptr;
   CNaviBtn* tabs_[kTabs] = {};
   QWidget* pages_[kPages] = {};
+  PageMaker makers_[kPages];  // pages not made yet (the settings page's is set at start)
+  bool painted_ = false;      // the first frame is on the screen
   CDevDlg* devDlg_ = nullptr;
   CCfgDlg* cfgDlg_ = nullptr;
   CPowerDlg* power_ = nullptr;

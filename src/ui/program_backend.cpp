@@ -5,6 +5,7 @@
 #include "app/log.h"
 #include "app/paths.h"
 #include "config/texts.h"
+#include "program/battery_notice.h"
 #include "program/program.h"
 #include "profile/profile_store.h"
 #include "ui/ui_style.h"
@@ -73,7 +74,8 @@ ProgramBackend::ProgramBackend(Program& program, EventSink& sink,
     : program_(program),
       sink_(sink),
       visible_(visible ? std::move(visible) : std::make_shared<std::atomic<bool>>(false)),
-      config_(WindowConfigFrom(Cat(), ProgramDir)) {}
+      config_(WindowConfigFrom(Cat(), ProgramDir)),
+      notice_(LoadNoticeSettings(UserDataDir)) {}
 
 ProgramBackend::~ProgramBackend() {
   if (exit_.joinable()) exit_.join();
@@ -141,7 +143,7 @@ std::vector<std::string> ProgramBackend::TakeMessages() {
 
 WindowSettings ProgramBackend::Settings() const {
   const GlobalSettings g = program_.Session().Globals();
-  return {g.bStartHidden != 0, g.bRunAtLogon != 0};
+  return {g.bStartHidden != 0, g.bRunAtLogon != 0, notice_.bLowBattery};
 }
 
 bool ProgramBackend::SaveSettings(const WindowSettings& s) {
@@ -150,6 +152,11 @@ bool ProgramBackend::SaveSettings(const WindowSettings& s) {
   g.bRunAtLogon = s.runAtLogon ? 1 : 0;
   if (SaveGlobalSettings(UserDataDir, g) != 1) return false;
   program_.Session().SetGlobals(g);
+  if (s.lowBatteryNotice != notice_.bLowBattery) {
+    const NoticeSettings notice{s.lowBatteryNotice};
+    if (SaveNoticeSettings(UserDataDir, notice) != 0) return false;
+    notice_ = notice;
+  }
   return true;
 }
 

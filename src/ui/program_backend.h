@@ -12,6 +12,7 @@
 
 #include "config/catalogue.h"
 #include "platform/single_instance.h"
+#include "program/battery_notice.h"
 #include "ui/window_backend.h"
 
 namespace tolvane {
@@ -70,6 +71,7 @@ class ProgramBackend : public WindowBackend {
   EventSink& sink_;
   std::shared_ptr<std::atomic<bool>> visible_;
   WindowConfig config_;
+  NoticeSettings notice_;  // read once at start, written when changed
   std::thread exit_;
   std::atomic<bool> exitDone_{false};
 };

@@ -16,6 +16,7 @@
 #include "ui/dev_dlg.h"
 #include "ui/key_dlg.h"
 #include "ui/led_dlg.h"
+#include "ui/low_battery.h"
 #include "ui/macro_dlg.h"
 #include "ui/main_window.h"
 
@@ -26,13 +27,18 @@ void AddProgramPages(Program& program, CTolvaneDlg& dlg) {
   // The dialogs the pages ask through live as long as the program.
   static QtFileChooser files;
   static DialogChooser colours;
-  auto* keys = new CKeyDlg(&dlg, program, files);
-  dlg.SetPage(kPageButtons, keys);
-  QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
-                   [&dlg] { dlg.SwitchPage(kPageMacros); });
-  dlg.SetPage(kPageMacros, new CMacroDlg(nullptr, program));
-  dlg.SetPage(kPageDpi, new CAdvDlg(nullptr, program, GetPointerSettings(), colours));
-  dlg.SetPage(kPageLighting, new CLedDlg(nullptr, program));
+  // Each page is made when first shown or once the first frame is painted.
+  dlg.SetPageMaker(kPageButtons, [&program, &dlg]() -> QWidget* {
+    auto* keys = new CKeyDlg(&dlg, program, files);
+    QObject::connect(keys, &CKeyDlg::macroPageRequested, &dlg,
+                     [&dlg] { dlg.SwitchPage(kPageMacros); });
+    return keys;
+  });
+  dlg.SetPageMaker(kPageMacros, [&program]() -> QWidget* { return new CMacroDlg(nullptr, program); });
+  dlg.SetPageMaker(kPageDpi, [&program]() -> QWidget* {
+    return new CAdvDlg(nullptr, program, GetPointerSettings(), colours);
+  });
+  dlg.SetPageMaker(kPageLighting, [&program]() -> QWidget* { return new CLedDlg(nullptr, program); });
 }
 // ----------------------------------------------------------------
 
@@ -64,7 +70,12 @@ int RunWindow(WindowBackend& backend, QtEventSink& sink, const RunOptions& o) {
   CTolvaneDlg window(backend, wo);
   if (!window.Ready()) return 1;
   if (o.program) AddProgramPages(*o.program, window);
-  sink.SetHandler([&window](uint32_t m, uintptr_t w, intptr_t l) { window.OnEvent(m, w, l); });
+  // The low-battery notice runs while the window program runs.
+  CLowBatteryNotice notice(nullptr, backend, CLowBatteryNotice::DBusSender());
+  sink.SetHandler([&window, &notice](uint32_t m, uintptr_t w, intptr_t l) {
+    notice.OnEvent(m, w, l);
+    window.OnEvent(m, w, l);
+  });
   QObject::connect(&window, &CTolvaneDlg::exitFinished, qApp, &QApplication::quit);
   InstallQuitHandlers(window);
   window.Start();

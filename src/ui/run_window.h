@@ -24,9 +24,10 @@ struct RunOptions {
 
 class CTolvaneDlg;
 
-// The pages that show the current device's settings, put into the window
-// before it starts. The one place where a page built on the program is added:
-//   dlg.SetPage(kPageButtons, new CKeyDlg(..., program, ...));
+// The pages that show the current device's settings, given to the window
+// before it starts, each made when first needed. The one place where a page
+// built on the program is added:
+//   dlg.SetPageMaker(kPageButtons, [&] { return new CKeyDlg(..., program, ...); });
 void AddProgramPages(Program& program, CTolvaneDlg& dlg);
 // Makes SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the
 // window's exit.

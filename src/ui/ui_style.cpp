@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "app/log.h"
 #include "app/notifier.h"
@@ -69,11 +71,77 @@ QString SkinPath(const QString& name) {
   return path;
 }
 
-QImage LoadSkinPicture(const QString& name) {
-  QImage img(SkinPath(name));
-  ++g_loads;
+// ---------------------------------------------------------------- preload
+
+struct PicturePreload::Shared {
+  std::mutex mutex;
+  std::condition_variable done;
+  std::vector<std::pair<QString, QImage>> pictures;  // path, picture once decoded
+  size_t decoded = 0;                                // pictures[0..decoded) are ready
+  bool stop = false;
+};
+
+namespace {
+PicturePreload* g_preload = nullptr;  // set and read on the window's thread only
+
+QImage Decode(const QString& path) {
+  QImage img(path);
   if (img.isNull() || img.width() <= 0) return QImage();
   return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+}  // namespace
+
+PicturePreload::PicturePreload(const QStringList& names) : shared_(std::make_shared<Shared>()) {
+  for (const QString& n : names) shared_->pictures.emplace_back(SkinPath(n), QImage());
+  g_preload = this;
+  thread_ = std::thread([s = shared_] {
+    for (size_t i = 0;; ++i) {
+      QString path;
+      {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        if (s->stop || i >= s->pictures.size()) return;
+        path = s->pictures[i].first;
+      }
+      QImage img = Decode(path);
+      std::lock_guard<std::mutex> lock(s->mutex);
+      s->pictures[i].second = std::move(img);
+      s->decoded = i + 1;
+      s->done.notify_all();
+    }
+  });
+}
+
+PicturePreload::~PicturePreload() {
+  if (g_preload == this) g_preload = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->stop = true;
+  }
+  thread_.join();
+}
+
+std::optional<QImage> PicturePreload::Take(const QString& path) {
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  auto& list = shared_->pictures;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].first != path) continue;
+    // Decoding ends without any other wait: this costs no more than
+    // decoding the picture here would.
+    shared_->done.wait(lock, [&] { return shared_->decoded > i || shared_->stop; });
+    if (shared_->decoded <= i) return std::nullopt;
+    QImage img = std::move(list[i].second);
+    list[i].first.clear();  // taken: a later load decodes afresh
+    return img;
+  }
+  return std::nullopt;
+}
+
+QImage LoadSkinPicture(const QString& name) {
+  const QString path = SkinPath(name);
+  ++g_loads;
+  if (g_preload)
+    if (std::optional<QImage> ready = g_preload->Take(path)) return *std::move(ready);
+  return Decode(path);
 }
 
 int PictureLoadCount() { return g_loads.load(); }
@@ -99,6 +167,10 @@ QString UiText(const char* id) {
       {"tc_middle", "Middle click"},
       {"tc_forward", "Forward"},
       {"tc_back", "Back"},
+      // The low-battery notice's row of the settings page (no id of the
+      // language files: these texts are the program's own).
+      {"tc_low_battery", "Low-battery notice"},
+      {"tc_low_battery_tip", "One desktop notice when a wireless mouse falls below 15%."},
   };
   const std::string& text = Tx(id);
   if (!text.empty()) return QString::fromStdString(text);

@@ -6,10 +6,14 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace tolvane::ui {
 
@@ -62,6 +66,26 @@ QString SkinPath(const QString& name);
 QImage LoadSkinPicture(const QString& name);
 // Number of picture files decoded since start (tests check the paint paths).
 int PictureLoadCount();
+
+// Decodes skin pictures on a thread of its own while the rest of the start
+// goes on; while it lives, LoadSkinPicture hands out each of them once (after
+// its decoding has ended) instead of decoding it again. The paths are
+// resolved when it is made, on the window's thread. The destructor joins.
+class PicturePreload {
+ public:
+  explicit PicturePreload(const QStringList& names);
+  ~PicturePreload();
+  PicturePreload(const PicturePreload&) = delete;
+  PicturePreload& operator=(const PicturePreload&) = delete;
+  // The picture of `path` once decoded (a null image for a missing file);
+  // nullopt when it is not one of the preloaded ones or was taken already.
+  std::optional<QImage> Take(const QString& path);
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+};
 
 // Warning boxes of the kit ("Warrning" and the like, texts as given). The GUI
 // installs a handler that shows a box; the default logs and forwards to the

@@ -66,10 +66,12 @@ struct WindowConfig {
 // Why a change (or a choice of device) is refused.
 enum class Gate { Ok, Busy, NotConnected };
 
-// The two global settings of gSetting.dct.
+// The two global settings of gSetting.dct, and the low-battery notice's
+// switch, kept in a file of its own (gSetting.dct keeps its 8 bytes).
 struct WindowSettings {
   bool startHidden = false;
   bool runAtLogon = false;
+  bool lowBatteryNotice = true;
   bool operator==(const WindowSettings&) const = default;
 };
 
@@ -113,7 +115,8 @@ class WindowBackend {
   virtual std::vector<std::string> TakeMessages() = 0;
 
   virtual WindowSettings Settings() const = 0;
-  // Writes gSetting.dct; false when the write failed (the old file stays).
+  // Writes gSetting.dct (and the notice's file when its switch changed);
+  // false when a write failed (the old file stays).
   virtual bool SaveSettings(const WindowSettings& s) = 0;
 
   // Display names of the languages, in list order, and the current index.

@@ -109,6 +109,29 @@ TEST(SimTransport, ReadWaitsForItsTimeOutAndCancelWakesItAtOnce) {
   EXPECT_LT(Ms(t0), 1000);
 }
 
+TEST(SimTransport, AReadWithNoLimitEndsOnAReportACancelOrAnUnplugOnly) {
+  Rig rig("pro:latency=40");
+  Report r{};
+  // A report that is due later: the wait ends when it is due, not before.
+  auto t0 = Clock::now();
+  rig.mouse->PressDpiButton();
+  EXPECT_EQ(rig.in->Read(r, -1), HidStatus::Ok);
+  EXPECT_GE(Ms(t0), 35);
+
+  for (int round = 0; round < 2; ++round) {
+    t0 = Clock::now();
+    std::thread waker([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      if (round == 0) rig.in->CancelRead();
+      else rig.transport.Unplug(rig.mouse);
+    });
+    EXPECT_EQ(rig.in->Read(r, -1), round == 0 ? HidStatus::Cancelled : HidStatus::NotConnected);
+    waker.join();
+    EXPECT_GE(Ms(t0), 140) << round;  // no time-out of its own ended it early
+    EXPECT_LT(Ms(t0), 1000) << round;
+  }
+}
+
 TEST(SimTransport, EveryOpenReaderGetsEveryReportWhileAnotherThreadSends) {
   Rig rig("pro:latency=1");
   auto second = rig.transport.Open(rig.mouse->Base() + "/notify", HidRole::ProNotify);

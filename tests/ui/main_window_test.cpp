@@ -20,6 +20,7 @@
 #include "ui/png_btn.h"
 #include "ui/qt_event_sink.h"
 #include "ui/status_dlgs.h"
+#include "ui/ui_style.h"
 #include "ui_test_util.h"
 
 namespace tolvane::ui {
@@ -510,6 +511,63 @@ TEST_F(WindowTest, AnEmptyPageShowsItsOwnPictureOnceOpened) {
   // A page without a picture of its own shows the window's background.
   w.SwitchPage(kPageLighting);
   EXPECT_EQ(QColor(w.Page(kPageLighting)->grab().toImage().pixel(20, 20)), QColor(30, 31, 36));
+}
+
+TEST_F(WindowTest, PagesNotOnTheFirstFrameAreMadeAfterItOnePerTurn) {
+  CTolvaneDlg& w = Make(/*start=*/false);
+  int made[kPages] = {};
+  for (int i : {kPageButtons, kPageMacros, kPageDpi, kPageLighting})
+    w.SetPageMaker(i, [&made, i] {
+      ++made[i];
+      return new QWidget;
+    });
+  EXPECT_EQ(w.PagesToMake(), 5);  // the four and the settings page
+  // Shown before its turn: made on the spot, once.
+  w.SwitchPage(kPageDpi);
+  EXPECT_EQ(made[kPageDpi], 1);
+  EXPECT_FALSE(w.Page(kPageDpi)->isHidden());
+  EXPECT_EQ(w.PagesToMake(), 4);
+  w.SwitchPage(kPageDevices);
+  EXPECT_EQ(made[kPageButtons] + made[kPageMacros] + made[kPageLighting], 0);
+  ASSERT_NE(w.SettingsPage(), nullptr);  // asked for: made now
+  EXPECT_EQ(w.PagesToMake(), 3);
+
+  w.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.PagesToMake() == 0; }, 3000));
+  for (int i : {kPageButtons, kPageMacros, kPageDpi, kPageLighting}) EXPECT_EQ(made[i], 1) << i;
+  EXPECT_EQ(w.CurrentPage(), kPageDevices);
+  EXPECT_FALSE(w.Page(kPageLighting)->isVisible());
+  // A page put in place by hand wins over its maker.
+  w.SetPageMaker(kPageMacros, [&made] {
+    ++made[kPageMacros];
+    return new QWidget;
+  });
+  auto* mine = new QWidget;
+  w.SetPage(kPageMacros, mine);
+  test::Pump();
+  EXPECT_EQ(w.Page(kPageMacros), mine);
+  EXPECT_EQ(made[kPageMacros], 1);
+}
+
+TEST(PicturePreload, HandsOutEachPictureOnceThenLoadsAfresh) {
+  test::TempSkin skin;
+  skin.Add("big.png", 300, 200, QColor(10, 200, 30));
+  skin.Add("other.png", 4, 4, QColor(1, 2, 3));
+  const QImage direct = LoadSkinPicture("big.png");
+  {
+    PicturePreload preload({QStringLiteral("big.png"), QStringLiteral("missing.png")});
+    const QImage first = LoadSkinPicture("big.png");
+    EXPECT_EQ(first, direct);
+    EXPECT_EQ(first.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_FALSE(preload.Take(SkinPath("big.png")).has_value());  // taken already
+    EXPECT_EQ(LoadSkinPicture("big.png"), direct);                // decoded afresh
+    EXPECT_TRUE(LoadSkinPicture("missing.png").isNull());
+    EXPECT_EQ(LoadSkinPicture("other.png").size(), QSize(4, 4));
+  }
+  // Gone: loads go on as before.
+  EXPECT_EQ(LoadSkinPicture("big.png"), direct);
+  // Destroyed before anything was taken: its thread is joined all the same.
+  { PicturePreload unused({QStringLiteral("big.png")}); }
 }
 
 }  // namespace

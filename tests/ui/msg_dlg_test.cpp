@@ -279,5 +279,34 @@ TEST(WindowShape, KeyColourWithinToleranceIsOutside) {
   EXPECT_EQ(loose.rectCount(), 3);  // row 0: [1,2] and [4,5]; row 1: [0,4]
 }
 
+TEST(WindowShape, TheTranslucentPictureHasTheMasksShapeOverAnOpaqueColour) {
+  QImage pic(6, 2, QImage::Format_ARGB32);
+  pic.fill(QColor(50, 50, 50));
+  pic.setPixelColor(0, 0, QColor(255, 0, 255));
+  pic.setPixelColor(3, 0, QColor(250, 8, 247));
+  pic.setPixelColor(5, 1, QColor(0, 0, 0, 0));
+  pic.setPixelColor(1, 1, QColor(200, 100, 0, 128));  // half transparent, far from the key
+  pic.setPixelColor(2, 1, QColor(255, 0, 255, 128));  // the key, half transparent: still the key
+  const QRgb under = 0xFF232228;
+  for (int tolerance : {0, 10}) {
+    const QRegion region = BitmapToRegion(pic, 0xFF00FF, tolerance);
+    const QImage shaped = ShapedPicture(pic, 0xFF00FF, tolerance, under);
+    ASSERT_EQ(shaped.size(), pic.size());
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(qAlpha(shaped.pixel(x, y)), region.contains(QPoint(x, y)) ? 255 : 0)
+            << x << "," << y << " tolerance " << tolerance;
+  }
+  const QImage shaped = ShapedPicture(pic, 0xFF00FF, 10, under);
+  EXPECT_EQ(shaped.pixelColor(4, 0), QColor(50, 50, 50));
+  // Half of (200, 100, 0) over half of (0x23, 0x22, 0x28).
+  const QColor mixed = shaped.pixelColor(1, 1);
+  EXPECT_NEAR(mixed.red(), (200 + 0x23) / 2, 2);
+  EXPECT_NEAR(mixed.green(), (100 + 0x22) / 2, 2);
+  EXPECT_NEAR(mixed.blue(), 0x28 / 2, 2);
+  EXPECT_EQ(qAlpha(shaped.pixel(2, 1)), 0);
+  EXPECT_TRUE(ShapedPicture(QImage(), 0xFF00FF, 10, under).isNull());
+}
+
 }  // namespace
 }  // namespace tolvane::ui

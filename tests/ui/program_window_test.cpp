@@ -1,6 +1,10 @@
 // The real window on the program core and virtual mice, offscreen: tiles,
 // choosing a mouse, its battery, unplugging, the mouse's own DPI button, the
 // exit, and the window's thread never held by a slow or vanishing mouse.
+// GLib's headers name a member "signals", which Qt defines as a word of its
+// own: they come first.
+#include "../desktop/fake_notifications.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -12,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 
 #include "../device/discovery_rig.h"
 #include "../profile/store_rig.h"
@@ -23,6 +28,7 @@
 #include "program/program.h"
 #include "sim/sim_transport.h"
 #include "ui/dev_dlg.h"
+#include "ui/low_battery.h"
 #include "ui/macro_dlg.h"
 #include "ui/main_window.h"
 #include "ui/my_edit.h"
@@ -122,7 +128,10 @@ class ProgramWindowTest : public ::testing::Test {
     o.discovery = tolvane::test::FastTimings();
     if (rescanMs > 0) o.discovery->rescanPeriodMs = rescanMs;
     o.windowVisible = [v = visible_] { return v->load(); };
-    o.tuneSession = [](SessionOptions& s) { s.behaviorPowerDelayMs = 1; };
+    o.tuneSession = [this](SessionOptions& s) {
+      s.behaviorPowerDelayMs = 1;
+      if (tick_) s.tick = [t = tick_] { return t->load(); };
+    };
     ASSERT_EQ(program_->Start(o), StartResult::Ok);
     backend_ = std::make_unique<ProgramBackend>(*program_, sink_, visible_);
     CTolvaneDlg::Options wo;
@@ -132,7 +141,10 @@ class ProgramWindowTest : public ::testing::Test {
     window_ = std::make_unique<CTolvaneDlg>(*backend_, wo);
     ASSERT_TRUE(window_->Ready());
     window_->SetMessageFn([this](const QString& t) { messages_ << t; });
-    sink_.SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) { window_->OnEvent(m, w, l); });
+    sink_.SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) {
+      if (observe_) observe_(m, w, l);
+      window_->OnEvent(m, w, l);
+    });
     if (!hidden) window_->Start();
   }
   CTolvaneDlg& W() { return *window_; }
@@ -176,6 +188,10 @@ class ProgramWindowTest : public ::testing::Test {
   std::unique_ptr<ProgramBackend> backend_;
   std::unique_ptr<CTolvaneDlg> window_;
   QStringList messages_;
+  // Set before Start: the session's millisecond tick (empty: the clock).
+  std::shared_ptr<std::atomic<uint32_t>> tick_;
+  // Sees each of the core's events before the window does.
+  std::function<void(uint32_t, uintptr_t, intptr_t)> observe_;
   bool saved_ = false;
   Catalogue savedCatalogue_;
   std::string savedProgramDir_, savedUserDataDir_;
@@ -371,6 +387,95 @@ TEST_F(ProgramWindowTest, WhileTheMacroPageRecordsNoTabLeavesIt) {
   EXPECT_EQ(W().CurrentPage(), kPageDpi);
   EXPECT_FALSE(macros->isVisible());
   EXPECT_EQ(chooser->said.size(), 6);
+}
+
+TEST_F(ProgramWindowTest, AResetWithin5sOfARestoreIsItsEchoAndALaterOneReadsAgain) {
+  tick_ = std::make_shared<std::atomic<uint32_t>>(100000);
+  ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1"}));
+  ASSERT_TRUE(TilesShown(1));
+  ASSERT_NO_FATAL_FAILURE(ChooseAndRead(Entry(0x10, 0x01)));
+  std::atomic<int> syncs{0};
+  std::set<uint64_t> done;
+  observe_ = [&](uint32_t m, uintptr_t w, intptr_t l) {
+    if (m == WM_SYNC_OK) ++syncs;
+    if (m == WM_OPERATION_DONE && l != 0) done.insert(uint64_t(w));
+  };
+  // The restore ends with the mouse's own reset notification: its echo.
+  const uint64_t restore = program_->RestoreDefaults();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return done.count(restore) == 1; }, 5 * kWaitMs));
+  ASSERT_TRUE(program_->WaitApplyIdle(kWaitMs));
+  QTest::qWait(100);
+  EXPECT_EQ(syncs.load(), 0);
+
+  // A reset pressed on the mouse 3 s after the restore is taken for the echo.
+  tick_->fetch_add(3000);
+  Mouse(0)->Reset();
+  QTest::qWait(300);
+  EXPECT_EQ(syncs.load(), 0);
+  EXPECT_EQ(W().PendingRead(), 0u);
+  EXPECT_EQ(W().WaitAnimation(), nullptr);
+  EXPECT_EQ(W().CurrentPage(), kPageButtons);
+
+  // 6 s after: the mouse's own reset, and the profile is read again.
+  tick_->fetch_add(3000);
+  Mouse(0)->Reset();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return syncs.load() == 1; }, 5 * kWaitMs));
+  EXPECT_EQ(W().CurrentPage(), kPageButtons);
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("|").toStdString();
+}
+
+TEST_F(ProgramWindowTest, AWirelessMouseRunningLowGivesOneDesktopNoticePerDischarge) {
+  tolvane::test::PrivateBus bus;
+  if (!bus.Up()) GTEST_SKIP() << "no dbus-daemon";
+  tolvane::test::FakeNotifications service(bus.Address());
+  ASSERT_TRUE(service.owned);
+  ASSERT_NO_FATAL_FAILURE(Start({"pro+:cid=20,mid=1,link=wireless,power=50"}));
+  ASSERT_TRUE(TilesShown(1));
+  CLowBatteryNotice notice(nullptr, *backend_,
+                           CLowBatteryNotice::DBusSender(QString::fromStdString(bus.Address())));
+  std::atomic<intptr_t> battery{-1};
+  observe_ = [&](uint32_t m, uintptr_t w, intptr_t l) {
+    notice.OnEvent(m, w, l);
+    if (m == WM_BATTERY) battery = l;
+  };
+  ASSERT_NO_FATAL_FAILURE(ChooseAndRead(Entry(0x20, 0x01)));
+  const std::string model = backend_->Device(Entry(0x20, 0x01))->modelName;
+  // The mouse reports each change; the window reads the battery then.
+  auto level = [&](uint8_t power, bool charging) {
+    Mouse(0)->SetBattery(power, charging);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return battery == BatteryParam(power, charging); },
+                                kWaitMs))
+        << int(power);
+  };
+  auto noticed = [&](size_t n) {
+    return QTest::qWaitFor([&] { return service.Bodies().size() >= n; }, kWaitMs) &&
+           (QTest::qWait(150), service.Bodies().size() == n);
+  };
+  ASSERT_NO_FATAL_FAILURE(level(20, false));
+  ASSERT_NO_FATAL_FAILURE(level(10, false));
+  EXPECT_TRUE(noticed(1));
+  ASSERT_NO_FATAL_FAILURE(level(9, false));  // the same discharge: quiet
+  ASSERT_NO_FATAL_FAILURE(level(100, true));
+  ASSERT_NO_FATAL_FAILURE(level(10, false));
+  EXPECT_TRUE(noticed(2));
+  EXPECT_EQ(service.Bodies().front(), "Tolvane|" + model + ": battery low|10% left");
+  EXPECT_EQ(notice.Given(), 2);
+
+  // Switched off on the settings page: kept in a file of its own.
+  CPngBtn* toggle = W().SettingsPage()->LowBatteryNoticeButton();
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_TRUE(toggle->GetCheck());
+  W().SwitchPage(kPageSettings);
+  test::Click(toggle, QPoint(5, 5));
+  EXPECT_FALSE(toggle->GetCheck());
+  EXPECT_FALSE(LoadNoticeSettings(tmp_.Dir()).bLowBattery);
+  EXPECT_EQ(fs::file_size(tmp_.Dir() + "gSetting.dct"), 8u);
+  ASSERT_NO_FATAL_FAILURE(level(100, true));
+  ASSERT_NO_FATAL_FAILURE(level(5, false));
+  QTest::qWait(200);
+  EXPECT_EQ(service.Bodies().size(), 2u);
+  EXPECT_EQ(notice.Given(), 2);
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("|").toStdString();
 }
 
 // ---- The window's thread is never held.

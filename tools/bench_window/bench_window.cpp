@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,6 +34,7 @@
 
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "program/app_core.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
 #include "ui/dev_dlg.h"
@@ -39,6 +42,8 @@
 #include "ui/menu_dlg.h"
 #include "ui/program_backend.h"
 #include "ui/qt_event_sink.h"
+#include "ui/run_window.h"
+#include "ui/ui_style.h"
 
 namespace {
 
@@ -53,6 +58,47 @@ long Switches() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_nvcsw + u.ru_nivcsw;
+}
+
+// Context switches of each thread of this process, by thread id, with the
+// thread's name: which threads wake up while the program idles.
+struct ThreadSwitches {
+  std::string name;
+  long switches = 0;
+};
+std::map<std::string, ThreadSwitches> SwitchesByThread() {
+  std::map<std::string, ThreadSwitches> out;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+    ThreadSwitches t;
+    std::ifstream comm(e.path() / "comm");
+    std::getline(comm, t.name);
+    std::ifstream status(e.path() / "status");
+    for (std::string line; std::getline(status, line);) {
+      const auto colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      const std::string key = line.substr(0, colon);
+      if (key == "voluntary_ctxt_switches" || key == "nonvoluntary_ctxt_switches")
+        t.switches += std::atol(line.c_str() + colon + 1);
+    }
+    out[e.path().filename().string()] = t;
+  }
+  return out;
+}
+
+// The threads that switched between two snapshots, busiest first, per minute.
+std::string Wakers(const std::map<std::string, ThreadSwitches>& before,
+                   const std::map<std::string, ThreadSwitches>& after, int seconds) {
+  std::vector<std::pair<long, std::string>> rows;
+  for (const auto& [tid, t] : after) {
+    auto it = before.find(tid);
+    const long n = t.switches - (it != before.end() ? it->second.switches : 0);
+    if (n > 0) rows.emplace_back(n, t.name + "/" + tid);
+  }
+  std::sort(rows.rbegin(), rows.rend());
+  std::string text;
+  for (const auto& [n, who] : rows)
+    text += " " + who + "=" + std::to_string(long(n * 60.0 / seconds));
+  return text.empty() ? " none" : text;
 }
 
 long PeakKiB() {
@@ -116,9 +162,11 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
   std::unique_ptr<tolvane::Program> program;
   std::unique_ptr<tolvane::ui::ProgramBackend> backend;
   std::unique_ptr<tolvane::ui::CTolvaneDlg> window;
+  std::unique_ptr<tolvane::ui::PicturePreload> preload;
   QTemporaryDir userDir;
   QWidget* shown = nullptr;
-  int64_t startedNs = 0, builtNs = 0;  // the program started, the window built
+  const int64_t appNs = NowNs();       // the QApplication made
+  int64_t startedNs = 0, builtNs = 0, shownNs = 0;  // the program started, the window built, shown
   if (kind == "bare") {
     bare = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
     bare->setFixedSize(1070, 750);
@@ -134,6 +182,9 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     po.singleInstance = false;
     po.simulate = {"pro", "pro+:link=wireless"};
     po.windowVisible = [visible] { return visible->load(); };
+    tolvane::UsePlatformFolders();  // as the program does
+    tolvane::ResolveProgramDir(dataDir);
+    preload = std::make_unique<tolvane::ui::PicturePreload>(QStringList{QStringLiteral("main_nr.png")});
     if (program->Start(po) != tolvane::StartResult::Ok) {
       std::fprintf(stderr, "bench_window: the program did not start\n");
       return 1;
@@ -146,9 +197,11 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     wo.trayAvailable = [] { return false; };
     window = std::make_unique<tolvane::ui::CTolvaneDlg>(*backend, wo);
     if (!window->Ready()) return 1;
+    tolvane::ui::AddProgramPages(*program, *window);
     builtNs = NowNs();
     sink->SetHandler([w = window.get()](uint32_t m, uintptr_t wp, intptr_t lp) { w->OnEvent(m, wp, lp); });
     window->Start();
+    shownNs = NowNs();
     shown = window.get();
   }
 
@@ -157,21 +210,37 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     if (phase == "startup") {
       const int64_t now = NowNs();
       std::printf("startup_ms %.2f peak_kib %ld", double(now - t0) / 1e6, PeakKiB());
+      std::printf(" app_ms %.2f", double(appNs - t0) / 1e6);
       if (startedNs)
-        std::printf(" program_ms %.2f window_ms %.2f", double(startedNs - t0) / 1e6,
-                    double(builtNs - startedNs) / 1e6);
+        std::printf(" program_ms %.2f window_ms %.2f show_ms %.2f paint_ms %.2f",
+                    double(startedNs - appNs) / 1e6, double(builtNs - startedNs) / 1e6,
+                    double(shownNs - builtNs) / 1e6, double(now - shownNs) / 1e6);
       std::printf("\n");
     } else if (phase == "idle") {
       Wait(3000);  // discovery, reads and the first battery answers settle
       long s0 = Switches();
+      auto t0 = SwitchesByThread();
       Wait(idleSeconds * 1000);
       const long shownSw = Switches() - s0;
+      auto t1 = SwitchesByThread();
+      std::fprintf(stderr, "%s shown, per thread per minute:%s\n", kind.c_str(),
+                   Wakers(t0, t1, idleSeconds).c_str());
       shown->hide();
       s0 = Switches();
+      t0 = SwitchesByThread();
       Wait(idleSeconds * 1000);
       const long hiddenSw = Switches() - s0;
+      t1 = SwitchesByThread();
+      std::fprintf(stderr, "%s hidden, per thread per minute:%s\n", kind.c_str(),
+                   Wakers(t0, t1, idleSeconds).c_str());
       std::printf("wakeups_per_min shown %.0f hidden %.0f\n", shownSw * 60.0 / idleSeconds,
                   hiddenSw * 60.0 / idleSeconds);
+    } else if (phase == "pages") {
+      // The pages not on the first frame are made now, one per turn of the
+      // event loop: the longest turn.
+      StallMeter meter;
+      Wait(2000);
+      std::printf("pages_stall_ms %.2f\n", meter.LongestMs());
     } else {  // stall
       Wait(1000);
       StallMeter meter;
@@ -208,6 +277,7 @@ std::map<std::string, double> Child(const QString& self, const QString& kind, co
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("BENCH_EXEC_NS", QString::number(NowNs()));
   p.setProcessEnvironment(env);
+  p.setProcessChannelMode(QProcess::ForwardedErrorChannel);  // the per-thread lines
   p.start(self, QStringList{"--child", kind, phase} + extra);
   if (!p.waitForFinished(300000) || p.exitCode() != 0) {
     std::fprintf(stderr, "bench_window: child %s %s failed\n", qPrintable(kind), qPrintable(phase));
@@ -253,7 +323,7 @@ int main(int argc, char** argv) {
   const QString self = QCoreApplication::applicationFilePath();
   QStringList extra{"--idle-seconds", QString::number(idleSeconds)};
   if (!dataDir.empty()) extra << "--data-dir" << QString::fromStdString(dataDir);
-  std::vector<double> bareMs, winMs, bareKiB, winKiB, programMs, windowMs;
+  std::vector<double> bareMs, winMs, bareKiB, winKiB, appMs, programMs, windowMs, showMs, paintMs;
   for (int r = 0; r < runs; ++r) {  // alternating, so that both see the same machine
     auto b = Child(self, "bare", "startup", extra);
     auto w = Child(self, "window", "startup", extra);
@@ -262,21 +332,33 @@ int main(int argc, char** argv) {
     winMs.push_back(w["startup_ms"]);
     bareKiB.push_back(b["peak_kib"]);
     winKiB.push_back(w["peak_kib"]);
+    appMs.push_back(w["app_ms"]);
     programMs.push_back(w["program_ms"]);
     windowMs.push_back(w["window_ms"]);
+    showMs.push_back(w["show_ms"]);
+    paintMs.push_back(w["paint_ms"]);
   }
   const double bm = Median(bareMs), wm = Median(winMs);
   const double bk = Median(bareKiB), wk = Median(winKiB);
   std::printf("start-up to first paint (median of %d): bare %.1f ms, window %.1f ms, ratio %.2f (goal <= 1.5)\n",
               runs, bm, wm, bm > 0 ? wm / bm : 0.0);
-  std::printf("  of which: exec to the program started %.1f ms, the window built %.1f ms\n",
-              Median(programMs), Median(windowMs));
+  std::printf("  of which (medians): exec to the application object %.1f ms, the program started "
+              "%.1f ms, the window built %.1f ms, shown %.1f ms, first frame painted %.1f ms\n",
+              Median(appMs), Median(programMs), Median(windowMs), Median(showMs), Median(paintMs));
   std::printf("peak memory: bare %.1f MiB, window %.1f MiB, difference %.1f MiB (goal <= 25)\n",
               bk / 1024, wk / 1024, (wk - bk) / 1024);
   auto bi = Child(self, "bare", "idle", extra);
   auto wi = Child(self, "window", "idle", extra);
   std::printf("context switches per minute, shown / hidden (%d s each): bare %.0f / %.0f, window %.0f / %.0f\n",
               idleSeconds, bi["shown"], bi["hidden"], wi["shown"], wi["hidden"]);
+  std::vector<double> barePages, winPages;
+  for (int r = 0; r < std::min(runs, 5); ++r) {
+    barePages.push_back(Child(self, "bare", "pages", extra)["pages_stall_ms"]);
+    winPages.push_back(Child(self, "window", "pages", extra)["pages_stall_ms"]);
+  }
+  std::printf("longest gap of a 1 ms timer in the 2 s after the first frame (the pages are made; "
+              "median of %d): bare %.1f ms, window %.1f ms\n",
+              int(winPages.size()), Median(barePages), Median(winPages));
   auto bs = Child(self, "bare", "stall", extra);
   auto ws = Child(self, "window", "stall", extra);
   std::printf("longest gap of a 1 ms timer on the window's thread: bare %.1f ms, window with a 900 ms "
