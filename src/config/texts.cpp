@@ -112,6 +112,8 @@ constexpr const char* kFixedIds[] = {
     "tc_key_unknown",
     "tc_file_replace",
     "tc_profile_switch_err",
+    "tc_low_battery",
+    "tc_low_battery_tip",
 };
 
 std::vector<std::string> BuildIds() {

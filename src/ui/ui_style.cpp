@@ -167,10 +167,6 @@ QString UiText(const char* id) {
       {"tc_middle", "Middle click"},
       {"tc_forward", "Forward"},
       {"tc_back", "Back"},
-      // The low-battery notice's row of the settings page (no id of the
-      // language files: these texts are the program's own).
-      {"tc_low_battery", "Low-battery notice"},
-      {"tc_low_battery_tip", "One desktop notice when a wireless mouse falls below 15%."},
   };
   const std::string& text = Tx(id);
   if (!text.empty()) return QString::fromStdString(text);
