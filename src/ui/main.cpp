@@ -73,7 +73,7 @@ int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std:
   // The window's background, the largest picture of its first frame, is
   // decoded on a thread of its own while the program starts.
   ResolveProgramDir(o.dataDir);
-  ui::PicturePreload preload({QStringLiteral("main_nr.png")});
+  ui::PicturePreload preload(ui::StartPictures());
   const StartResult started = program.Start(po);
   for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
   if (started == StartResult::AlreadyRunning) {

@@ -136,6 +136,11 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
   return std::nullopt;
 }
 
+QStringList StartPictures() {
+  return {QStringLiteral("main_nr.png"), QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"),
+          QStringLiteral("macro_nr.png"), QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
+}
+
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;

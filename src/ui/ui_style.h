@@ -71,6 +71,10 @@ int PictureLoadCount();
 // goes on; while it lives, LoadSkinPicture hands out each of them once (after
 // its decoding has ended) instead of decoding it again. The paths are
 // resolved when it is made, on the window's thread. The destructor joins.
+// The pictures decoded ahead at start: the window's background first, then
+// the backgrounds of the pages made after the first frame.
+QStringList StartPictures();
+
 class PicturePreload {
  public:
   explicit PicturePreload(const QStringList& names);

@@ -184,7 +184,7 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
     po.windowVisible = [visible] { return visible->load(); };
     tolvane::UsePlatformFolders();  // as the program does
     tolvane::ResolveProgramDir(dataDir);
-    preload = std::make_unique<tolvane::ui::PicturePreload>(QStringList{QStringLiteral("main_nr.png")});
+    preload = std::make_unique<tolvane::ui::PicturePreload>(tolvane::ui::StartPictures());
     if (program->Start(po) != tolvane::StartResult::Ok) {
       std::fprintf(stderr, "bench_window: the program did not start\n");
       return 1;
