@@ -519,16 +519,21 @@ void Program::WindowShown() {
   Post([this] { session_->OnWindowShown(); });
 }
 
+EditModel Program::CurrentEditModel() const {
+  EditModel m;
+  m.model = CurrentModel();
+  m.plus = Plus();
+  m.library = library_.get();
+  return m;
+}
+
 EditOutcome Program::Edit(const EditFn& fn, bool alwaysApply) {
   EditOutcome out;
   if (!CanChangeSettings()) {
     out.gateRefused = true;
     return out;
   }
-  EditModel m;
-  m.model = CurrentModel();
-  m.plus = Plus();
-  m.library = library_.get();
+  const EditModel m = CurrentEditModel();
   if (!store_->Edit([&](ProfileFile& f) { out.edit = fn(f, m); })) {
     out.edit = EditRefused("no profile to change");
     return out;
@@ -547,10 +552,7 @@ bool Program::Adjust(const EditFn& fn) {
   // A read holds this lock across its exchanges: never wait for it.
   std::unique_lock read(ReadProfileMutex(), std::try_to_lock);
   if (!read.owns_lock() || ReadRunning()) return false;
-  EditModel m;
-  m.model = CurrentModel();
-  m.plus = Plus();
-  m.library = library_.get();
+  const EditModel m = CurrentEditModel();
   bool changed = false;
   store_->Edit([&](ProfileFile& f) { changed = fn(f, m).ok; });
   return changed;

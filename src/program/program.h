@@ -210,6 +210,7 @@ class Program {
     std::function<void(Ticket)> run;  // completes its ticket, now or later
   };
   Ticket NewTicket();
+  EditModel CurrentEditModel() const;  // what edit functions check against
   void Complete(Ticket t, bool ok);
   Ticket Enqueue(std::function<void(Ticket)> run);
   void Post(std::function<void()> task);  // a worker task without a ticket
