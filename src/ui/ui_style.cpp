@@ -97,14 +97,21 @@ PicturePreload::PicturePreload(const QStringList& names) : shared_(std::make_sha
   thread_ = std::thread([s = shared_] {
     for (size_t i = 0;; ++i) {
       QString path;
+      bool ready = false;
       {
         std::lock_guard<std::mutex> lock(s->mutex);
         if (s->stop || i >= s->pictures.size()) return;
         path = s->pictures[i].first;
+        ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
-      QImage img = Decode(path);
+      QImage img = ready ? QImage() : Decode(path);
       std::lock_guard<std::mutex> lock(s->mutex);
-      s->pictures[i].second = std::move(img);
+      if (!ready) {
+        // A picture listed twice (two users) is decoded once; each gets its pixels.
+        for (size_t k = i + 1; k < s->pictures.size(); ++k)
+          if (s->pictures[k].first == path) s->pictures[k].second = img;
+        s->pictures[i].second = std::move(img);
+      }
       s->decoded = i + 1;
       s->done.notify_all();
     }
@@ -137,6 +144,7 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
 }
 
 QStringList StartPictures() {
+  // The window's background twice: the window and the button page take it.
   return {QStringLiteral("main_nr.png"), QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"),
           QStringLiteral("macro_nr.png"), QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
 }

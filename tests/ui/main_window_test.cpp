@@ -568,6 +568,14 @@ TEST(PicturePreload, HandsOutEachPictureOnceThenLoadsAfresh) {
   EXPECT_EQ(LoadSkinPicture("big.png"), direct);
   // Destroyed before anything was taken: its thread is joined all the same.
   { PicturePreload unused({QStringLiteral("big.png")}); }
+  // Listed twice for two users: one decode, both get its pixels.
+  {
+    PicturePreload twice({QStringLiteral("big.png"), QStringLiteral("big.png")});
+    const QImage first = LoadSkinPicture("big.png");
+    const QImage second = LoadSkinPicture("big.png");
+    EXPECT_EQ(second, direct);
+    EXPECT_EQ(second.constBits(), first.constBits());
+  }
 }
 
 }  // namespace
