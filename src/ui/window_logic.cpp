@@ -56,12 +56,6 @@ TabState TabsFor(const TabFacts& f) {
   return t;
 }
 
-bool RescanCounter::Tick() {
-  if (count_ <= 0) return false;
-  --count_;
-  return true;
-}
-
 int FrameDelayMs(int pictureDelayMs) { return std::max(pictureDelayMs, kMinFrameDelayMs); }
 
 int ClampProgress(int value, int minimum, int maximum) {

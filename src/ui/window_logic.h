@@ -1,5 +1,5 @@
 // The main window's rules without pixels: title strip texts, tab and page
-// rules, the rescan counter, the wait-animation timing, the progress and
+// rules, the wait-animation timing, the progress and
 // battery values, the tray policy and the command line of `tolvane`.
 #pragma once
 
@@ -54,29 +54,6 @@ struct TabState {
 // Tab 1 is always shown; tabs 2-4 on pages 1-4 when a device exists; tab 5
 // likewise but only for a model with a main or logo light.
 TabState TabsFor(const TabFacts& f);
-
-// ------------------------------------------------------------ rescan counter
-
-// The rescan after plug events: an arrival retries five times, the removal of
-// the current device once, one try per 1000 ms tick.
-class RescanCounter {
- public:
-  static constexpr int kArrivalTries = 5;
-  static constexpr int kIntervalMs = 1000;
-  void OnArrival() { count_ = kArrivalTries; }
-  void OnRemoval(bool wasCurrent) { if (wasCurrent) count_ = 1; }
-  // The timer should run (started when the counter is positive).
-  bool WantsTimer() const { return count_ > 0; }
-  // One tick: true when a discovery pass is due (the counter is decremented;
-  // the timer stops when it reaches 0).
-  bool Tick();
-  // A new device arrived: the search stops.
-  void Stop() { count_ = 0; }
-  int Count() const { return count_; }
-
- private:
-  int count_ = 0;
-};
 
 // ------------------------------------------------------------ wait animation
 

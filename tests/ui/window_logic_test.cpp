@@ -65,29 +65,6 @@ TEST(Tabs, VisibilityCheckAndPageMapping) {
   }
 }
 
-TEST(RescanCounter, ArrivalRetriesFiveTimesRemovalOfTheCurrentOnce) {
-  auto ticks = [](RescanCounter& r) {
-    int n = 0;
-    while (r.WantsTimer() && n < 100) n += r.Tick() ? 1 : 0;
-    return n;
-  };
-  RescanCounter r;
-  r.OnArrival();
-  EXPECT_EQ(ticks(r), 5);
-  EXPECT_FALSE(r.Tick());
-  r.OnRemoval(true);
-  EXPECT_EQ(ticks(r), 1);
-  r.OnRemoval(false);  // another device went away: no search
-  EXPECT_FALSE(r.WantsTimer());
-  r.OnArrival();
-  r.Tick();
-  r.OnRemoval(true);  // the removal sets the counter, it does not add
-  EXPECT_EQ(r.Count(), 1);
-  r.OnArrival();
-  r.Stop();  // a new device was found
-  EXPECT_FALSE(r.WantsTimer());
-}
-
 TEST(StatusValues, FrameDelayProgressAndBatteryBands) {
   EXPECT_EQ(FrameDelayMs(0), kMinFrameDelayMs);
   EXPECT_EQ(FrameDelayMs(-5), kMinFrameDelayMs);
