@@ -16,6 +16,18 @@ QImage CutBackground(const QImage& parentBg, const QRect& r) {
   return parentBg.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+CNaviBtn* NewPageTab(QWidget* parent, const QImage& parentBg, const QRect& r) {
+  auto* tab = new CNaviBtn(parent);
+  const QImage cut = CutBackground(parentBg, r);
+  tab->SetImages(cut, cut, cut);
+  tab->setGeometry(r);
+  tab->SetToggle(true);
+  tab->SetUnderlineWidth(100);
+  tab->SetOwnFont(DialogFont(22, 500));
+  tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
+  return tab;
+}
+
 namespace {
 
 void Missing(const char* format, const QString& name) {
