@@ -198,21 +198,22 @@ class ProfileReader {
 
   void DecodeOptions(ProfileFile& f) const {
     const uint8_t* set = st_->set;
-    if (model_->bShowLOD) {
-      f.nLOD = set[eeprom::kLod];
-      if (dumps_) LogPrint("LOD=%d", f.nLOD);
-    }
-    if (model_->bShowRipple) {
-      f.nRipple = set[eeprom::kRipple];
-      if (dumps_) LogPrint("Ripple=%d", f.nRipple);
-    }
-    if (model_->bShowFixLine) {
-      f.nFixLine = set[eeprom::kFixLine];
-      if (dumps_) LogPrint("FixLine=%d", f.nFixLine);
-    }
-    if (model_->bShowDebounce) {
-      f.nDebounce = set[eeprom::kDebounce];
-      if (dumps_) LogPrint("Debounce=%d", f.nDebounce);
+    // The options a model may lack: read only where it shows them.
+    struct ModelOption {
+      uint32_t DevCfg::*shown;
+      size_t at;
+      int32_t ProfileFile::*field;
+      const char* name;  // in the dump
+    };
+    static const ModelOption kModelOptions[] = {
+        {&DevCfg::bShowLOD, eeprom::kLod, &ProfileFile::nLOD, "LOD"},
+        {&DevCfg::bShowRipple, eeprom::kRipple, &ProfileFile::nRipple, "Ripple"},
+        {&DevCfg::bShowFixLine, eeprom::kFixLine, &ProfileFile::nFixLine, "FixLine"},
+        {&DevCfg::bShowDebounce, eeprom::kDebounce, &ProfileFile::nDebounce, "Debounce"}};
+    for (const ModelOption& o : kModelOptions) {
+      if (!(model_->*o.shown)) continue;
+      f.*o.field = set[o.at];
+      if (dumps_) LogPrint("%s=%d", o.name, int(f.*o.field));
     }
     f.nSleepTime = set[eeprom::kSleepTime] * 10;
     if (dumps_) LogPrint("Sleep Time=%d", f.nSleepTime);
