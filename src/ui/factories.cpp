@@ -34,8 +34,23 @@ void Missing(const char* format, const QString& name) {
   ShowWarning("Warrning", QString::asprintf(format, qPrintable(SkinPath(name))).toStdString());
 }
 
-void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int left, int top,
-                 int right, int bottom) {
+// Loads the normal, hover and pressed pictures and places the button with
+// them; false, with a "Warrning" (`missingFormat` naming the file), when one
+// is missing.
+bool PlaceButton(CPngBtn* button, QWidget* parent, const char* missingFormat,
+                 const QString& normalName, const QString& hover, const QString& pressed,
+                 int left, int top, int right, int bottom) {
+  const QString names[3] = {normalName, hover, pressed};
+  QImage pics[3];
+  for (int i = 0; i < 3; ++i) {
+    pics[i] = LoadSkinPicture(names[i]);
+    if (pics[i].isNull()) {
+      Missing(missingFormat, names[i]);
+      return false;
+    }
+  }
+  button->SetImages(pics[0], pics[1], pics[2]);
+  const QImage& normal = pics[0];
   button->setParent(parent);
   if (Style().hiRes) {
     button->setGeometry(left, top, right - left, bottom - top);
@@ -45,6 +60,7 @@ void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int lef
   }
   const UiStyle& s = Style();
   button->SetTextColors(s.btnTxtNr, s.btnTxtOv, s.btnTxtDn);
+  return true;
 }
 
 }  // namespace
@@ -52,18 +68,10 @@ void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int lef
 int NewSmallPngButton(const QImage& parentBg, const QString& pressed, QWidget* parent,
                       const QString& normal, const QString& hover, CPngBtn* button,
                       bool toggle, bool tooltip, int left, int top, int right, int bottom) {
-  if (!button) return 0;
-  const QString names[3] = {normal, hover, pressed};
-  QImage pics[3];
-  for (int i = 0; i < 3; ++i) {
-    pics[i] = LoadSkinPicture(names[i]);
-    if (pics[i].isNull()) {
-      Missing("NewSmallPngButton. file %s not exist", names[i]);
-      return 0;
-    }
-  }
-  button->SetImages(pics[0], pics[1], pics[2]);
-  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  if (!button ||
+      !PlaceButton(button, parent, "NewSmallPngButton. file %s not exist", normal, hover,
+                   pressed, left, top, right, bottom))
+    return 0;
   button->SetBkPicture(CutBackground(parentBg, button->geometry()));
   button->SetToggle(toggle);
   if (tooltip) button->SetTipText(QString());
@@ -76,17 +84,9 @@ int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
                        const QString& pressed, CPngBtn* button, bool toggle, bool tooltip,
                        const QString& caption, int left, int top, int right, int bottom) {
   if (!button || normal.isEmpty() || hover.isEmpty() || pressed.isEmpty()) return 0;
-  const QString names[3] = {normal, hover, pressed};
-  QImage pics[3];
-  for (int i = 0; i < 3; ++i) {
-    pics[i] = LoadSkinPicture(names[i]);
-    if (pics[i].isNull()) {
-      Missing("NewSmallPngButton3. file %s not exist", names[i]);
-      return 0;
-    }
-  }
-  button->SetImages(pics[0], pics[1], pics[2]);
-  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  if (!PlaceButton(button, parent, "NewSmallPngButton3. file %s not exist", normal, hover, pressed,
+                   left, top, right, bottom))
+    return 0;
   const QPoint origin = cropOrigin.value_or(QPoint(0, 0));
   button->SetBkPicture(CutBackground(parentBg, QRect(origin, button->size())));
   button->SetToggle(toggle);
