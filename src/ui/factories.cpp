@@ -63,6 +63,26 @@ bool PlaceButton(CPngBtn* button, QWidget* parent, const char* missingFormat,
   return true;
 }
 
+// Places a slider's track at `windowRect` over the background under
+// `trackRect`, drawn with the bar "dpibar_nr.png" and its filled part
+// "dpibar_ov.png"; false, with a "Warrning", without the bar.
+bool PlaceTrack(SliderTrack* track, QWidget* parent, const char* missingFormat,
+                const QImage& parentBg, const QRect& trackRect, const QRect& windowRect,
+                uint32_t id, QPoint barOrigin) {
+  const QString barName = QStringLiteral("dpibar_nr.png");
+  const QImage bar = LoadSkinPicture(barName);
+  if (bar.isNull()) {
+    Missing(missingFormat, barName);
+    return false;
+  }
+  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
+  track->setParent(parent);
+  track->setGeometry(windowRect);
+  track->SetId(id);
+  track->Compose(CutBackground(parentBg, trackRect), bar, fill, barOrigin);
+  return true;
+}
+
 }  // namespace
 
 int NewSmallPngButton(const QImage& parentBg, const QString& pressed, QWidget* parent,
@@ -99,19 +119,11 @@ int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
 int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& parentBg,
                          const QString& thumb, int minimum, int maximum, uint32_t id,
                          QPoint barOrigin, const QRect& trackRect, const QRect& windowRect) {
-  if (!track) return 0;
-  const QString barName = QStringLiteral("dpibar_nr.png");
-  const QImage bar = LoadSkinPicture(barName);
-  if (bar.isNull()) {
-    Missing("NewSmallPngSliderBar Error. file %s not exist", barName);
+  if (!track ||
+      !PlaceTrack(track, parent, "NewSmallPngSliderBar Error. file %s not exist", parentBg,
+                  trackRect, windowRect, id, barOrigin))
     return 0;
-  }
-  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
-  track->setParent(parent);
-  track->setGeometry(windowRect);
-  track->SetId(id);
   track->Thumb()->SetId(id);
-  track->Compose(CutBackground(parentBg, trackRect), bar, fill, barOrigin);
   track->SetThumbPicture(thumb.isEmpty() ? QImage() : LoadSkinPicture(thumb));
   track->SetRange(minimum, maximum);
   track->Thumb()->SetPos(minimum, false);
@@ -122,20 +134,12 @@ int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& pa
 int NewSmallPngHSliderBarEx(const QImage& parentBg, const QString& thumb2, QWidget* parent,
                             const QString& thumb1, CPngHSliderBarEx* track, uint32_t id,
                             QPoint barOrigin, const QRect& rect) {
-  if (!track) return 0;
-  const QString barName = QStringLiteral("dpibar_nr.png");
-  const QImage bar = LoadSkinPicture(barName);
-  if (bar.isNull()) {
-    Missing("NewSmallPngHSliderBarEx Error. file %s not exist", barName);
+  if (!track ||
+      !PlaceTrack(track, parent, "NewSmallPngHSliderBarEx Error. file %s not exist", parentBg,
+                  rect, rect, id, barOrigin))
     return 0;
-  }
-  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
-  track->setParent(parent);
-  track->setGeometry(rect);
-  track->SetId(id);
   track->Thumb(1)->SetId(id);
   track->Thumb(2)->SetId(id);
-  track->Compose(CutBackground(parentBg, rect), bar, fill, barOrigin);
   track->SetThumbPictures(thumb1.isEmpty() ? QImage() : LoadSkinPicture(thumb1),
                           thumb2.isEmpty() ? QImage() : LoadSkinPicture(thumb2));
   track->SetRange(1, 4);
