@@ -1,6 +1,5 @@
 #include "ui/pick_macro_dlg.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <functional>
