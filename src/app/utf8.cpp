@@ -49,4 +49,18 @@ uint32_t NextCodePoint(std::string_view s, size_t& i) {
   return cp;
 }
 
+size_t Utf8SequenceLength(std::string_view s, size_t i) {
+  size_t next = i;
+  const uint32_t cp = NextCodePoint(s, next);
+  // An invalid byte is one step to U+FFFD; an encoded U+FFFD takes three.
+  if (cp == 0xFFFD && next == i + 1) return 0;
+  return next - i;
+}
+
+std::vector<uint32_t> CodePoints(std::string_view s) {
+  std::vector<uint32_t> cps;
+  for (size_t i = 0; i < s.size();) cps.push_back(NextCodePoint(s, i));
+  return cps;
+}
+
 }  // namespace tolvane

@@ -21,26 +21,26 @@ std::string Hex(unsigned v, int digits) {
   return b;
 }
 
-// Hex with or without "0x"; false unless the whole text is a number <= max.
-bool ParseHex(const std::string& s, unsigned long max, unsigned long* out) {
+// A number in `base` (as strtoul takes it); false unless the whole text is a
+// number <= max, without a sign.
+bool ParseUnsigned(const std::string& s, int base, unsigned long max, unsigned long* out) {
   if (s.empty() || s[0] == '-' || s[0] == '+') return false;
   errno = 0;
   char* end = nullptr;
-  const unsigned long v = std::strtoul(s.c_str(), &end, 16);
+  const unsigned long v = std::strtoul(s.c_str(), &end, base);
   if (errno || !end || *end || v > max) return false;
   *out = v;
   return true;
 }
 
+// Hex with or without "0x".
+bool ParseHex(const std::string& s, unsigned long max, unsigned long* out) {
+  return ParseUnsigned(s, 16, max, out);
+}
+
 // Decimal, or hex with "0x".
 bool ParseCount(const std::string& s, unsigned long max, unsigned long* out) {
-  if (s.empty() || s[0] == '-' || s[0] == '+') return false;
-  errno = 0;
-  char* end = nullptr;
-  const unsigned long v = std::strtoul(s.c_str(), &end, 0);
-  if (errno || !end || *end || v > max) return false;
-  *out = v;
-  return true;
+  return ParseUnsigned(s, 0, max, out);
 }
 
 const char* FamilyOf(const CHidDev* d) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/event_sink.h"
@@ -525,38 +526,26 @@ Program::EditFn SetEdit(const SetArgs& a, const SetValues& v) {
     return [v](ProfileFile& f, const EditModel& m) {
       return EditCurrentLevel(f, m, int(v.n1 - 1));
     };
-  if (v.what == "rate")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditRate(f, m, int(v.n1));
-    };
-  if (v.what == "lod")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditLiftOff(f, m, int(v.n1));
-    };
-  if (v.what == "ripple")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditRipple(f, m, v.onOff != 0);
-    };
-  if (v.what == "angle-snapping")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditAngleSnapping(f, m, v.onOff != 0);
-    };
-  if (v.what == "debounce")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditDebounce(f, m, int(v.n1));
-    };
-  if (v.what == "sleep")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditSleep(f, m, int(v.n1));
-    };
-  if (v.what == "light-off-on-move")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditLightOffOnMove(f, m, v.onOff != 0);
-    };
-  if (v.what == "sensor-sleep")
-    return [v](ProfileFile& f, const EditModel& m) {
-      return EditSensorSleep(f, m, int(v.n1));
-    };
+  // The settings of one number, and those that are on or off.
+  using NumberEdit = EditResult (*)(ProfileFile&, const EditModel&, int);
+  using SwitchEdit = EditResult (*)(ProfileFile&, const EditModel&, bool);
+  static const std::pair<const char*, NumberEdit> kNumbers[] = {
+      {"rate", EditRate},   {"lod", EditLiftOff}, {"debounce", EditDebounce},
+      {"sleep", EditSleep}, {"sensor-sleep", EditSensorSleep}};
+  static const std::pair<const char*, SwitchEdit> kSwitches[] = {
+      {"ripple", EditRipple},
+      {"angle-snapping", EditAngleSnapping},
+      {"light-off-on-move", EditLightOffOnMove}};
+  for (const auto& e : kNumbers)
+    if (v.what == e.first)
+      return [edit = e.second, n = int(v.n1)](ProfileFile& f, const EditModel& m) {
+        return edit(f, m, n);
+      };
+  for (const auto& e : kSwitches)
+    if (v.what == e.first)
+      return [edit = e.second, on = v.onOff != 0](ProfileFile& f, const EditModel& m) {
+        return edit(f, m, on);
+      };
   // light
   LightEdit le;
   le.part = v.w[0] == "dpi" ? kLightDpi : v.w[0] == "main" ? kLightMain : kLightLogo;

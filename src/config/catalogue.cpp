@@ -105,13 +105,16 @@ std::vector<uint16_t> IdList(const Reader& r, std::string_view key) {
   return out;
 }
 
+// A key of [OPT] and the field of OptCfg it fills.
+template <typename T>
+struct OptKey {
+  const char* key;
+  T OptCfg::*field;
+};
+
 void ReadOptions(const Reader& r, OptCfg& o) {
-  struct IntKey {
-    const char* key;
-    uint32_t OptCfg::*field;
-  };
   // `Debug` and "3325Setp200" are read before everything else.
-  static const IntKey kInts[] = {
+  static const OptKey<uint32_t> kInts[] = {
       {"Suwnd", &OptCfg::Suwnd},
       {"ApplyNow", &OptCfg::ApplyNow},
       {"DrvVer", &OptCfg::DrvVer},
@@ -176,11 +179,7 @@ void ReadOptions(const Reader& r, OptCfg& o) {
   o.rcSupprotBtn = r.Rc(kOpt, "rcSupprotBtn", o.rcSupprotBtn);
   o.rcHomePageBtn = r.Rc(kOpt, "rcHomePageBtn", o.rcHomePageBtn);
 
-  struct ColourKey {
-    const char* key;
-    uint32_t OptCfg::*field;
-  };
-  static const ColourKey kColours[] = {
+  static const OptKey<uint32_t> kColours[] = {
       {"clrMacFrame", &OptCfg::clrMacFrame},
       {"Txt_clr", &OptCfg::Txt_clr},
       {"Btn_txt_clr_nr", &OptCfg::Btn_txt_clr_nr},
@@ -200,11 +199,7 @@ void ReadOptions(const Reader& r, OptCfg& o) {
   };
   for (const auto& k : kColours) o.*k.field = r.Colour(kOpt, k.key, o.*k.field);
 
-  struct PointKey {
-    const char* key;
-    Point OptCfg::*field;
-  };
-  static const PointKey kPoints[] = {
+  static const OptKey<Point> kPoints[] = {
       {"ptNavi", &OptCfg::ptNavi},
       {"ptMin", &OptCfg::ptMin},
       {"ptApply", &OptCfg::ptApply},

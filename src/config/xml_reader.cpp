@@ -7,6 +7,7 @@
 
 #include "app/log.h"
 #include "app/regular_file.h"
+#include "app/utf8.h"
 
 namespace tolvane {
 namespace {
@@ -29,32 +30,6 @@ std::string LowerCopy(std::string_view s) {
   std::string r(s);
   for (char& c : r) c = LowerAscii(c);
   return r;
-}
-
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t Utf8SequenceLength(std::string_view s, size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return 1;
-  size_t len;
-  uint32_t min;
-  uint32_t cp;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2, min = 0x80, cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3, min = 0x800, cp = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4, min = 0x10000, cp = b0 & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
 }
 
 bool IsValidUtf8(std::string_view s) {

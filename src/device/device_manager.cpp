@@ -449,19 +449,7 @@ void DeviceManager::FindOurDevice_PRO(const std::vector<HidIfInfo>& ifs) {
     probe->hNotify = std::move(cand->h);
     probe->info = rec;
     probe->notifyPath = cand->rec->szPath;
-    ProbeSlot slot;
-    slot.szCmdPath = rec.szPath;
-    slot.szNotifyPath = probe->notifyPath;
-    slot.wPID = uint16_t(rec.nPID);
-    slot.wVersion = uint16_t(rec.nVersion);
-    slot.bWireless = !cfg_.IsWired(rec.nPID);
-    probe->slot = list_.TakeSlot(slot);
-    if (probe->slot < 0) {
-      // All slots busy: the pair is closed and found again by a later scan.
-      LogPrint("FindOurDevice_PRO: no free probe slot");
-      continue;
-    }
-    StartWorker([this, probe] { ProbeThread(probe); });
+    StartProbe(std::move(probe), "FindOurDevice_PRO");
   }
 
   // Unmatched notify handles: their pairing reads end now, then they close.
@@ -508,19 +496,25 @@ void DeviceManager::FindOurDevice_PROPLUS(const std::vector<HidIfInfo>& ifs) {
     probe->plus = true;
     probe->hCmd = std::move(h);
     probe->info = rec;
-    ProbeSlot slot;
-    slot.szCmdPath = rec.szPath;
-    slot.bPlus = true;
-    slot.wPID = uint16_t(rec.nPID);
-    slot.wVersion = uint16_t(rec.nVersion);
-    slot.bWireless = !cfg_.IsWired(rec.nPID);
-    probe->slot = list_.TakeSlot(slot);
-    if (probe->slot < 0) {
-      LogPrint("FindOurDevice_PRO+: no free probe slot");
-      continue;
-    }
-    StartWorker([this, probe] { ProbeThread(probe); });
+    StartProbe(std::move(probe), "FindOurDevice_PRO+");
   }
+}
+
+void DeviceManager::StartProbe(std::shared_ptr<Probe> probe, const char* finder) {
+  ProbeSlot slot;
+  slot.szCmdPath = probe->info.szPath;
+  slot.szNotifyPath = probe->notifyPath;
+  slot.bPlus = probe->plus;
+  slot.wPID = uint16_t(probe->info.nPID);
+  slot.wVersion = uint16_t(probe->info.nVersion);
+  slot.bWireless = !cfg_.IsWired(probe->info.nPID);
+  probe->slot = list_.TakeSlot(slot);
+  if (probe->slot < 0) {
+    // All slots busy: the interfaces close and a later scan finds them again.
+    LogPrint("%s: no free probe slot", finder);
+    return;
+  }
+  StartWorker([this, probe] { ProbeThread(probe); });
 }
 
 // ---- Probe threads.

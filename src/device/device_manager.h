@@ -153,6 +153,9 @@ class DeviceManager {
   bool SettledLocked() const;
   void StartWorker(std::function<void()> fn);
   void ReapWorkers();
+  // Takes a probe slot for the probe's interfaces and starts its thread;
+  // `finder` names the scan in the log.
+  void StartProbe(std::shared_ptr<Probe> probe, const char* finder);
   void ProbeThread(std::shared_ptr<Probe> probe);
   bool Connect(Probe& p);
   bool SleepUnlessStopping(int ms);

@@ -8,12 +8,6 @@ namespace tolvane {
 
 namespace {
 
-std::vector<char32_t> CodePoints(std::string_view s) {
-  std::vector<char32_t> cps;
-  for (size_t i = 0; i < s.size();) cps.push_back(NextCodePoint(s, i));
-  return cps;
-}
-
 char32_t FoldCase(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1
@@ -79,7 +73,7 @@ std::string SafeMacroFileName(std::string_view name) {
 }
 
 bool SameNameNoCase(std::string_view a, std::string_view b, size_t maxUnits) {
-  std::vector<char32_t> ca = CodePoints(a), cb = CodePoints(b);
+  const std::vector<uint32_t> ca = CodePoints(a), cb = CodePoints(b);
   size_t units = 0, i = 0;
   for (; i < ca.size() && i < cb.size(); ++i) {
     if (units >= maxUnits) return true;

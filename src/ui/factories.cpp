@@ -16,14 +16,41 @@ QImage CutBackground(const QImage& parentBg, const QRect& r) {
   return parentBg.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+CNaviBtn* NewPageTab(QWidget* parent, const QImage& parentBg, const QRect& r) {
+  auto* tab = new CNaviBtn(parent);
+  const QImage cut = CutBackground(parentBg, r);
+  tab->SetImages(cut, cut, cut);
+  tab->setGeometry(r);
+  tab->SetToggle(true);
+  tab->SetUnderlineWidth(100);
+  tab->SetOwnFont(DialogFont(22, 500));
+  tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
+  return tab;
+}
+
 namespace {
 
 void Missing(const char* format, const QString& name) {
   ShowWarning("Warrning", QString::asprintf(format, qPrintable(SkinPath(name))).toStdString());
 }
 
-void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int left, int top,
-                 int right, int bottom) {
+// Loads the normal, hover and pressed pictures and places the button with
+// them; false, with a "Warrning" (`missingFormat` naming the file), when one
+// is missing.
+bool PlaceButton(CPngBtn* button, QWidget* parent, const char* missingFormat,
+                 const QString& normalName, const QString& hover, const QString& pressed,
+                 int left, int top, int right, int bottom) {
+  const QString names[3] = {normalName, hover, pressed};
+  QImage pics[3];
+  for (int i = 0; i < 3; ++i) {
+    pics[i] = LoadSkinPicture(names[i]);
+    if (pics[i].isNull()) {
+      Missing(missingFormat, names[i]);
+      return false;
+    }
+  }
+  button->SetImages(pics[0], pics[1], pics[2]);
+  const QImage& normal = pics[0];
   button->setParent(parent);
   if (Style().hiRes) {
     button->setGeometry(left, top, right - left, bottom - top);
@@ -33,6 +60,27 @@ void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int lef
   }
   const UiStyle& s = Style();
   button->SetTextColors(s.btnTxtNr, s.btnTxtOv, s.btnTxtDn);
+  return true;
+}
+
+// Places a slider's track at `windowRect` over the background under
+// `trackRect`, drawn with the bar "dpibar_nr.png" and its filled part
+// "dpibar_ov.png"; false, with a "Warrning", without the bar.
+bool PlaceTrack(SliderTrack* track, QWidget* parent, const char* missingFormat,
+                const QImage& parentBg, const QRect& trackRect, const QRect& windowRect,
+                uint32_t id, QPoint barOrigin) {
+  const QString barName = QStringLiteral("dpibar_nr.png");
+  const QImage bar = LoadSkinPicture(barName);
+  if (bar.isNull()) {
+    Missing(missingFormat, barName);
+    return false;
+  }
+  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
+  track->setParent(parent);
+  track->setGeometry(windowRect);
+  track->SetId(id);
+  track->Compose(CutBackground(parentBg, trackRect), bar, fill, barOrigin);
+  return true;
 }
 
 }  // namespace
@@ -40,18 +88,10 @@ void PlaceButton(CPngBtn* button, QWidget* parent, const QImage& normal, int lef
 int NewSmallPngButton(const QImage& parentBg, const QString& pressed, QWidget* parent,
                       const QString& normal, const QString& hover, CPngBtn* button,
                       bool toggle, bool tooltip, int left, int top, int right, int bottom) {
-  if (!button) return 0;
-  const QString names[3] = {normal, hover, pressed};
-  QImage pics[3];
-  for (int i = 0; i < 3; ++i) {
-    pics[i] = LoadSkinPicture(names[i]);
-    if (pics[i].isNull()) {
-      Missing("NewSmallPngButton. file %s not exist", names[i]);
-      return 0;
-    }
-  }
-  button->SetImages(pics[0], pics[1], pics[2]);
-  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  if (!button ||
+      !PlaceButton(button, parent, "NewSmallPngButton. file %s not exist", normal, hover,
+                   pressed, left, top, right, bottom))
+    return 0;
   button->SetBkPicture(CutBackground(parentBg, button->geometry()));
   button->SetToggle(toggle);
   if (tooltip) button->SetTipText(QString());
@@ -64,17 +104,9 @@ int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
                        const QString& pressed, CPngBtn* button, bool toggle, bool tooltip,
                        const QString& caption, int left, int top, int right, int bottom) {
   if (!button || normal.isEmpty() || hover.isEmpty() || pressed.isEmpty()) return 0;
-  const QString names[3] = {normal, hover, pressed};
-  QImage pics[3];
-  for (int i = 0; i < 3; ++i) {
-    pics[i] = LoadSkinPicture(names[i]);
-    if (pics[i].isNull()) {
-      Missing("NewSmallPngButton3. file %s not exist", names[i]);
-      return 0;
-    }
-  }
-  button->SetImages(pics[0], pics[1], pics[2]);
-  PlaceButton(button, parent, pics[0], left, top, right, bottom);
+  if (!PlaceButton(button, parent, "NewSmallPngButton3. file %s not exist", normal, hover, pressed,
+                   left, top, right, bottom))
+    return 0;
   const QPoint origin = cropOrigin.value_or(QPoint(0, 0));
   button->SetBkPicture(CutBackground(parentBg, QRect(origin, button->size())));
   button->SetToggle(toggle);
@@ -87,19 +119,11 @@ int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
 int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& parentBg,
                          const QString& thumb, int minimum, int maximum, uint32_t id,
                          QPoint barOrigin, const QRect& trackRect, const QRect& windowRect) {
-  if (!track) return 0;
-  const QString barName = QStringLiteral("dpibar_nr.png");
-  const QImage bar = LoadSkinPicture(barName);
-  if (bar.isNull()) {
-    Missing("NewSmallPngSliderBar Error. file %s not exist", barName);
+  if (!track ||
+      !PlaceTrack(track, parent, "NewSmallPngSliderBar Error. file %s not exist", parentBg,
+                  trackRect, windowRect, id, barOrigin))
     return 0;
-  }
-  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
-  track->setParent(parent);
-  track->setGeometry(windowRect);
-  track->SetId(id);
   track->Thumb()->SetId(id);
-  track->Compose(CutBackground(parentBg, trackRect), bar, fill, barOrigin);
   track->SetThumbPicture(thumb.isEmpty() ? QImage() : LoadSkinPicture(thumb));
   track->SetRange(minimum, maximum);
   track->Thumb()->SetPos(minimum, false);
@@ -110,20 +134,12 @@ int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& pa
 int NewSmallPngHSliderBarEx(const QImage& parentBg, const QString& thumb2, QWidget* parent,
                             const QString& thumb1, CPngHSliderBarEx* track, uint32_t id,
                             QPoint barOrigin, const QRect& rect) {
-  if (!track) return 0;
-  const QString barName = QStringLiteral("dpibar_nr.png");
-  const QImage bar = LoadSkinPicture(barName);
-  if (bar.isNull()) {
-    Missing("NewSmallPngHSliderBarEx Error. file %s not exist", barName);
+  if (!track ||
+      !PlaceTrack(track, parent, "NewSmallPngHSliderBarEx Error. file %s not exist", parentBg,
+                  rect, rect, id, barOrigin))
     return 0;
-  }
-  const QImage fill = LoadSkinPicture(QStringLiteral("dpibar_ov.png"));
-  track->setParent(parent);
-  track->setGeometry(rect);
-  track->SetId(id);
   track->Thumb(1)->SetId(id);
   track->Thumb(2)->SetId(id);
-  track->Compose(CutBackground(parentBg, rect), bar, fill, barOrigin);
   track->SetThumbPictures(thumb1.isEmpty() ? QImage() : LoadSkinPicture(thumb1),
                           thumb2.isEmpty() ? QImage() : LoadSkinPicture(thumb2));
   track->SetRange(1, 4);

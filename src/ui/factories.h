@@ -16,10 +16,16 @@ namespace tolvane::ui {
 class CPngBtn;
 class CPngSliderBar;
 class CPngHSliderBarEx;
+class CNaviBtn;
 
 // The part of the parent's background picture under rectangle `r` (parts
 // outside the picture stay transparent).
 QImage CutBackground(const QImage& parentBg, const QRect& r);
+
+// A page tab of the window's top bar at `r`: a toggle over its own cut of the
+// background, underlined and lettered as the window's tabs are. Its caption,
+// state and click are the caller's.
+CNaviBtn* NewPageTab(QWidget* parent, const QImage& parentBg, const QRect& r);
 
 // Each factory loads its pictures; a missing one is reported in a "Warrning"
 // box and the factory returns 0 without placing the control (the caller keeps

@@ -31,7 +31,20 @@ void GalleryWindow::Build() {
   SetWarningHandler([this](const std::string&, const std::string& text) {
     missing_ << QString::fromStdString(text);
   });
+  LoadBackground();
+  BuildTitleBar();
+  BuildPushButtons(125);
+  BuildToggles(175);
+  BuildDropLists(225);
+  BuildSliders(285);
+  BuildDpiBars(330);
+  BuildEdits(420);
+  BuildMenu(470);
+  BuildComboDialog(470);
+  SetWarningHandler(WarningHandler());
+}
 
+void GalleryWindow::LoadBackground() {
   bg_ = LoadSkinPicture(QStringLiteral("main_nr.png"));
   if (bg_.isNull()) {
     bg_ = QImage(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
@@ -40,8 +53,10 @@ void GalleryWindow::Build() {
   } else if (bg_.size() != size()) {
     bg_ = bg_.scaled(size());
   }
+}
 
-  // Title buttons and tabs, where the main window has them.
+// Title buttons and tabs, where the main window has them.
+void GalleryWindow::BuildTitleBar() {
   const struct { const char* nr; const char* ov; int l; } kTitle[] = {
       {"help_nr.png", "help_ov.png", 926}, {"min_nr.png", "min_ov.png", 974},
       {"exit_nr.png", "exit_ov.png", 1022}};
@@ -55,23 +70,16 @@ void GalleryWindow::Build() {
       {180, 280, "Devices"}, {280, 480, "Buttons"}, {480, 620, "Lighting"},
       {620, 730, "Performance"}, {730, 830, "Settings"}};
   for (size_t i = 0; i < std::size(kTabs); ++i) {
-    auto* tab = new CNaviBtn(this);
-    const QRect r(kTabs[i].l, 29, kTabs[i].r - kTabs[i].l, 80);
-    const QImage cut = CutBackground(bg_, r);
-    tab->SetImages(cut, cut, cut);
-    tab->setGeometry(r);
-    tab->SetToggle(true);
-    tab->SetUnderlineWidth(100);
-    tab->SetOwnFont(DialogFont(22, 500));
-    tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
+    auto* tab = NewPageTab(this, bg_, QRect(kTabs[i].l, 29, kTabs[i].r - kTabs[i].l, 80));
     tab->SetCaption(QString::fromLatin1(kTabs[i].text));
     tab->SetCheck(i == 1);
     if (i == 2) tab->SetHoverState(true);
     if (i == 4) tab->setEnabled(false);
   }
+}
 
-  // Push buttons in their states.
-  int y = 125;
+// Push buttons in their states.
+void GalleryWindow::BuildPushButtons(int y) {
   Section(y, QStringLiteral("Buttons"));
   const char* kStates[] = {"Normal", "Hover", "Pressed", "Disabled", "Locked", "Icon"};
   for (int i = 0; i < 6; ++i) {
@@ -94,9 +102,10 @@ void GalleryWindow::Build() {
       b->SetTextOffset(22);
     }
   }
+}
 
-  // Radios, check boxes and switches, off and on.
-  y = 175;
+// Radios, check boxes and switches, off and on.
+void GalleryWindow::BuildToggles(int y) {
   Section(y, QStringLiteral("Toggles"));
   const struct { const char* off; const char* on; } kToggles[] = {
       {"radio_nr.png", "radio_dn.png"}, {"check_nr.png", "check_dn.png"},
@@ -117,13 +126,14 @@ void GalleryWindow::Build() {
     }
     x += 30;
   }
+}
 
-  // Drop lists.
-  y = 225;
+// Drop lists.
+void GalleryWindow::BuildDropLists(int y) {
   Section(y, QStringLiteral("Drop lists"));
   const struct { const char* pic; int items; int sel; } kCombos[] = {
       {"combo_nr.png", 8, 2}, {"combo2_nr.png", 4, 0}, {"combo4_nr.png", 3, -1}};
-  x = 180;
+  int x = 180;
   for (const auto& c : kCombos) {
     auto* b = new CComboBtn(this);
     const QString pic = QString::fromLatin1(c.pic);
@@ -140,44 +150,44 @@ void GalleryWindow::Build() {
     b->SelectPos(c.sel);
     x += b->width() + 25;
   }
+}
 
-  // One-thumb sliders: thumbed, at full without a thumb, disabled.
-  y = 285;
+// One-thumb sliders: thumbed, at full without a thumb, disabled.
+void GalleryWindow::BuildSliders(int y) {
   Section(y - 4, QStringLiteral("Sliders"));
-  {
-    auto* s = new CPngSliderBar(this);
-    const QRect r(180, y, 300, 14);
-    if (NewSmallPngSliderBar(s, this, bg_, QStringLiteral("slider.png"), 1, 10, 272,
-                             QPoint(0, Style().barY), r, r)) {
-      s->EvenScale();
-      s->SetPos(6);
-      Note(QRect(490, y - 4, 120, 22), QStringLiteral("6 of 1-10"));
-    } else {
-      delete s;
-    }
-    auto* full = new CPngSliderBar(this);
-    const QRect r2(620, y, 200, 14);
-    if (NewSmallPngSliderBar(full, this, bg_, QString(), 0, 2, 130, QPoint(0, Style().barY), r2,
-                             r2)) {
-      full->SetValueTable({400, 800, 1600});
-      full->SetPos(1600);
-    } else {
-      delete full;
-    }
-    auto* off = new CPngSliderBar(this);
-    const QRect r3(840, y, 200, 14);
-    if (NewSmallPngSliderBar(off, this, bg_, QStringLiteral("slider.png"), 0, 10, 131,
-                             QPoint(0, Style().barY), r3, r3)) {
-      off->SetPos(3);
-      off->SetDisabled(true, true);
-      off->setEnabled(false);
-    } else {
-      delete off;
-    }
+  auto* s = new CPngSliderBar(this);
+  const QRect r(180, y, 300, 14);
+  if (NewSmallPngSliderBar(s, this, bg_, QStringLiteral("slider.png"), 1, 10, 272,
+                           QPoint(0, Style().barY), r, r)) {
+    s->EvenScale();
+    s->SetPos(6);
+    Note(QRect(490, y - 4, 120, 22), QStringLiteral("6 of 1-10"));
+  } else {
+    delete s;
   }
+  auto* full = new CPngSliderBar(this);
+  const QRect r2(620, y, 200, 14);
+  if (NewSmallPngSliderBar(full, this, bg_, QString(), 0, 2, 130, QPoint(0, Style().barY), r2,
+                           r2)) {
+    full->SetValueTable({400, 800, 1600});
+    full->SetPos(1600);
+  } else {
+    delete full;
+  }
+  auto* off = new CPngSliderBar(this);
+  const QRect r3(840, y, 200, 14);
+  if (NewSmallPngSliderBar(off, this, bg_, QStringLiteral("slider.png"), 0, 10, 131,
+                           QPoint(0, Style().barY), r3, r3)) {
+    off->SetPos(3);
+    off->SetDisabled(true, true);
+    off->setEnabled(false);
+  } else {
+    delete off;
+  }
+}
 
-  // Two-thumb DPI bars: joined and separate X/Y.
-  y = 330;
+// Two-thumb DPI bars: joined and separate X/Y.
+void GalleryWindow::BuildDpiBars(int y) {
   Section(y - 4, QStringLiteral("DPI bars"));
   const std::vector<int> dpi = {400, 800, 1200, 1600, 2400, 3200, 4800, 6400};
   for (int sep = 0; sep < 2; ++sep) {
@@ -199,9 +209,10 @@ void GalleryWindow::Build() {
     Note(QRect(845, y + sep * 40 - 4, 200, 22),
          sep ? QStringLiteral("X 3200  Y 800") : QStringLiteral("1600"));
   }
+}
 
-  // Edits in their modes.
-  y = 420;
+// Edits in their modes.
+void GalleryWindow::BuildEdits(int y) {
   Section(y - 2, QStringLiteral("Edits"));
   const char* kEditNotes[] = {"text", "read-only", "key", "number", "masked"};
   for (int i = 0; i < 5; ++i) {
@@ -216,48 +227,47 @@ void GalleryWindow::Build() {
     }
     Note(QRect(180 + i * 170, y + 22, 150, 18), QString::fromLatin1(kEditNotes[i]));
   }
+}
 
-  // The popup menu with an open submenu, and the message dialogs.
-  y = 470;
+// The popup menu with an open submenu.
+void GalleryWindow::BuildMenu(int y) {
   Section(y, QStringLiteral("Menu"));
-  {
-    std::vector<MenuItem> items = {
-        {kMenuTopGroup, 1, QStringLiteral("Left click")},
-        {kMenuTopGroup, 2, QStringLiteral("Right click")},
-        {kMenuTopGroup, 3, QStringLiteral("Media")},
-        {kMenuTopGroup, 4, QStringLiteral("Disable")},
-        {2, 5, QStringLiteral("Play/Pause")},
-        {2, 6, QStringLiteral("Volume up")}};
-    CMenuDlg::Options o;
-    o.width = 150;
-    o.clrNr = Style().menuTxtNr;
-    o.clrOv = Style().menuTxtOv;
-    const QImage menu = CMenuDlg::Preview(items, o, 2);
-    pictures_.push_back({QPoint(20, y + 28), menu});
-    std::vector<MenuItem> sub = {{kMenuTopGroup, 5, QStringLiteral("Play/Pause")},
-                                 {kMenuTopGroup, 6, QStringLiteral("Volume up")}};
-    const int itemH = GetMenuPictures().item.height();
-    pictures_.push_back({QPoint(20 + 150, y + 28 + 1 + 2 * itemH - itemH),
-                         CMenuDlg::Preview(sub, o, 1)});
+  std::vector<MenuItem> items = {
+      {kMenuTopGroup, 1, QStringLiteral("Left click")},
+      {kMenuTopGroup, 2, QStringLiteral("Right click")},
+      {kMenuTopGroup, 3, QStringLiteral("Media")},
+      {kMenuTopGroup, 4, QStringLiteral("Disable")},
+      {2, 5, QStringLiteral("Play/Pause")},
+      {2, 6, QStringLiteral("Volume up")}};
+  CMenuDlg::Options o;
+  o.width = 150;
+  o.clrNr = Style().menuTxtNr;
+  o.clrOv = Style().menuTxtOv;
+  const QImage menu = CMenuDlg::Preview(items, o, 2);
+  pictures_.push_back({QPoint(20, y + 28), menu});
+  std::vector<MenuItem> sub = {{kMenuTopGroup, 5, QStringLiteral("Play/Pause")},
+                               {kMenuTopGroup, 6, QStringLiteral("Volume up")}};
+  const int itemH = GetMenuPictures().item.height();
+  pictures_.push_back({QPoint(20 + 150, y + 28 + 1 + 2 * itemH - itemH),
+                       CMenuDlg::Preview(sub, o, 1)});
+}
+
+// The combination dialog, cut to its window shape.
+void GalleryWindow::BuildComboDialog(int y) {
+  CMsgDlg combo(this, CMsgDlg::kCombo, UiText("tc_combo_tips"));
+  combo.SetShowCheckBoxes(true);
+  if (combo.Prepare()) {
+    combo.Edit()->setText(QStringLiteral("L-Ctrl + R-Shift + F5"));
+    combo.CheckBox(1)->SetCheck(true);
+    const QImage shot = combo.grab().toImage();
+    QImage shaped(shot.size(), QImage::Format_ARGB32_Premultiplied);
+    shaped.fill(Qt::transparent);
+    QPainter p(&shaped);
+    if (!combo.mask().isEmpty()) p.setClipRegion(combo.mask());
+    p.drawImage(0, 0, shot);
+    p.end();
+    pictures_.push_back({QPoint(std::max(340, kWidth - 20 - shaped.width()), y), shaped});
   }
-  {
-    // The combination dialog, cut to its window shape.
-    CMsgDlg combo(this, CMsgDlg::kCombo, UiText("tc_combo_tips"));
-    combo.SetShowCheckBoxes(true);
-    if (combo.Prepare()) {
-      combo.Edit()->setText(QStringLiteral("L-Ctrl + R-Shift + F5"));
-      combo.CheckBox(1)->SetCheck(true);
-      const QImage shot = combo.grab().toImage();
-      QImage shaped(shot.size(), QImage::Format_ARGB32_Premultiplied);
-      shaped.fill(Qt::transparent);
-      QPainter p(&shaped);
-      if (!combo.mask().isEmpty()) p.setClipRegion(combo.mask());
-      p.drawImage(0, 0, shot);
-      p.end();
-      pictures_.push_back({QPoint(std::max(340, kWidth - 20 - shaped.width()), y), shaped});
-    }
-  }
-  SetWarningHandler(WarningHandler());
 }
 
 bool GalleryWindow::event(QEvent* e) {

@@ -32,6 +32,17 @@ class GalleryWindow : public SkinWidget {
     QImage image;
   };
   void Build();
+  void LoadBackground();
+  void BuildTitleBar();
+  // Each row of controls, its heading at `y`.
+  void BuildPushButtons(int y);
+  void BuildToggles(int y);
+  void BuildDropLists(int y);
+  void BuildSliders(int y);
+  void BuildDpiBars(int y);
+  void BuildEdits(int y);
+  void BuildMenu(int y);
+  void BuildComboDialog(int y);
   void Section(int y, const QString& title);
   void Note(const QRect& r, const QString& text);
 

@@ -305,21 +305,22 @@ void CKeyDlg::BuildForModel() {
   }
 
   auto ask = [this] { return Gate(); };
+  // A value of the debounce or sensor-sleep control: a refused edit is said
+  // and the page shows the record again.
+  auto edit = [this](Program::EditFn fn) {
+    const EditOutcome o = program_.Edit(std::move(fn));
+    if (!o.ok && !o.gateRefused && !o.edit.text.empty()) Message(Q(o.edit.text));
+    if (!o.ok) Refresh();
+  };
   if (model_->bShowDebounce) {
-    debounce_ = new CDebounceDlg(this, ask, [this](int v) {
-      const EditOutcome o =
-          program_.Edit([v](ProfileFile& f, const EditModel& m) { return EditDebounce(f, m, v); });
-      if (!o.ok && !o.gateRefused && !o.edit.text.empty()) Message(Q(o.edit.text));
-      if (!o.ok) Refresh();
+    debounce_ = new CDebounceDlg(this, ask, [edit](int v) {
+      edit([v](ProfileFile& f, const EditModel& m) { return EditDebounce(f, m, v); });
     });
     debounce_->move(kDebounceRect.topLeft());
     debounce_->show();
   }
-  sleep_ = new CSensorSleepDlg(this, ask, [this](int v) {
-    const EditOutcome o =
-        program_.Edit([v](ProfileFile& f, const EditModel& m) { return EditSensorSleep(f, m, v); });
-    if (!o.ok && !o.gateRefused && !o.edit.text.empty()) Message(Q(o.edit.text));
-    if (!o.ok) Refresh();
+  sleep_ = new CSensorSleepDlg(this, ask, [edit](int v) {
+    edit([v](ProfileFile& f, const EditModel& m) { return EditSensorSleep(f, m, v); });
   });
   sleep_->move(kSleepRect.topLeft());
   sleep_->show();

@@ -152,15 +152,8 @@ void CTolvaneDlg::BuildLayout() {
     });
 
   for (int i = 0; i < kTabs; ++i) {
-    auto* tab = new CNaviBtn(this);
     const QRect r(kTabLeft[i], 29, kTabLeft[i + 1] - kTabLeft[i], 80);
-    const QImage cut = CutBackground(bg_, r);
-    tab->SetImages(cut, cut, cut);
-    tab->setGeometry(r);
-    tab->SetToggle(true);
-    tab->SetUnderlineWidth(100);
-    tab->SetOwnFont(DialogFont(22, 500));
-    tab->SetTextColors(Style().btnTxtNr, 0xFFFFFF, 0xFFFFFF);
+    auto* tab = NewPageTab(this, bg_, r);
     tabs_[i] = tab;
     connect(tab, &CPngBtn::clicked, this, [this, i] {
       if (PageOfTab(i) != page_ && PageRefusesLeave()) {

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
@@ -106,7 +105,7 @@ CPngBtn* DialogCloseButton(QWidget* parent, const QImage& bg, const QRect& r) {
 // ---------------------------------------------------------------- CMsgDlg
 
 CMsgDlg::CMsgDlg(QWidget* parent, int mode, const QString& text, const QString& title)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), mode_(mode), message_(text) {
+    : CFramelessDialog(parent), mode_(mode), message_(text) {
   const QString tips = UiText("tc_tips");
   title_ = title.isEmpty() ? tips : title;
   setObjectName(QString::fromLatin1(kMsgWindowName));
@@ -294,14 +293,6 @@ void CMsgDlg::keyPressEvent(QKeyEvent* e) {
   }
 }
 
-void CMsgDlg::mousePressEvent(QMouseEvent* e) {
-  dragFrom_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CMsgDlg::mouseMoveEvent(QMouseEvent* e) {
-  if (e->buttons() & Qt::LeftButton) move(e->globalPosition().toPoint() - dragFrom_);
-}
-
 void CMsgDlg::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.drawImage(0, 0, bg_);
@@ -330,7 +321,7 @@ int ShowMessage(QWidget* parent, const QString& text, CloseSignal* closeSignal) 
 
 // ---------------------------------------------------------------- CMoveDlg
 
-CMoveDlg::CMoveDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+CMoveDlg::CMoveDlg(QWidget* parent) : CFramelessDialog(parent) {
   setObjectName(QString::fromLatin1(kMsgWindowName));
   setWindowTitle(QString::fromLatin1(kMsgWindowName));
   setModal(true);
@@ -412,14 +403,6 @@ void CMoveDlg::keyPressEvent(QKeyEvent* e) {
     default:
       QDialog::keyPressEvent(e);
   }
-}
-
-void CMoveDlg::mousePressEvent(QMouseEvent* e) {
-  dragFrom_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CMoveDlg::mouseMoveEvent(QMouseEvent* e) {
-  if (e->buttons() & Qt::LeftButton) move(e->globalPosition().toPoint() - dragFrom_);
 }
 
 void CMoveDlg::paintEvent(QPaintEvent*) {

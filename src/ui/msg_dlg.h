@@ -2,7 +2,6 @@
 // confirmations) and the cursor-move dialog CMoveDlg.
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 #include <QString>
 
@@ -15,6 +14,7 @@
 
 #include "records/key_info.h"
 #include "ui/combo_capture.h"
+#include "ui/frameless_dialog.h"
 
 namespace tolvane::ui {
 
@@ -37,7 +37,7 @@ class CloseSignal {
 
 inline const char* kMsgWindowName = "TolvaneMsgTopWindow";
 
-class CMsgDlg : public QDialog {
+class CMsgDlg : public CFramelessDialog {
   Q_OBJECT
  public:
   enum Mode { kMessage = 1, kText = 2, kNumber = 3, kCombo = 4, kConfirm = 5 };
@@ -83,8 +83,6 @@ class CMsgDlg : public QDialog {
   bool eventFilter(QObject* o, QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
-  void mousePressEvent(QMouseEvent* e) override;
-  void mouseMoveEvent(QMouseEvent* e) override;
 
  private:
   bool Build();
@@ -107,7 +105,6 @@ class CMsgDlg : public QDialog {
   QString text_;
   int number_ = 0;
   KeyCombo combo_;
-  QPoint dragFrom_;
   bool built_ = false;
 };
 
@@ -123,7 +120,7 @@ CPngBtn* DialogCloseButton(QWidget* parent, const QImage& bg, const QRect& r);
 // buttons and closes when the signal is set. Returns the dialog's result.
 int ShowMessage(QWidget* parent, const QString& text, CloseSignal* closeSignal = nullptr);
 
-class CMoveDlg : public QDialog {
+class CMoveDlg : public CFramelessDialog {
   Q_OBJECT
  public:
   explicit CMoveDlg(QWidget* parent);
@@ -144,8 +141,6 @@ class CMoveDlg : public QDialog {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
-  void mousePressEvent(QMouseEvent* e) override;
-  void mouseMoveEvent(QMouseEvent* e) override;
 
  private:
   bool Build();
@@ -157,7 +152,6 @@ class CMoveDlg : public QDialog {
   CPngBtn* close_ = nullptr;
   bool accepted_ = false;
   int x_ = 0, y_ = 0;
-  QPoint dragFrom_;
   bool built_ = false;
 };
 

@@ -1,6 +1,5 @@
 #include "ui/pick_macro_dlg.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <functional>
@@ -35,7 +34,7 @@ std::optional<int64_t> PickMacro(QWidget* parent, Program& program, MacroDlgChoo
 }
 
 CPickMacroDlg::CPickMacroDlg(QWidget* parent, Program& program, MacroDlgChooser* chooser)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+    : CFramelessDialog(parent),
       program_(program),
       chooser_(chooser),
       model_(program.Library()),
@@ -133,14 +132,6 @@ void CPickMacroDlg::paintEvent(QPaintEvent*) {
   p.setFont(DialogFont(18, 600));
   p.drawText(QRect(12, 1, width() - 60, 30), Qt::AlignVCenter | Qt::AlignLeft,
              UiText("tc_macro_list"));
-}
-
-void CPickMacroDlg::mousePressEvent(QMouseEvent* e) {
-  dragFrom_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CPickMacroDlg::mouseMoveEvent(QMouseEvent* e) {
-  if (e->buttons() & Qt::LeftButton) move(e->globalPosition().toPoint() - dragFrom_);
 }
 
 }  // namespace tolvane::ui

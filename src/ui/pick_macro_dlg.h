@@ -4,13 +4,13 @@
 // library changes while open.
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 
 #include <cstdint>
 #include <optional>
 
 #include "macro/macro_page.h"
+#include "ui/frameless_dialog.h"
 #include "ui/library_view.h"
 
 namespace tolvane {
@@ -31,7 +31,7 @@ class MacroDlgChooser;
 std::optional<int64_t> PickMacro(QWidget* parent, Program& program,
                                  MacroDlgChooser* chooser = nullptr);
 
-class CPickMacroDlg : public QDialog {
+class CPickMacroDlg : public CFramelessDialog {
   Q_OBJECT
  public:
   CPickMacroDlg(QWidget* parent, Program& program, MacroDlgChooser* chooser = nullptr);
@@ -54,8 +54,6 @@ class CPickMacroDlg : public QDialog {
  protected:
   void paintEvent(QPaintEvent* e) override;
   bool event(QEvent* e) override;
-  void mousePressEvent(QMouseEvent* e) override;
-  void mouseMoveEvent(QMouseEvent* e) override;
 
  private:
   void Fill();
@@ -72,7 +70,6 @@ class CPickMacroDlg : public QDialog {
   CPngBtn* cancel_ = nullptr;
   CPngBtn* close_ = nullptr;
   CMacroChangeRelay* relay_ = nullptr;
-  QPoint dragFrom_;
 };
 
 }  // namespace tolvane::ui

@@ -8,19 +8,13 @@
 namespace tolvane {
 namespace {
 
-std::vector<uint32_t> Decode(std::string_view s) {
-  std::vector<uint32_t> out;
-  for (size_t i = 0; i < s.size();) out.push_back(NextCodePoint(s, i));
-  return out;
-}
-
 TEST(Utf8, EveryLengthRoundTrips) {
   std::string s;
   for (uint32_t cp : {0x41u, 0x7Fu, 0x80u, 0xE9u, 0x7FFu, 0x800u, 0x20ACu, 0xFFFDu, 0xFFFFu,
                       0x10000u, 0x1F600u, 0x10FFFFu})
     AppendUtf8(s, cp);
   EXPECT_EQ(s.size(), 2u * 1 + 3 * 2 + 4 * 3 + 3 * 4);  // 2x1, 3x2, 4x3, 3x4 bytes
-  EXPECT_EQ(Decode(s), (std::vector<uint32_t>{0x41, 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x20AC,
+  EXPECT_EQ(CodePoints(s), (std::vector<uint32_t>{0x41, 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x20AC,
                                               0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF}));
 }
 
@@ -28,12 +22,27 @@ TEST(Utf8, EveryLengthRoundTrips) {
 // and the text after it still decodes.
 TEST(Utf8, BadSequencesGiveReplacementCharacters) {
   const uint32_t R = 0xFFFD;
-  EXPECT_EQ(Decode("\xC0\x80" "a"), (std::vector<uint32_t>{R, R, 'a'}));         // overlong
-  EXPECT_EQ(Decode("\xED\xA0\x80" "a"), (std::vector<uint32_t>{R, R, R, 'a'}));  // surrogate
-  EXPECT_EQ(Decode("\xF5\x80\x80" "a"), (std::vector<uint32_t>{R, R, R, 'a'}));  // no lead byte
-  EXPECT_EQ(Decode("\xF4\x90\x80\x80"), (std::vector<uint32_t>{R, R, R, R}));    // above U+10FFFF
-  EXPECT_EQ(Decode("\xE2\x82"), (std::vector<uint32_t>{R, R}));                  // cut short
-  EXPECT_EQ(Decode("\xE2" "a\xAC"), (std::vector<uint32_t>{R, 'a', R}));
+  EXPECT_EQ(CodePoints("\xC0\x80" "a"), (std::vector<uint32_t>{R, R, 'a'}));         // overlong
+  EXPECT_EQ(CodePoints("\xED\xA0\x80" "a"), (std::vector<uint32_t>{R, R, R, 'a'}));  // surrogate
+  EXPECT_EQ(CodePoints("\xF5\x80\x80" "a"), (std::vector<uint32_t>{R, R, R, 'a'}));  // no lead byte
+  EXPECT_EQ(CodePoints("\xF4\x90\x80\x80"), (std::vector<uint32_t>{R, R, R, R}));    // above U+10FFFF
+  EXPECT_EQ(CodePoints("\xE2\x82"), (std::vector<uint32_t>{R, R}));                  // cut short
+  EXPECT_EQ(CodePoints("\xE2" "a\xAC"), (std::vector<uint32_t>{R, 'a', R}));
+}
+
+// A sequence's length where it is whole; 0 for a byte that starts none, so
+// that an encoded U+FFFD is not taken for a bad byte.
+TEST(Utf8, SequenceLengthTellsWholeSequencesFromBadBytes) {
+  const std::string_view text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD";
+  EXPECT_EQ(Utf8SequenceLength(text, 0), 1u);
+  EXPECT_EQ(Utf8SequenceLength(text, 1), 2u);
+  EXPECT_EQ(Utf8SequenceLength(text, 3), 3u);
+  EXPECT_EQ(Utf8SequenceLength(text, 6), 4u);
+  EXPECT_EQ(Utf8SequenceLength(text, 10), 3u);  // U+FFFD itself
+  EXPECT_EQ(Utf8SequenceLength(text, 2), 0u);   // a continuation byte
+  for (std::string_view bad : {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82",
+                               "\xF5\x80\x80\x80"})
+    EXPECT_EQ(Utf8SequenceLength(bad, 0), 0u) << bad.size();
 }
 
 }  // namespace

@@ -10,8 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/ctl_runner.h"
-#include "support/temp_folder.h"
+#include "cli/ctl_fixture.h"
 
 namespace {
 
@@ -19,20 +18,7 @@ namespace fs = std::filesystem;
 
 using Outcome = tolvane::test::CtlOutcome;
 
-class DeviceCli : public ::testing::Test {
- protected:
-  DeviceCli() {
-    fs::create_directories(dir_ / "user");
-  }
-
-  Outcome Exec(const std::string& args) {
-    const std::string ctl =
-        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR, (dir_ / "user").string());
-    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
-  }
-  tolvane::test::TempFolder tmp_{"cli-device"};
-  fs::path dir_{tmp_.Root()};
-};
+using DeviceCli = tolvane::test::CtlFixture;
 
 TEST_F(DeviceCli, ListShowsDevicesAndAReceiverWaitingForItsMouse) {
   Outcome r = Exec(

@@ -9,8 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/ctl_runner.h"
-#include "support/temp_folder.h"
+#include "cli/ctl_fixture.h"
 
 namespace {
 
@@ -18,26 +17,15 @@ namespace fs = std::filesystem;
 
 using Outcome = tolvane::test::CtlOutcome;
 
-class ModelsCli : public ::testing::Test {
+class ModelsCli : public tolvane::test::CtlFixture {
  protected:
-  ModelsCli() {
-    fs::create_directories(dir_ / "user");
-    fs::create_directories(dir_ / "data");
-  }
+  ModelsCli() { fs::create_directories(dir_ / "data"); }
 
-  Outcome Exec(const std::string& args, const std::string& dataDir = TOLVANE_SOURCE_DATA_DIR) {
-    const std::string ctl =
-        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, dataDir, (dir_ / "user").string());
-    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
-  }
   std::string Data(const std::string& cfg) {
     std::ofstream(dir_ / "data" / "cfg.ini", std::ios::binary) << cfg;
     return (dir_ / "data").string();
   }
   static int Lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
-
-  tolvane::test::TempFolder tmp_{"cli-models"};
-  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(ModelsCli, ListsTheBundledCatalogue) {
@@ -65,7 +53,7 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
   std::string data = Data(
       "[OPT]\nappdir=T\n[DEV_2]\nSensor=12368\nName=Say \"hi\" \\o/\nDM=9\nKM=4\nDPI=750\nDC=1,2,3\n"
       "[DEV_7]\nSensor=13168\nName=\x01\xFF\n");
-  Outcome j = Exec("models --json", data);
+  Outcome j = ExecWithData("models --json", data);
   ASSERT_EQ(j.status, 0) << j.err;
   EXPECT_NE(j.out.find("\"entry\": 2, \"name\": \"Say \\\"hi\\\" \\\\o/\""), std::string::npos) << j.out;
   EXPECT_NE(j.out.find("\"levels\": 8, \"keys\": 2"), std::string::npos) << j.out;
@@ -73,11 +61,11 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
   EXPECT_NE(j.err.find("Warning: DPI != DM.\n"), std::string::npos) << j.err;
   EXPECT_NE(j.err.find("Warning: DC != DM.\n"), std::string::npos) << j.err;
 
-  Outcome empty = Exec("models --json", Data("[OPT]\nappdir=T\n"));
+  Outcome empty = ExecWithData("models --json", Data("[OPT]\nappdir=T\n"));
   EXPECT_EQ(empty.status, 0);
   EXPECT_EQ(empty.out, "[]\n");
 
-  Outcome bad = Exec("models", Data("[OPT]\nappdir=T\n[DEV_1]\nSensor=12368\nKM=7\n"));
+  Outcome bad = ExecWithData("models", Data("[OPT]\nappdir=T\n[DEV_1]\nSensor=12368\nKM=7\n"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.out, "");
   EXPECT_EQ(Lines(bad.err), 1) << bad.err;
@@ -87,7 +75,7 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
   const std::string garbage("\x7f\0garbage\xff\n[[[\n=\n", 17);
   for (const std::string& cfg : {std::string(), garbage}) {
     for (const char* args : {"models", "--simulate pro:cid=10,mid=01 list", "--offline profiles"}) {
-      Outcome damaged = Exec(args, Data(cfg));
+      Outcome damaged = ExecWithData(args, Data(cfg));
       EXPECT_EQ(damaged.status, 1) << args;
       EXPECT_EQ(damaged.out, "") << args;
       EXPECT_EQ(Lines(damaged.err), 1) << args << ": " << damaged.err;
@@ -96,7 +84,7 @@ TEST_F(ModelsCli, CraftedCatalogueMessagesAndFailures) {
     }
   }
 
-  Outcome missing = Exec("models", (dir_ / "nowhere").string());
+  Outcome missing = ExecWithData("models", (dir_ / "nowhere").string());
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(Lines(missing.err), 1);
   EXPECT_EQ(Exec("models --bogus").status, 2);
@@ -171,9 +159,9 @@ TEST_F(ModelsCli, SensorTablesFollowTheCatalogue) {
   // "3325Setp200" and a model's DPISET change the tables the commands use.
   std::string data = Data("[OPT]\nappdir=T\n3325Setp200=1\n[DEV_1]\nSensor=12368\nDM=3\nDPISET=400,800,1600\n"
                           "DPI=400,800,1600\n");
-  Outcome a = Exec("sensor 0x3325 --dpi 5200 --json", data);
+  Outcome a = ExecWithData("sensor 0x3325 --dpi 5200 --json", data);
   EXPECT_EQ(a.out, "{\"dpi\": 5200, \"code\": 59, \"mode\": 1}\n") << a.err;
-  Outcome j = Exec("sensor 0x3050 --json", data);
+  Outcome j = ExecWithData("sensor 0x3050 --json", data);
   ASSERT_EQ(j.status, 0) << j.err;
   EXPECT_EQ(j.out,
             "{\"sensor\": 12368, \"count\": 3, \"table\": [\n"
@@ -186,7 +174,7 @@ TEST_F(ModelsCli, SensorTablesFollowTheCatalogue) {
 }  // namespace
 
 TEST_F(ModelsCli, UdevRulesCoverEveryWiredAndWirelessId) {
-  Outcome r = Exec("udev-rules", Data("[OPT]\nappdir=T\nVID=3151\nPID=4011\nPID2=4012,A013\n"));
+  Outcome r = ExecWithData("udev-rules", Data("[OPT]\nappdir=T\nVID=3151\nPID=4011\nPID2=4012,A013\n"));
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* pid : {"4011", "4012", "a013"}) {
     const std::string line = std::string("ATTRS{idVendor}==\"3151\", ATTRS{idProduct}==\"") + pid + "\"";

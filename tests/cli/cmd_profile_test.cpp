@@ -18,8 +18,7 @@
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "profile/profile_file.h"
-#include "support/ctl_runner.h"
-#include "support/temp_folder.h"
+#include "cli/ctl_fixture.h"
 
 namespace {
 
@@ -53,18 +52,8 @@ struct Step {
   std::vector<std::pair<size_t, Bytes>> eeprom;
 };
 
-class ProfileCli : public ::testing::Test {
+class ProfileCli : public tolvane::test::CtlFixture {
  protected:
-  ProfileCli() {
-    fs::create_directories(dir_ / "user");
-  }
-
-  static std::string Slurp(const fs::path& p) { return tolvane::test::ReadFileBytes(p.string()); }
-  Outcome Exec(const std::string& args) {
-    const std::string ctl =
-        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR, (dir_ / "user").string());
-    return tolvane::test::RunCommand(ctl + " " + args, dir_.string());
-  }
   std::string Sim(const std::string& family) {
     return "--simulate " + family + ":eeprom=" + (dir_ / (family + ".bin")).string() + " ";
   }
@@ -108,9 +97,6 @@ class ProfileCli : public ::testing::Test {
       for (const std::string& e : st.json)
         EXPECT_NE(show.out.find(e), std::string::npos) << st.args << ": " << e << "\n" << show.out;
   }
-
-  tolvane::test::TempFolder tmp_{"cli-profile"};
-  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(ProfileCli, EverySettingRoundTripsOnPro) {

@@ -17,8 +17,7 @@
 
 #include "records/st_macro.h"
 #include "profile/profile_file.h"
-#include "support/ctl_runner.h"
-#include "support/temp_folder.h"
+#include "cli/ctl_fixture.h"
 
 namespace {
 
@@ -26,21 +25,9 @@ namespace fs = std::filesystem;
 
 using Outcome = tolvane::test::CtlOutcome;
 
-class ProfilesCli : public ::testing::Test {
+class ProfilesCli : public tolvane::test::CtlFixture {
  protected:
-  ProfilesCli() {
-    fs::create_directories(dir_ / "user");
-  }
-
-  static std::string Slurp(const fs::path& p) { return tolvane::test::ReadFileBytes(p.string()); }
-  Outcome Exec(const std::string& args, const std::string& input = "") {
-    const std::string ctl =
-        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR, (dir_ / "user").string());
-    return tolvane::test::RunCommand(ctl + " " + args, dir_.string(), input);
-  }
   std::string Mouse() { return "--simulate pro:cid=10,mid=01,eeprom=" + (dir_ / "m.bin").string() + " "; }
-  tolvane::test::TempFolder tmp_{"cli-profiles"};
-  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(ProfilesCli, OfflineListAndExport) {

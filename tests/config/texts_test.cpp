@@ -16,6 +16,7 @@
 #include "app/paths.h"
 #include "config/ini_file.h"
 #include "config/xml_reader.h"
+#include "support/temp_folder.h"
 
 namespace tolvane {
 namespace {
@@ -48,10 +49,6 @@ std::string ToUtf16Le(const std::string& utf8) {
 class TextsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tolvane-texts-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "prog");
     fs::create_directories(dir_ / "user");
     savedProgramDir_ = ProgramDir;
@@ -62,11 +59,11 @@ class TextsTest : public ::testing::Test {
   void TearDown() override {
     ProgramDir = savedProgramDir_;
     UserDataDir = savedUserDataDir_;
-    fs::remove_all(dir_);
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  test::TempFolder tmp_{"texts"};
+  fs::path dir_{tmp_.Root()};
   std::string savedProgramDir_, savedUserDataDir_;
 };
 

@@ -19,6 +19,7 @@
 #include "app/log.h"
 #include "device/device_manager.h"
 #include "device/discovery_host.h"
+#include "device/forwarding_transport.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
 #include "support/test_models.h"
@@ -102,10 +103,9 @@ class NewDeviceSink : public EventSink {
 };
 
 // Counts the opens per path and the handles still open.
-class CountingTransport : public HidTransport {
+class CountingTransport : public ForwardingTransport {
  public:
-  explicit CountingTransport(HidTransport& inner) : inner_(inner) {}
-  std::vector<HidIfInfo> Enumerate() override { return inner_.Enumerate(); }
+  explicit CountingTransport(HidTransport& inner) : ForwardingTransport(inner) {}
   std::unique_ptr<HidHandle> Open(const std::string& path, HidRole role, int* err) override {
     {
       std::lock_guard<std::mutex> g(mu_);
@@ -115,10 +115,6 @@ class CountingTransport : public HidTransport {
     if (!h) return nullptr;
     return std::make_unique<Counted>(std::move(h), live_);
   }
-  bool StartHotplug(std::function<void(const HotplugEvent&)> fn) override {
-    return inner_.StartHotplug(std::move(fn));
-  }
-  void StopHotplug() override { inner_.StopHotplug(); }
   int Opens(const std::string& path) {
     std::lock_guard<std::mutex> g(mu_);
     return opens_[path];
@@ -126,26 +122,17 @@ class CountingTransport : public HidTransport {
   int Live() const { return live_->load(); }
 
  private:
-  class Counted : public HidHandle {
+  class Counted : public ForwardingHidHandle {
    public:
     Counted(std::unique_ptr<HidHandle> h, std::shared_ptr<std::atomic<int>> live)
-        : h_(std::move(h)), live_(std::move(live)) {
+        : ForwardingHidHandle(std::move(h)), live_(std::move(live)) {
       ++*live_;
     }
     ~Counted() override { --*live_; }
-    HidStatus SendFeature(const Report& r) override { return h_->SendFeature(r); }
-    HidStatus Write(const Report& r, int ms) override { return h_->Write(r, ms); }
-    HidStatus Read(Report& r, int ms) override { return h_->Read(r, ms); }
-    void CancelRead() override { h_->CancelRead(); }
-    int LastError() const override { return h_->LastError(); }
-    bool Lock(int ms) override { return h_->Lock(ms); }
-    void Unlock() override { h_->Unlock(); }
 
    private:
-    std::unique_ptr<HidHandle> h_;
     std::shared_ptr<std::atomic<int>> live_;
   };
-  HidTransport& inner_;
   std::mutex mu_;
   std::map<std::string, int> opens_;
   std::shared_ptr<std::atomic<int>> live_ = std::make_shared<std::atomic<int>>(0);

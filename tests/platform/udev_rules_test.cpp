@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/temp_folder.h"
+
 namespace tolvane::platform {
 namespace {
 
@@ -31,13 +33,8 @@ TEST(UdevRules, OneLinePerPairInLowercaseHex) {
 
 class UdevInstall : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tolvane-udev-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  tolvane::test::TempFolder tmp_{"udev"};
+  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(UdevInstall, WritesTheFileThenReloads) {

@@ -3,9 +3,11 @@
 
 #include "../macro/temp_library.h"
 #include "app/notifier.h"
+#include "device/link_options.h"
 #include "macro/macro_library.h"
 #include "profile/key_codes.h"
 #include "profile_rig.h"
+#include "support/log_capture.h"
 
 namespace tolvane::test {
 namespace {
@@ -105,6 +107,40 @@ TEST(GetProfile, UndecodableSettingsFailTheRead) {
   rig.Poke(0x04, Pair(3));
   rig.Read(nullptr, &r);
   EXPECT_EQ(r, 1);
+}
+
+// An option the model does not show is not read: the record keeps what it
+// held. With profile dumps on, the dump names each option that was read.
+TEST(GetProfile, OptionsTheModelLacksKeepTheRecordsValues) {
+  NoPacing np;
+  DevCfg m = ProfileModel(0);
+  m.bShowRipple = 0;
+  m.bShowDebounce = 0;
+  ProfileRig rig(0, m);
+  rig.Poke(0x0A, Pair(2));   // lift-off
+  rig.Poke(0xA9, Pair(12));  // debounce
+  rig.Poke(0xAF, Pair(1));   // angle snapping
+  rig.Poke(0xB1, Pair(1));   // ripple
+  const LinkOptions saved = GetLinkOptions();
+  LinkOptions dumps = saved;
+  dumps.nSubDebug = 1;
+  SetLinkOptions(dumps);
+  LogCapture log;
+  ProfileFile f;
+  f.dwID = 1;
+  f.nRipple = 7;
+  f.nDebounce = 9;
+  const int r = GetProfile(*rig.dev, &f, nullptr);
+  SetLinkOptions(saved);
+  ASSERT_EQ(r, 1);
+  EXPECT_EQ(f.nLOD, 2);
+  EXPECT_EQ(f.nFixLine, 1);
+  EXPECT_EQ(f.nRipple, 7);
+  EXPECT_EQ(f.nDebounce, 9);
+  EXPECT_TRUE(log.Has("LOD=2"));
+  EXPECT_TRUE(log.Has("FixLine=1"));
+  EXPECT_FALSE(log.Has("Ripple="));
+  EXPECT_FALSE(log.Has("Debounce="));
 }
 
 TEST(GetProfile, OptionsAndButtons) {

@@ -12,6 +12,7 @@
 #include "app/paths.h"
 #include "config/catalogue.h"
 #include "config/texts.h"
+#include "support/temp_folder.h"
 
 namespace tolvane {
 namespace {
@@ -21,10 +22,6 @@ namespace fs = std::filesystem;
 class AppCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("tolvane-app-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
     fs::create_directories(root_ / "data");
     fs::create_directories(root_ / "run");
     SetDebugOutput([this](std::string_view t) { log_.emplace_back(t); });
@@ -33,7 +30,6 @@ class AppCoreTest : public ::testing::Test {
     SetDebugOutput({});
     LogLevel = 0;
     SetupLogger();
-    fs::remove_all(root_);
   }
   void WriteCfg(const std::string& body) {
     std::ofstream(root_ / "data" / "cfg.ini") << body;
@@ -52,7 +48,8 @@ class AppCoreTest : public ::testing::Test {
     return false;
   }
 
-  fs::path root_;
+  test::TempFolder tmp_{"app"};
+  fs::path root_{tmp_.Root()};
   std::vector<std::string> log_;
   RecordingNotifier notes_;
 };

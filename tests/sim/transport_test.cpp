@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "sim_rig.h"
+#include "support/temp_folder.h"
 
 namespace tolvane::sim::test {
 namespace {
@@ -291,15 +292,8 @@ TEST(SimSpecString, BadSpecsGiveMessages) {
 
 class SimEepromFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tolvane-sim-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  tolvane::test::TempFolder tmp_{"sim"};
+  fs::path dir_{tmp_.Root()};
 };
 
 TEST_F(SimEepromFile, CreatedFromFactoryWrittenBackAndReloaded) {

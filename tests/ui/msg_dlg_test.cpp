@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -9,6 +10,7 @@
 
 #include "ui/combo_capture.h"
 #include "ui/factories.h"
+#include "ui/frameless_dialog.h"
 #include "ui/key_translate.h"
 #include "ui/msg_dlg.h"
 #include "ui/my_edit.h"
@@ -232,6 +234,28 @@ TEST_F(Dialogs, SignalClosesTheButtonlessDialog) {
   dlg.SetCloseSignal(&never);
   WhenOpen([&] { dlg.reject(); });
   EXPECT_EQ(dlg.exec(), 0);
+}
+
+TEST_F(Dialogs, FramelessDialogFollowsOnlyALeftButtonDrag) {
+  CFramelessDialog dlg(&main);
+  dlg.setGeometry(100, 100, 200, 120);
+  const QPoint origin = dlg.frameGeometry().topLeft();
+  auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons held) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, QPointF(global - dlg.frameGeometry().topLeft()), QPointF(global), button,
+                  held, Qt::NoModifier);
+    QApplication::sendEvent(&dlg, &e);
+  };
+  const QPoint grab = origin + QPoint(15, 10);
+  send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+  send(QEvent::MouseMove, grab + QPoint(40, -25), Qt::LeftButton);
+  EXPECT_EQ(dlg.frameGeometry().topLeft(), origin + QPoint(40, -25));
+  // The grabbed point stays under the pointer however far it goes.
+  send(QEvent::MouseMove, grab + QPoint(-60, 30), Qt::LeftButton);
+  EXPECT_EQ(dlg.frameGeometry().topLeft(), origin + QPoint(-60, 30));
+  // Without the left button held the dialog stays where it is.
+  send(QEvent::MouseMove, grab + QPoint(90, 90), Qt::RightButton);
+  EXPECT_EQ(dlg.frameGeometry().topLeft(), origin + QPoint(-60, 30));
 }
 
 TEST_F(Dialogs, MoveDialogKeepsNumbersWithinTheByte) {

@@ -17,6 +17,7 @@
 #include "support/temp_folder.h"
 #include "device/device_manager.h"
 #include "device/discovery_host.h"
+#include "device/forwarding_transport.h"
 #include "macro/macro_library.h"
 #include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
@@ -34,15 +35,10 @@ DiscoveryTimings SoakTimings();
 
 // Records every EEPROM write command a mouse took (sent without error), by
 // the mouse whose interface it went to, and counts the handles still open.
-class WriteRecorder : public HidTransport {
+class WriteRecorder : public ForwardingTransport {
  public:
-  explicit WriteRecorder(HidTransport& inner) : inner_(inner) {}
-  std::vector<HidIfInfo> Enumerate() override { return inner_.Enumerate(); }
+  explicit WriteRecorder(HidTransport& inner) : ForwardingTransport(inner) {}
   std::unique_ptr<HidHandle> Open(const std::string& path, HidRole role, int* err) override;
-  bool StartHotplug(std::function<void(const HotplugEvent&)> fn) override {
-    return inner_.StartHotplug(std::move(fn));
-  }
-  void StopHotplug() override { inner_.StopHotplug(); }
 
   // The interfaces of a mouse live under its plug-in base ("sim/N").
   void SetBase(size_t mouse, const std::string& base);
@@ -52,7 +48,6 @@ class WriteRecorder : public HidTransport {
  private:
   class Handle;
   void Record(const std::string& path, const Report& r);
-  HidTransport& inner_;
   std::mutex mu_;
   std::vector<std::string> bases_;
   std::vector<std::vector<SentWrite>> writes_;

@@ -7,27 +7,23 @@
 // mouse and written to every mouse. KWin keeps what is written.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/desktop/compositor_pointer.h"
 #include "platform/desktop/gio_util.h"
-#include "platform/pointer_settings.h"
 
 namespace tolvane::platform {
 
-class KWinPointerSettings : public PointerSettings {
+class KWinPointerSettings : public CompositorPointerSettings {
  public:
   // `busAddress` empty: the session bus.
   explicit KWinPointerSettings(const std::string& busAddress = "");
 
   PointerValues Current() const override;
-  PointerCapabilities Capabilities() const override { return caps_; }
-  void SetDoubleClickTime(int) override {}
   void SetScrollLines(int lines) override;
   void SetAcceleration(bool enhance) override;
   void SetPointerSpeed(int speed) override;
-  void SetTrails(int) override {}
 
  private:
   // Object paths of the mice KWin lists now.
@@ -36,9 +32,7 @@ class KWinPointerSettings : public PointerSettings {
   // Writes `value` (floating reference, consumed) to every mouse.
   void SetAll(const char* prop, GVariant* value);
 
-  mutable std::mutex mu_;
   GObjectPtr<GDBusConnection> bus_;
-  PointerCapabilities caps_{0, 0};
 };
 
 }  // namespace tolvane::platform
