@@ -40,31 +40,30 @@ DiscoveryTimings SoakTimings() { return test::FastDiscoveryTimings(500); }
 
 // ---- WriteRecorder
 
-class WriteRecorder::Handle : public HidHandle {
+// Passes every call on (the exchange lock included) and records the reports
+// that reached the mouse.
+class WriteRecorder::Handle : public ForwardingHidHandle {
  public:
   Handle(WriteRecorder& owner, std::string path, std::unique_ptr<HidHandle> h)
-      : owner_(owner), path_(std::move(path)), h_(std::move(h)), live_(owner.live_) {
+      : ForwardingHidHandle(std::move(h)), owner_(owner), path_(std::move(path)),
+        live_(owner.live_) {
     ++*live_;
   }
   ~Handle() override { --*live_; }
   HidStatus SendFeature(const Report& r) override {
-    HidStatus s = h_->SendFeature(r);
+    HidStatus s = ForwardingHidHandle::SendFeature(r);
     if (s == HidStatus::Ok) owner_.Record(path_, r);
     return s;
   }
   HidStatus Write(const Report& r, int ms) override {
-    HidStatus s = h_->Write(r, ms);
+    HidStatus s = ForwardingHidHandle::Write(r, ms);
     if (s == HidStatus::Ok) owner_.Record(path_, r);
     return s;
   }
-  HidStatus Read(Report& r, int ms) override { return h_->Read(r, ms); }
-  void CancelRead() override { h_->CancelRead(); }
-  int LastError() const override { return h_->LastError(); }
 
  private:
   WriteRecorder& owner_;
   std::string path_;
-  std::unique_ptr<HidHandle> h_;
   std::shared_ptr<std::atomic<int>> live_;
 };
 
