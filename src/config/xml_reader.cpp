@@ -22,6 +22,9 @@ constexpr size_t kEndTagSearchDepth = 256;
 // Code page used for text that is neither declared nor valid UTF-8.
 constexpr int kAnsiCodePage = 1252;
 
+// " at offset N", for the parse errors.
+std::string At(size_t offset) { return " at offset " + std::to_string(offset); }
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -319,6 +322,133 @@ void XmlDocument::SetError(std::string msg) {
   if (error_.empty()) error_ = std::move(msg);
 }
 
+void XmlDocument::CloseTop(std::vector<uint32_t>& open, size_t contentEnd) {
+  Elem& e = elems_[open.back()];
+  e.contentLen = static_cast<uint32_t>(contentEnd - e.contentStart);
+  open.pop_back();
+}
+
+size_t XmlDocument::EndTag(std::string_view t, size_t lt, std::vector<uint32_t>& open) {
+  const size_t n = t.size();
+  const size_t nameStart = lt + 2;
+  size_t nameEnd = nameStart;
+  while (nameEnd < n && !EndsName(t[nameEnd])) ++nameEnd;
+  const size_t gt = t.find('>', nameEnd);
+  if (gt == std::string_view::npos) {
+    SetError("Element end tag unterminated" + At(lt));
+    return std::string_view::npos;
+  }
+  const std::string_view name = t.substr(nameStart, nameEnd - nameStart);
+  size_t match = open.size();
+  for (size_t k = open.size(), looked = 0; k > 0 && looked < kEndTagSearchDepth; --k, ++looked) {
+    if (Name(open[k - 1]) == name) {
+      match = k - 1;
+      break;
+    }
+  }
+  if (match == open.size()) {
+    SetError("No start tag for end tag '" + std::string(name) + "'" + At(lt));
+  } else {
+    if (match + 1 != open.size()) {
+      const Elem& top = elems_[open.back()];
+      SetError("End tag '" + std::string(name) + "'" + At(lt) + " does not match start tag '" +
+               std::string(Name(open.back())) + "'" + At(top.tagStart));
+    }
+    while (open.size() > match) CloseTop(open, lt);
+  }
+  return gt + 1;
+}
+
+size_t XmlDocument::SkipMarkup(std::string_view t, size_t lt) {
+  constexpr size_t npos = std::string_view::npos;
+  const size_t n = t.size();
+  // The end of a construct that starts at `lt` and ends with `close`.
+  auto skipTo = [&](size_t from, std::string_view close, const char* what) -> size_t {
+    const size_t end = t.find(close, from);
+    if (end == npos) {
+      SetError(what + std::string(" unterminated") + At(lt));
+      return npos;
+    }
+    return end + close.size();
+  };
+  if (t[lt + 1] == '?') return skipTo(lt + 2, "?>", "Processing instruction");
+  if (StartsWith(t, lt, "<!--")) return skipTo(lt + 4, "-->", "Comment");
+  if (StartsWith(t, lt, "<![CDATA[")) return skipTo(lt + 9, "]]>", "CDATA Section");
+  if (StartsWith(t, lt, "<!DOCTYPE") || StartsWith(t, lt, "<!doctype")) {
+    // An internal subset in brackets may hold '>' characters.
+    size_t p = lt + 9;
+    const size_t gt = t.find('>', p);
+    const size_t bracket = gt == npos ? npos : t.substr(0, gt).find('[', p);
+    if (bracket != npos) {
+      const size_t close = t.find(']', bracket);
+      p = close == npos ? n : close;
+    }
+    if (p >= n) {
+      SetError("Doctype unterminated" + At(lt));
+      return npos;
+    }
+    return skipTo(p, ">", "Doctype");
+  }
+  return skipTo(lt + 2, ">", StartsWith(t, lt, "<!-") ? "comment tag" : "! tag");
+}
+
+size_t XmlDocument::StartTag(std::string_view t, size_t lt, std::vector<uint32_t>& open,
+                             size_t& topLevel) {
+  const size_t n = t.size();
+  if (!IsNameStart(t[lt + 1])) {
+    SetError("Incorrect tag name character" + At(lt + 1));
+    return lt + 1;  // the '<' is text
+  }
+  size_t nameEnd = lt + 1;
+  while (nameEnd < n && !EndsName(t[nameEnd])) ++nameEnd;
+  // Find the end of the tag; quoted attribute values may hold '>'.
+  size_t p = nameEnd;
+  size_t gt = std::string_view::npos;
+  while (p < n) {
+    const char q = t[p];
+    if (q == '>') {
+      gt = p;
+      break;
+    }
+    if (q == '"' || q == '\'') {
+      const size_t close = t.find(q, p + 1);
+      if (close == std::string_view::npos) break;
+      p = close + 1;
+    } else if (q == '<') {
+      break;  // a new tag begins: this one is not closed
+    } else {
+      ++p;
+    }
+  }
+  if (gt == std::string_view::npos) {
+    SetError("Element tag unterminated" + At(lt));
+    // Go on with the tag that follows, if one does.
+    return p < n && t[p] == '<' ? p : std::string_view::npos;
+  }
+  if (elems_.size() > kMaxElements) {
+    SetError("Too many elements" + At(lt));
+    return std::string_view::npos;
+  }
+  const uint32_t index = static_cast<uint32_t>(elems_.size());
+  Elem e;
+  e.tagStart = static_cast<uint32_t>(lt);
+  e.tagLen = static_cast<uint32_t>(gt + 1 - lt);
+  e.contentStart = static_cast<uint32_t>(gt + 1);
+  e.nameLen = static_cast<uint32_t>(nameEnd - lt - 1);
+  e.parent = open.empty() ? 0 : open.back();
+  elems_.push_back(e);
+  Elem& parent = elems_[e.parent];
+  if (parent.lastChild != 0) {
+    elems_[parent.lastChild].next = index;
+  } else {
+    parent.firstChild = index;
+  }
+  parent.lastChild = index;
+  if (e.parent == 0 && ++topLevel == 2) SetError("Root element has sibling");
+  if (t[gt - 1] != '/') open.push_back(index);
+  return gt + 1;
+}
+
 bool XmlDocument::Parse() {
   elems_.assign(1, Elem{});
   error_.clear();
@@ -333,162 +463,27 @@ bool XmlDocument::Parse() {
 
   std::vector<uint32_t> open;  // open elements, innermost last
   size_t topLevel = 0;
-  auto closeTop = [&](size_t contentEnd) {
-    Elem& e = elems_[open.back()];
-    e.contentLen = static_cast<uint32_t>(contentEnd - e.contentStart);
-    open.pop_back();
-  };
-  auto offset = [](size_t o) { return " at offset " + std::to_string(o); };
-
   size_t i = 0;
   while (i < n) {
     const size_t lt = t.find('<', i);
     if (lt == std::string_view::npos) break;
     if (lt + 1 >= n) {
-      SetError("Element tag unterminated" + offset(lt));
+      SetError("Element tag unterminated" + At(lt));
       break;
     }
     const char c = t[lt + 1];
     if (c == '/') {
-      const size_t nameStart = lt + 2;
-      size_t nameEnd = nameStart;
-      while (nameEnd < n && !EndsName(t[nameEnd])) ++nameEnd;
-      const size_t gt = t.find('>', nameEnd);
-      if (gt == std::string_view::npos) {
-        SetError("Element end tag unterminated" + offset(lt));
-        break;
-      }
-      const std::string_view name = t.substr(nameStart, nameEnd - nameStart);
-      size_t match = open.size();
-      for (size_t k = open.size(), looked = 0; k > 0 && looked < kEndTagSearchDepth;
-           --k, ++looked) {
-        if (Name(open[k - 1]) == name) {
-          match = k - 1;
-          break;
-        }
-      }
-      if (match == open.size()) {
-        SetError("No start tag for end tag '" + std::string(name) + "'" + offset(lt));
-      } else {
-        if (match + 1 != open.size()) {
-          const Elem& top = elems_[open.back()];
-          SetError("End tag '" + std::string(name) + "'" + offset(lt) +
-                   " does not match start tag '" + std::string(Name(open.back())) + "'" +
-                   offset(top.tagStart));
-        }
-        while (open.size() > match) closeTop(lt);
-      }
-      i = gt + 1;
-    } else if (c == '?') {
-      const size_t end = t.find("?>", lt + 2);
-      if (end == std::string_view::npos) {
-        SetError("Processing instruction unterminated" + offset(lt));
-        break;
-      }
-      i = end + 2;
-    } else if (c == '!') {
-      if (StartsWith(t, lt, "<!--")) {
-        const size_t end = t.find("-->", lt + 4);
-        if (end == std::string_view::npos) {
-          SetError("Comment unterminated" + offset(lt));
-          break;
-        }
-        i = end + 3;
-      } else if (StartsWith(t, lt, "<![CDATA[")) {
-        const size_t end = t.find("]]>", lt + 9);
-        if (end == std::string_view::npos) {
-          SetError("CDATA Section unterminated" + offset(lt));
-          break;
-        }
-        i = end + 3;
-      } else if (StartsWith(t, lt, "<!DOCTYPE") || StartsWith(t, lt, "<!doctype")) {
-        // An internal subset in brackets may hold '>' characters.
-        size_t p = lt + 9;
-        const size_t gt = t.find('>', p);
-        const size_t bracket =
-            gt == std::string_view::npos ? std::string_view::npos : t.substr(0, gt).find('[', p);
-        if (bracket != std::string_view::npos) {
-          const size_t close = t.find(']', bracket);
-          p = close == std::string_view::npos ? n : close;
-        }
-        const size_t end = p >= n ? std::string_view::npos : t.find('>', p);
-        if (end == std::string_view::npos) {
-          SetError("Doctype unterminated" + offset(lt));
-          break;
-        }
-        i = end + 1;
-      } else {
-        const size_t end = t.find('>', lt + 2);
-        if (end == std::string_view::npos) {
-          SetError((StartsWith(t, lt, "<!-") ? "comment tag" : "! tag") +
-                   std::string(" unterminated") + offset(lt));
-          break;
-        }
-        i = end + 1;
-      }
+      i = EndTag(t, lt, open);
+    } else if (c == '?' || c == '!') {
+      i = SkipMarkup(t, lt);
     } else {
-      if (!IsNameStart(c)) {
-        SetError("Incorrect tag name character" + offset(lt + 1));
-        i = lt + 1;  // the '<' is text
-        continue;
-      }
-      size_t nameEnd = lt + 1;
-      while (nameEnd < n && !EndsName(t[nameEnd])) ++nameEnd;
-      // Find the end of the tag; quoted attribute values may hold '>'.
-      size_t p = nameEnd;
-      size_t gt = std::string_view::npos;
-      while (p < n) {
-        const char q = t[p];
-        if (q == '>') {
-          gt = p;
-          break;
-        }
-        if (q == '"' || q == '\'') {
-          const size_t close = t.find(q, p + 1);
-          if (close == std::string_view::npos) break;
-          p = close + 1;
-        } else if (q == '<') {
-          break;  // a new tag begins: this one is not closed
-        } else {
-          ++p;
-        }
-      }
-      if (gt == std::string_view::npos) {
-        SetError("Element tag unterminated" + offset(lt));
-        if (p < n && t[p] == '<') {
-          i = p;  // go on with the tag that follows
-          continue;
-        }
-        break;
-      }
-      if (elems_.size() > kMaxElements) {
-        SetError("Too many elements" + offset(lt));
-        break;
-      }
-      const uint32_t index = static_cast<uint32_t>(elems_.size());
-      Elem e;
-      e.tagStart = static_cast<uint32_t>(lt);
-      e.tagLen = static_cast<uint32_t>(gt + 1 - lt);
-      e.contentStart = static_cast<uint32_t>(gt + 1);
-      e.nameLen = static_cast<uint32_t>(nameEnd - lt - 1);
-      e.parent = open.empty() ? 0 : open.back();
-      elems_.push_back(e);
-      Elem& parent = elems_[e.parent];
-      if (parent.lastChild != 0) {
-        elems_[parent.lastChild].next = index;
-      } else {
-        parent.firstChild = index;
-      }
-      parent.lastChild = index;
-      if (e.parent == 0 && ++topLevel == 2) SetError("Root element has sibling");
-      if (t[gt - 1] != '/') open.push_back(index);
-      i = gt + 1;
+      i = StartTag(t, lt, open, topLevel);
     }
   }
   if (!open.empty()) {
     SetError("Element '" + std::string(Name(open.back())) + "'" +
-             offset(elems_[open.back()].tagStart) + " not ended");
-    while (!open.empty()) closeTop(n);
+             At(elems_[open.back()].tagStart) + " not ended");
+    while (!open.empty()) CloseTop(open, n);
   }
   if (n == 0) {
     error_ = "Empty document";

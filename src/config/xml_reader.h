@@ -98,6 +98,12 @@ class XmlDocument {
   bool Valid(uint32_t e) const { return e > 0 && e < elems_.size(); }
   void Clear();
   void SetError(std::string msg);
+  // The steps of Parse: each takes the markup at `lt` ('<') and returns where
+  // the scan goes on, or npos where it stops.
+  size_t EndTag(std::string_view t, size_t lt, std::vector<uint32_t>& open);
+  size_t SkipMarkup(std::string_view t, size_t lt);
+  size_t StartTag(std::string_view t, size_t lt, std::vector<uint32_t>& open, size_t& topLevel);
+  void CloseTop(std::vector<uint32_t>& open, size_t contentEnd);
   bool NameIs(uint32_t e, std::string_view name) const;
   uint32_t FindSibling(uint32_t from, uint32_t parent, std::string_view name) const;
 
