@@ -290,18 +290,9 @@ KeyInfo MakeKeyInfo(const std::vector<int64_t>& v) {
   return k;
 }
 
-// Reads one [DEV_n] section into `d`; false when MDNUM or KM make the whole
-// load fail.
-bool ReadModel(const Reader& r, int number, DevCfg& d, SensorTables& sensors, const IniFile& ini) {
-  const std::string sec = Fmt("DEV_%d", number);
-  Notifier& n = r.Notify();
-
-  d.nSensor = r.Int(sec, "Sensor", 0);
-  if (d.nSensor == 0) return true;
-  d.bWideRange = d.nSensor == 0x3395 ? 1 : 0;
-  d.nCid = r.Int(sec, "CID", 0);
-  d.nMid = r.Int(sec, "MID", 0);
-  d.nFw = r.Int(sec, "Fw", 0);
+// The look and the settings of a [DEV_n] section: marks, name, rates, what the
+// pages show, lights and sleep.
+void ReadModelSettings(const Reader& r, const std::string& sec, DevCfg& d) {
   d.ptMark = r.Pt(sec, "ptMark", {337, 65});
   d.ptLedMark = r.Pt(sec, "ptLedMark", {525, 30});
   std::string name = r.Text(sec, "Name", 20);
@@ -343,7 +334,13 @@ bool ReadModel(const Reader& r, int number, DevCfg& d, SensorTables& sensors, co
   d.bShowDpiLED = r.Int(sec, "ShowDpiLED", 1);
   d.bShowDpi = r.Int(sec, "ShowDpi", 1);
   if (d.bShowDpi == 0) d.bShowDpiLED = 0;
+}
 
+// The DPI levels of a [DEV_n] section: limits, count, values (checked against
+// the sensor's table) and colours.
+void ReadDpiLevels(const Reader& r, const std::string& sec, DevCfg& d, SensorTables& sensors,
+                   const IniFile& ini) {
+  Notifier& n = r.Notify();
   std::vector<int64_t> limit = r.List(sec, "DpiLimit", 20, 10);
   if (limit.size() % 2 != 0) {
     LogPrint("LoadCatalogue: [%s] DpiLimit has %d numbers", sec.c_str(), int(limit.size()));
@@ -396,7 +393,12 @@ bool ReadModel(const Reader& r, int number, DevCfg& d, SensorTables& sensors, co
     LogPrint("LoadCatalogue: [%s] %d DC values for DM=%u", sec.c_str(), int(dc.size()), d.nDM);
     n.Message(Caption::Warning, "DC != DM.");
   }
+}
 
+// The buttons of a [DEV_n] section: their count, the key tables and the hot
+// spots; false when MDNUM or KM make the whole load fail.
+bool ReadButtons(const Reader& r, const std::string& sec, DevCfg& d) {
+  Notifier& n = r.Notify();
   d.nKEYH = r.Int(sec, "KEYH", 10);
   const uint32_t mdnum = r.Int(sec, "MDNUM", 9);
   if (mdnum != 3 && mdnum != 6 && mdnum != 9) {
@@ -441,6 +443,21 @@ bool ReadModel(const Reader& r, int number, DevCfg& d, SensorTables& sensors, co
     d.rcKey[i - 1] = Rect{ToInt32(v[0]), ToInt32(v[1]), ToInt32(v[0] + v[2]), ToInt32(v[1] + v[3])};
   }
   return true;
+}
+
+// Reads one [DEV_n] section into `d`; false when MDNUM or KM make the whole
+// load fail.
+bool ReadModel(const Reader& r, int number, DevCfg& d, SensorTables& sensors, const IniFile& ini) {
+  const std::string sec = Fmt("DEV_%d", number);
+  d.nSensor = r.Int(sec, "Sensor", 0);
+  if (d.nSensor == 0) return true;
+  d.bWideRange = d.nSensor == 0x3395 ? 1 : 0;
+  d.nCid = r.Int(sec, "CID", 0);
+  d.nMid = r.Int(sec, "MID", 0);
+  d.nFw = r.Int(sec, "Fw", 0);
+  ReadModelSettings(r, sec, d);
+  ReadDpiLevels(r, sec, d, sensors, ini);
+  return ReadButtons(r, sec, d);
 }
 
 }  // namespace
