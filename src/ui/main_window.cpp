@@ -300,8 +300,9 @@ void CTolvaneDlg::Start() {
   const bool tray = TrayAvailable();
   // The platform's icon is made even while there is no tray: Qt hands it to
   // a tray host that appears later (the X tray selection's new owner, the
-  // status notifier watcher on D-Bus), so nothing here looks again by timer.
-  // Minimise asks for the tray when it runs.
+  // status notifier watcher on D-Bus), so nothing here looks again by timer,
+  // and minimise asks for the tray when it runs. Only a probe put in the
+  // platform's place (tests, screenshots) that finds no tray gets no icon.
   if (tray || !options_.trayAvailable) BuildTray();
   switch (DecideStartView(hidden, tray)) {
     case StartView::Shown: ShowFromTray(); break;
