@@ -20,8 +20,8 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libcli11-dev libudev-dev
           qt6-base-dev libgl-dev
-          libglib2.0-dev libxi-dev librsvg2-bin
-          dbus gsettings-desktop-schemas xvfb xauth ccache)
+          libglib2.0-dev libxi-dev libxtst-dev librsvg2-bin
+          dbus gsettings-desktop-schemas xvfb xauth trayer ccache)
 
 # A compiler cache when there is one: a second build of the same sources, in
 # this clone or another one, takes seconds instead of minutes.

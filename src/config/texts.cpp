@@ -114,6 +114,7 @@ constexpr const char* kFixedIds[] = {
     "tc_profile_switch_err",
     "tc_low_battery",
     "tc_low_battery_tip",
+    "tc_dev_busy",
 };
 
 std::vector<std::string> BuildIds() {

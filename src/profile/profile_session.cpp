@@ -35,6 +35,12 @@ namespace {
 using Ms = std::chrono::milliseconds;
 
 unsigned PtrBits(const void* p) { return unsigned(reinterpret_cast<uintptr_t>(p)); }
+
+// Why a device cannot take settings now: another program of ours holds it,
+// or it is not connected.
+const char* NotReadyText(const SessionDevice& d) {
+  return d.dev && d.dev->Busy() ? "tc_dev_busy" : "tc_msg10";
+}
 }  // namespace
 
 ProfileSession::ProfileSession(ProfileStore& store, SessionDevices& devices, MacroLibrary* library,
@@ -291,7 +297,7 @@ int ProfileSession::CanChangeSettings(int index) {
   if (!opt_.applyNow || opt_.goWithNoDev) return 1;
   SessionDevice d = index < 0 ? devices_.Current() : devices_.At(index);
   if (ConnectState(d) == 1) return 1;
-  notifier_.Message(Caption::Warning, Text("tc_msg10"));
+  notifier_.Message(Caption::Warning, Text(NotReadyText(d)));
   return 0;
 }
 
@@ -390,7 +396,7 @@ bool ProfileSession::RestoreDefaults(const std::function<bool()>& confirm) {
     return false;
   }
   if (opt_.applyNow && !opt_.goWithNoDev && ConnectState(cur) != 1) {
-    notifier_.Message(Caption::Warning, Text("tc_msg10"));
+    notifier_.Message(Caption::Warning, Text(NotReadyText(cur)));
     return false;
   }
   if (!cur.cfg || store_.Count() == 0) return false;

@@ -123,7 +123,8 @@ class CTolvaneDlg : public SkinWidget {
   bool RescanTimerActive() const { return backend_.RescanTimerActive(); }
   // The ticket of the profile read the window waits for, 0 none.
   uint64_t PendingRead() const { return pendingRead_; }
-  bool HasTray() const { return tray_ != nullptr; }
+  // The icon is in a tray now.
+  bool HasTray() const { return tray_ && TrayAvailable(); }
   QMenu* TrayMenu() const { return trayMenu_; }
   TitleStrip CurrentTitleStrip() const;
 
@@ -194,7 +195,7 @@ class CTolvaneDlg : public SkinWidget {
   QPointer<CPlayGIFDlg> wait_;
   QPointer<CProgressDlg> progress_;
   std::shared_ptr<EventSink> progressSink_;
-  QTimer waitTimer_, trayCheckTimer_, exitTimer_;
+  QTimer waitTimer_, exitTimer_;
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   bool exiting_ = false, exited_ = false;

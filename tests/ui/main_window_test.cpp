@@ -64,7 +64,8 @@ class WindowTest : public ::testing::Test {
     o.startHidden = hidden;
     o.autostart = {autostartDir.empty() ? autostartDir_.path().toStdString() : autostartDir,
                    "/usr/bin/tolvane", "Tolvane"};
-    o.trayAvailable = [tray] { return tray; };
+    trayUp_ = tray;
+    o.trayAvailable = [this] { return trayUp_; };  // a test may bring a tray later
     window_ = std::make_unique<CTolvaneDlg>(backend_, o);
     window_->SetMessageFn([this](const QString& t) { messages_ << t; });
     sink_.SetHandler([this](uint32_t m, uintptr_t w, intptr_t l) { window_->OnEvent(m, w, l); });
@@ -83,6 +84,7 @@ class WindowTest : public ::testing::Test {
   FakeBackend backend_;
   std::unique_ptr<CTolvaneDlg> window_;
   QStringList messages_;
+  bool trayUp_ = false;
 };
 
 TEST_F(WindowTest, TwoDevicesAppearAsCentredTiles) {
@@ -353,6 +355,24 @@ TEST_F(WindowTest, HiddenStartWithoutATrayShowsMinimised) {
   w.ShowFromTray();
   test::Pump();
   w.Minimize();
+  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+
+  // A tray host starts later: the next minimise puts the window into it.
+  trayUp_ = true;
+  w.ShowFromTray();
+  test::Pump();
+  ASSERT_TRUE(w.isVisible());
+  w.Minimize();
+  EXPECT_TRUE(w.HasTray());
+  EXPECT_FALSE(w.isVisible());
+  ASSERT_NE(w.TrayMenu(), nullptr);
+  EXPECT_EQ(w.TrayMenu()->actions().size(), 3);
+  // And when it goes again, minimise iconifies again.
+  trayUp_ = false;
+  w.ShowFromTray();
+  test::Pump();
+  w.Minimize();
+  EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
 }
 

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -565,6 +569,31 @@ TEST_F(ProgramWindowTest, AMouseThatAnswersIn900msNeverHoldsTheWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return W().PendingRead() == 0; }, 5 * kWaitMs));
   EXPECT_EQ(W().CurrentPage(), kPageDevices);
   EXPECT_EQ(W().WaitAnimation(), nullptr);
+}
+
+TEST_F(ProgramWindowTest, AMouseHeldByAnotherProgramSaysSoAndNotThatItIsUnplugged) {
+  const std::string image = tmp_.Dir() + "/held.bin";
+  Start({"pro:eeprom=" + image});
+  ASSERT_TRUE(TilesShown(1));
+  const int e = W().DevicePage()->TileEntry(0);
+  // Another program (a second open of the lock: flock conflicts across
+  // opens) holds the mouse while it is chosen.
+  const int fd = ::open((image + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  W().OnCurrentDeviceChanged(e);
+  ASSERT_TRUE(ReadEnded());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages_.isEmpty(); }, kWaitMs));
+  EXPECT_EQ(messages_.front(), UiText("tc_dev_busy"));
+  EXPECT_NE(UiText("tc_dev_busy"), UiText("tc_msg10"));
+  // Once it is let go, the same choice reads the mouse.
+  ::close(fd);
+  messages_.clear();
+  W().SwitchPage(kPageDevices);
+  ChooseAndRead(e);
+  test::Pump();
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join('\n').toStdString();
+  EXPECT_EQ(W().CurrentPage(), kPageButtons);
 }
 
 }  // namespace
