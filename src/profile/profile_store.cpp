@@ -575,7 +575,9 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
       int s = findSlot(k.dwMacroID);
       if (s < 0) continue;
       if (library.HasId(k.dwMacroID)) {
-        library.ReplaceMacro(k.dwMacroID, slots[s]);
+        // Only a macro record replaces the library's macro: the checks above
+        // took the library's own macro for a slot that is none.
+        if (slots[s].dwMagicNumber == kMacroMagic) library.ReplaceMacro(k.dwMacroID, slots[s]);
         newIds[k.dwMacroID] = k.dwMacroID;
         continue;
       }

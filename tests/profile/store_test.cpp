@@ -447,6 +447,32 @@ TEST_F(TransferTest, ImportRefusesAButtonOnADamagedLibraryMacro) {
   EXPECT_EQ(store.Current()->Key[1][2].dwMacroID, m->dwID);
 }
 
+// A slot that carries the id of a library macro but is no macro record (its
+// magic is wrong, its events garbage) leaves the library's macro as it was:
+// the button keeps the checked library macro.
+TEST_F(TransferTest, ADamagedSlotNeverReplacesTheLibrarysMacro) {
+  std::optional<StMacro> m = library.Add_Macro(TestMacro("Kept", 0, 0x41));
+  ASSERT_TRUE(m);
+  ProfileFile p = store.DefaultProfile(model, defaults);
+  p.dwID = 0x424242;
+  SetMacroKey(p, 0, 2, m->dwID);
+  std::vector<uint8_t> image(10460, 0);
+  std::memcpy(image.data(), &p, sizeof(p));
+  StMacro slot = TestMacro("Damaged", m->dwID, 0x42);
+  slot.dwMagicNumber = 0x12345678;
+  slot.wRepeat = 251;
+  slot.nLoopMode = 7;
+  std::memcpy(image.data() + 2120, &slot, 834);
+  WriteAll(Qxa(), image.data(), image.size());
+
+  ASSERT_TRUE(ImportProfileFile(store, library, model, Qxa(), notes).ok);
+  EXPECT_EQ(store.Current()->Key[0][2].dwMacroID, m->dwID);
+  ASSERT_TRUE(library.FindById(m->dwID));
+  EXPECT_EQ(library.FindById(m->dwID)->stEvents[0].wCode, 0x41);
+  EXPECT_FALSE(library.IsDamaged(m->dwID));
+  EXPECT_EQ(library.Count(), 1u);
+}
+
 TEST_F(TransferTest, OversizedAndOddFilesGoThroughTheChecks) {
   ProfileFile p = store.DefaultProfile(model, defaults);
   p.dwID = 0x99;
