@@ -485,16 +485,31 @@ bool ExportProfile(ProfileStore& store, const MacroLibrary& library, int curDpiL
   return true;
 }
 
-ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, const DevCfg& model,
-                                const std::string& path, Notifier& notifier) {
-  ImportOutcome out;
-  const TextFn& texts = store.Texts();
-  auto text = [&](const char* id, const char* fallback) {
-    std::string t = texts ? texts(id) : std::string();
-    return t.empty() ? std::string(fallback) : t;
-  };
-  if (!store.HasCurrent()) return out;
+namespace {
 
+// An export file as read: the profile and its ten macro slots.
+struct ExportFile {
+  ProfileFile profile;
+  StMacro slots[kExportMacroSlots] = {};
+
+  // The slot that carries macro `id`, -1 none.
+  int FindSlot(uint32_t id) const {
+    for (int s = 0; s < kExportMacroSlots; ++s)
+      if (slots[s].dwID == id) return s;
+    return -1;
+  }
+};
+
+// The text of `id`, or `fallback` where the texts have none.
+std::string TextOr(const TextFn& texts, const char* id, const char* fallback) {
+  std::string t = texts ? texts(id) : std::string();
+  return t.empty() ? std::string(fallback) : t;
+}
+
+// Reads an export file; nothing (with the message given) when it cannot be
+// opened or is not a profile.
+std::optional<ExportFile> ReadExportFile(const std::string& path, const TextFn& texts,
+                                         Notifier& notifier) {
   FileBytes f = ReadFileBytes(path, kExportFileSize);
   if (f.openErr != 0) {
     std::string tip = texts ? texts("tc_tip2") : std::string();
@@ -504,99 +519,118 @@ ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, cons
     else
       std::snprintf(msg, sizeof(msg), "%s %d", tip.c_str(), f.openErr);
     notifier.Message(Caption::Error, msg);
-    return out;
+    return std::nullopt;
   }
   if (f.bytes.empty()) {
     notifier.Message(Caption::Error, "Read profile failed.");
-    return out;
+    return std::nullopt;
   }
   // Anything shorter than a whole record is a damaged file, whatever its
   // first bytes say.
-  ProfileFile imported;
+  auto file = std::make_optional<ExportFile>();
+  ProfileFile& imported = file->profile;
   ZeroProfile(imported);
   if (f.bytes.size() >= sizeof(ProfileFile))
     std::memcpy(static_cast<void*>(&imported), f.bytes.data(), sizeof(ProfileFile));
   if (f.bytes.size() < sizeof(ProfileFile) || imported.dwMagic != kProfileMagic ||
       imported.dwID == 0) {
-    notifier.Message(Caption::Error, text("tc_tip3", "This is not a valid profile"));
-    return out;
+    notifier.Message(Caption::Error, TextOr(texts, "tc_tip3", "This is not a valid profile"));
+    return std::nullopt;
   }
-
-  StMacro slots[kExportMacroSlots] = {};
   for (int s = 0; s < kExportMacroSlots; ++s) {
     size_t at = sizeof(ProfileFile) + s * sizeof(StMacro);
     if (at + sizeof(StMacro) <= f.bytes.size())
-      std::memcpy(&slots[s], f.bytes.data() + at, sizeof(StMacro));
+      std::memcpy(&file->slots[s], f.bytes.data() + at, sizeof(StMacro));
   }
-  auto findSlot = [&](uint32_t id) -> int {
-    for (int s = 0; s < kExportMacroSlots; ++s)
-      if (slots[s].dwID == id) return s;
-    return -1;
-  };
+  return file;
+}
 
-  // First the checks, so that nothing the mouse would not take reaches the
-  // library, the store or the mouse: the profile field by field against the
-  // model, with the macros its buttons take from the file, or from the
-  // library for a button whose macro the file does not carry (a damaged
-  // library macro goes to no button).
+// The checks, so that nothing the mouse would not take reaches the library,
+// the store or the mouse: the profile field by field against the model, with
+// the macros its buttons take from the file, or from the library for a
+// button whose macro the file does not carry (a damaged library macro goes
+// to no button). On success the profile is mended for the model.
+bool CheckImport(ExportFile& file, const MacroLibrary& library, const DevCfg& model,
+                 const TextFn& texts, Notifier& notifier) {
   std::map<uint32_t, StMacro> fromLibrary;
-  const ProfileCheck check = CheckProfileForModel(imported, model, [&](uint32_t id) -> const StMacro* {
-    const int s = findSlot(id);
-    if (s >= 0 && slots[s].dwMagicNumber == kMacroMagic) return &slots[s];
-    const std::optional<StMacro> m = library.FindById(id);
-    return m ? &(fromLibrary[id] = *m) : nullptr;
-  });
+  const ProfileCheck check =
+      CheckProfileForModel(file.profile, model, [&](uint32_t id) -> const StMacro* {
+        const int s = file.FindSlot(id);
+        if (s >= 0 && file.slots[s].dwMagicNumber == kMacroMagic) return &file.slots[s];
+        const std::optional<StMacro> m = library.FindById(id);
+        return m ? &(fromLibrary[id] = *m) : nullptr;
+      });
   if (!check.Ok()) {
     LogPrint("ImportProfile: refused, %s", check.FirstFatal().c_str());
-    notifier.Message(Caption::Error, text("tc_tip3", "This is not a valid profile"));
-    return out;
+    notifier.Message(Caption::Error, TextOr(texts, "tc_tip3", "This is not a valid profile"));
+    return false;
   }
-  MendProfileForModel(imported, model);
-  for (auto& table : imported.Key) {
+  MendProfileForModel(file.profile, model);
+  for (auto& table : file.profile.Key) {
     for (const KeyInfo& k : table) {
       if (!IsMacroKey(k) || k.dwMacroID == 0) continue;
-      int s = findSlot(k.dwMacroID);
+      int s = file.FindSlot(k.dwMacroID);
       if (s < 0 || library.HasId(k.dwMacroID)) continue;
-      if (slots[s].dwMagicNumber != kMacroMagic) {
-        LogPrint("Add_Macro: FAILED, dwMagicNumber=0x%x", slots[s].dwMagicNumber);
-        return out;
+      if (file.slots[s].dwMagicNumber != kMacroMagic) {
+        LogPrint("Add_Macro: FAILED, dwMagicNumber=0x%x", file.slots[s].dwMagicNumber);
+        return false;
       }
     }
   }
-  // Then the library: a macro used by several buttons is taken once.
+  return true;
+}
+
+// The file's macros into the library, and the buttons onto their library
+// ids: a macro used by several buttons is taken once.
+bool TakeMacros(ExportFile& file, MacroLibrary& library) {
   std::map<uint32_t, uint32_t> newIds;
-  for (auto& table : imported.Key) {
+  for (auto& table : file.profile.Key) {
     for (KeyInfo& k : table) {
       if (!IsMacroKey(k) || k.dwMacroID == 0) continue;
       if (auto it = newIds.find(k.dwMacroID); it != newIds.end()) {
         k.dwMacroID = it->second;
         continue;
       }
-      int s = findSlot(k.dwMacroID);
+      int s = file.FindSlot(k.dwMacroID);
       if (s < 0) continue;
+      const StMacro& slot = file.slots[s];
       if (library.HasId(k.dwMacroID)) {
-        // Only a macro record replaces the library's macro: the checks above
-        // took the library's own macro for a slot that is none.
-        if (slots[s].dwMagicNumber == kMacroMagic) library.ReplaceMacro(k.dwMacroID, slots[s]);
+        // Only a macro record replaces the library's macro: the checks took
+        // the library's own macro for a slot that is none.
+        if (slot.dwMagicNumber == kMacroMagic) library.ReplaceMacro(k.dwMacroID, slot);
         newIds[k.dwMacroID] = k.dwMacroID;
         continue;
       }
       // The same macro imported before (same name, events and play settings)
       // is used again rather than copied.
-      if (std::optional<uint32_t> twin = library.FindTwin(slots[s])) {
+      if (std::optional<uint32_t> twin = library.FindTwin(slot)) {
         newIds[k.dwMacroID] = *twin;
         k.dwMacroID = *twin;
         continue;
       }
-      StMacro add = slots[s];
+      StMacro add = slot;
       add.dwID = 0;  // the library gives it a new time id
       std::optional<StMacro> added = library.Add_Macro(add);
-      if (!added) return out;
+      if (!added) return false;
       newIds[k.dwMacroID] = added->dwID;
       k.dwMacroID = added->dwID;
     }
   }
+  return true;
+}
 
+}  // namespace
+
+ImportOutcome ImportProfileFile(ProfileStore& store, MacroLibrary& library, const DevCfg& model,
+                                const std::string& path, Notifier& notifier) {
+  ImportOutcome out;
+  const TextFn& texts = store.Texts();
+  if (!store.HasCurrent()) return out;
+  std::optional<ExportFile> file = ReadExportFile(path, texts, notifier);
+  if (!file || !CheckImport(*file, library, model, texts, notifier) || !TakeMacros(*file, library))
+    return out;
+
+  const ProfileFile& imported = file->profile;
   int level = imported.nCurDpiLevel;
   LogPrint("ImportProfile: nCurDpiLevel=%d", level);
   if (level < 0 || level >= model.DpiLevels()) level = 0;
