@@ -70,10 +70,6 @@ int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std:
   // A second copy's knock (the tray notification) arrives on the lock's own
   // thread; the sink hands it to the window's thread.
   po.onInstanceMessage = ui::ForwardInstanceMessages(sink);
-  // The window's background, the largest picture of its first frame, is
-  // decoded on a thread of its own while the program starts.
-  ResolveProgramDir(o.dataDir);
-  ui::PicturePreload preload(ui::StartPictures());
   const StartResult started = program.Start(po);
   for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
   if (started == StartResult::AlreadyRunning) {
@@ -120,6 +116,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   tolvane::UsePlatformFolders();
   if (!o.gallery) {
+    // The skin's pictures (the window's background first) and the fonts of
+    // the first frame are loaded on threads of their own from here on, while
+    // the program starts and the window is built.
+    tolvane::ResolveProgramDir(o.dataDir);
+    tolvane::ui::PicturePreload preload(tolvane::ui::StartPictures(), tolvane::ui::PagePictures());
+    tolvane::ui::FontWarmUp fonts;
     // The DPI page and profiles applied with their pointer settings change
     // this desktop's pointer.
     auto pointer = tolvane::platform::MakeDesktopPointerSettings();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 
 #include <algorithm>
 #include <atomic>
@@ -78,6 +79,8 @@ struct PicturePreload::Shared {
   std::condition_variable done;
   std::vector<std::pair<QString, QImage>> pictures;  // path, picture once decoded
   size_t decoded = 0;                                // pictures[0..decoded) are ready
+  size_t heldFrom = 0;  // pictures[heldFrom..) wait for `resumed`
+  bool resumed = false;
   bool stop = false;
 };
 
@@ -91,16 +94,21 @@ QImage Decode(const QString& path) {
 }
 }  // namespace
 
-PicturePreload::PicturePreload(const QStringList& names) : shared_(std::make_shared<Shared>()) {
+PicturePreload::PicturePreload(const QStringList& names, const QStringList& later)
+    : shared_(std::make_shared<Shared>()) {
   for (const QString& n : names) shared_->pictures.emplace_back(SkinPath(n), QImage());
+  shared_->heldFrom = shared_->pictures.size();
+  for (const QString& n : later) shared_->pictures.emplace_back(SkinPath(n), QImage());
   g_preload = this;
   thread_ = std::thread([s = shared_] {
     for (size_t i = 0;; ++i) {
       QString path;
       bool ready = false;
       {
-        std::lock_guard<std::mutex> lock(s->mutex);
-        if (s->stop || i >= s->pictures.size()) return;
+        std::unique_lock<std::mutex> lock(s->mutex);
+        if (i >= s->pictures.size()) return;
+        if (i >= s->heldFrom) s->done.wait(lock, [&] { return s->resumed || s->stop; });
+        if (s->stop) return;
         path = s->pictures[i].first;
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
@@ -123,6 +131,7 @@ PicturePreload::~PicturePreload() {
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->stop = true;
+    shared_->done.notify_all();  // a thread holding back pictures ends too
   }
   thread_.join();
 }
@@ -132,6 +141,10 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
   auto& list = shared_->pictures;
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i].first != path) continue;
+    if (i >= shared_->heldFrom && !shared_->resumed) {  // asked for before its turn
+      shared_->resumed = true;
+      shared_->done.notify_all();
+    }
     // Decoding ends without any other wait: this costs no more than
     // decoding the picture here would.
     shared_->done.wait(lock, [&] { return shared_->decoded > i || shared_->stop; });
@@ -143,10 +156,50 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
   return std::nullopt;
 }
 
-QStringList StartPictures() {
-  // The window's background twice: the window and the button page take it.
-  return {QStringLiteral("main_nr.png"), QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"),
-          QStringLiteral("macro_nr.png"), QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
+void PicturePreload::Resume() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->resumed = true;
+  shared_->done.notify_all();
+}
+
+bool PicturePreload::Pending() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return !shared_->stop && shared_->decoded < shared_->pictures.size();
+}
+
+void ResumePicturePreload() {
+  if (g_preload) g_preload->Resume();
+}
+
+bool PicturePreloadPending() { return g_preload && g_preload->Pending(); }
+
+QStringList StartPictures() { return {QStringLiteral("main_nr.png")}; }
+
+QStringList PagePictures() {
+  // The window's background again: the button page takes it too.
+  return {QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"), QStringLiteral("macro_nr.png"),
+          QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
+}
+
+FontWarmUp::FontWarmUp() {
+  // The fonts of the title strip, the tabs and the buttons. Text is drawn,
+  // not only measured: that loads the faces' files as well.
+  const QList<QFont> fonts = {DialogFont(24, 700), DialogFont(22, 500), DialogFont(18, 500),
+                              DialogFont(16, 400)};
+  thread_ = std::thread([fonts] {
+    QImage scratch(64, 32, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&scratch);
+    for (const QFont& f : fonts) {
+      p.setFont(f);
+      p.drawText(0, 24, QStringLiteral("Firmware: V0123"));
+    }
+  });
+}
+
+FontWarmUp::~FontWarmUp() { Wait(); }
+
+void FontWarmUp::Wait() {
+  if (thread_.joinable()) thread_.join();
 }
 
 QImage LoadSkinPicture(const QString& name) {
