@@ -17,6 +17,7 @@
 #include "config/catalogue.h"
 #include "config/texts.h"
 #include "platform/desktop/desktop_pointer.h"
+#include "platform/memory_use.h"
 #include "platform/pointer_settings.h"
 #include "program/program.h"
 #include "ui/gallery.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
   if (!parsed.options) return parsed.exitCode;
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
+  tolvane::platform::ReturnLargeBlocksWhenFreed();  // the pictures, once freed
   QApplication app(argc, argv);
   tolvane::UsePlatformFolders();
   if (!o.gallery) {

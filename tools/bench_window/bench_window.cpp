@@ -34,6 +34,7 @@
 
 #include "app/paths.h"
 #include "config/catalogue.h"
+#include "platform/memory_use.h"
 #include "program/app_core.h"
 #include "program/program.h"
 #include "sim/sim_transport.h"
@@ -317,6 +318,7 @@ int main(int argc, char** argv) {
   if (!childKind.empty()) {
     const char* execNs = std::getenv("BENCH_EXEC_NS");
     const int64_t t0 = execNs ? std::atoll(execNs) : NowNs();
+    if (childKind == "window") tolvane::platform::ReturnLargeBlocksWhenFreed();  // as the program
     QApplication app(argc, argv);
     // As the program does: the skin's pictures are decoded from right after
     // the application object is made.
