@@ -27,6 +27,7 @@
 #include "ui/ui_message.h"
 #include "ui/ui_style.h"
 
+#include <chrono>
 namespace tolvane::ui {
 
 const QRect CTolvaneDlg::kPageRect(1, 111, 1069, 639);
@@ -281,7 +282,9 @@ void CTolvaneDlg::MakeNextPage() {
     QTimer::singleShot(kPreloadPollMs, this, &CTolvaneDlg::MakeNextPage);
     return;
   }
-  for (int i = 0; i < kPages; ++i) {
+  // The button page last: by then the mice have been found and the current
+  // one's picture, which it shows, has been decoded ahead.
+  for (int i : {kPageMacros, kPageDpi, kPageLighting, kPageSettings, kPageButtons}) {
     if (!makers_[i]) continue;
     MakePage(i);
     // The next one in a later turn: input and painting come in between.
@@ -308,6 +311,13 @@ QImage CTolvaneDlg::ModelPicture(const std::string& skinFolder) {
   auto it = modelPictures_.find(name);
   if (it == modelPictures_.end()) it = modelPictures_.insert(name, PagePicture(name, pageBg_));
   return *it;
+}
+
+void CTolvaneDlg::PreloadModelPicture() {
+  const std::string folder = backend_.CurrentSkinFolder();
+  if (!makers_[kPageButtons] || folder.empty() || folder == preloadedModel_) return;
+  preloadedModel_ = folder;
+  PreloadSkinPicture(QString::fromStdString(folder + "/key_nr.png"));
 }
 
 void CTolvaneDlg::LoadModelPictures() {
@@ -474,6 +484,7 @@ void CTolvaneDlg::OnNewDevice(int entry) {
   RefreshDevices();
   SwitchPage(kPageDevices);
   if (power_) power_->hide();
+  PreloadModelPicture();
   // The model's picture is decoded now, after the tile has painted, so that
   // choosing the mouse later does no file work.
   if (!dev->skinFolder.empty() && dynamic_cast<CPageFrame*>(pages_[kPageButtons]) &&
@@ -711,6 +722,7 @@ void CTolvaneDlg::paintEvent(QPaintEvent* e) {
   if (!painted_) {  // the pages not shown are made now, one per turn
     painted_ = true;
     ResumePicturePreload();  // their backgrounds are decoded ahead of them
+    PreloadModelPicture();
     QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
   }
   if (!translucent_) {

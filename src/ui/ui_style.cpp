@@ -106,8 +106,10 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
       bool ready = false;
       {
         std::unique_lock<std::mutex> lock(s->mutex);
-        if (i >= s->pictures.size()) return;
-        if (i >= s->heldFrom) s->done.wait(lock, [&] { return s->resumed || s->stop; });
+        // Waits for the first frame, or for a picture added later.
+        s->done.wait(lock, [&] {
+          return s->stop || (i < s->pictures.size() && (i < s->heldFrom || s->resumed));
+        });
         if (s->stop) return;
         path = s->pictures[i].first;
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
@@ -131,7 +133,7 @@ PicturePreload::~PicturePreload() {
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->stop = true;
-    shared_->done.notify_all();  // a thread holding back pictures ends too
+    shared_->done.notify_all();  // a thread that waits for pictures ends too
   }
   thread_.join();
 }
@@ -162,6 +164,12 @@ void PicturePreload::Resume() {
   shared_->done.notify_all();
 }
 
+void PicturePreload::Add(const QString& name) {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->pictures.emplace_back(SkinPath(name), QImage());
+  shared_->done.notify_all();
+}
+
 bool PicturePreload::Pending() const {
   std::lock_guard<std::mutex> lock(shared_->mutex);
   return !shared_->stop && shared_->decoded < shared_->pictures.size();
@@ -172,6 +180,10 @@ void ResumePicturePreload() {
 }
 
 bool PicturePreloadPending() { return g_preload && g_preload->Pending(); }
+
+void PreloadSkinPicture(const QString& name) {
+  if (g_preload) g_preload->Add(name);
+}
 
 QStringList StartPictures() { return {QStringLiteral("main_nr.png")}; }
 

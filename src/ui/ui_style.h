@@ -93,6 +93,10 @@ class PicturePreload {
   std::optional<QImage> Take(const QString& path);
   // Lets the pictures of `later` be decoded.
   void Resume();
+  // Adds a picture to decode after the others (one the window knows it will
+  // need only once the program has found the mice); like those of `later`,
+  // it waits for Resume.
+  void Add(const QString& name);
   // Pictures not decoded yet (a Take of one of them would wait).
   bool Pending() const;
 
@@ -106,6 +110,8 @@ class PicturePreload {
 void ResumePicturePreload();
 // The preload that lives, if any, has pictures still to decode.
 bool PicturePreloadPending();
+// Adds a picture to the preload that lives; without one, nothing is done.
+void PreloadSkinPicture(const QString& name);
 
 // Loads the font database and the faces of the window's texts on a thread of
 // its own while the program starts and the window is built: the first text

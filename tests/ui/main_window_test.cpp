@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -8,6 +9,7 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "config/texts.h"
@@ -449,6 +451,19 @@ TEST(PicturePreload, PicturesHeldBackWaitForTheFirstFrameOrTheirFirstUse) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
     EXPECT_EQ(LoadSkinPicture("late.png"), late);
   }
+  {  // Added once the thread has decoded everything it had: held back like
+     // the later ones until the first frame.
+    PicturePreload preload({QStringLiteral("other.png")});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    PreloadSkinPicture(QStringLiteral("late.png"));
+    QTest::qWait(30);
+    EXPECT_TRUE(preload.Pending());
+    ResumePicturePreload();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    const std::optional<QImage> taken = preload.Take(SkinPath("late.png"));
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(*taken, late);
+  }
   // Ended before the held pictures were let go, or in the middle of one:
   // the thread is joined all the same, without a wait for the rest.
   { PicturePreload held({QStringLiteral("main_nr.png")}, {QStringLiteral("late.png")}); }
@@ -484,6 +499,31 @@ TEST_F(WindowTest, PagesAreMadeOnceTheirPicturesAreDecodedAndAClickedOneAtOnce) 
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.PagesToMake() == 0; }, 5000));
   EXPECT_EQ(made, 3);
   EXPECT_FALSE(madeWhileDecoding);  // none waited for a picture on the window's thread
+}
+
+TEST_F(WindowTest, TheButtonPageIsMadeLastWithTheCurrentMousesPictureDecodedAhead) {
+  QDir(skin_.Dir()).mkdir("1001");
+  const QImage model = Noise(1070, 750);
+  skin_.AddImage("1001/key_nr.png", model);
+  backend_.currentSkinFolder = "1001";
+  PicturePreload preload({}, {});
+  CTolvaneDlg& w = Make(/*start=*/false);
+  std::vector<int> order;
+  std::optional<QImage> preloaded;
+  for (int i : {kPageButtons, kPageMacros, kPageDpi, kPageLighting})
+    w.SetPageMaker(i, [&, i] {
+      order.push_back(i);
+      if (i == kPageButtons) preloaded = preload.Take(SkinPath("1001/key_nr.png"));
+      return new QWidget;
+    });
+  w.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.PagesToMake() == 0; }, 5000));
+  ASSERT_EQ(order.size(), 4u);
+  EXPECT_EQ(order.back(), kPageButtons);
+  ASSERT_TRUE(preloaded.has_value());  // handed out by the preload, decoded off this thread
+  EXPECT_EQ(preloaded->size(), model.size());
+  for (const QPoint p : {QPoint(0, 0), QPoint(500, 300), QPoint(1069, 749)})
+    EXPECT_EQ(preloaded->pixel(p), model.pixel(p));
 }
 
 TEST_F(WindowTest, AShapedWindowPaintsItsPictureWithTheOutsideLeftOut) {
