@@ -38,6 +38,7 @@ namespace {
 constexpr int kTrayCheckMs = 5000;
 constexpr int kExitFallbackMs = 5000;
 constexpr int kPreloadPollMs = 10;
+constexpr int kPagePauseMs = 2;
 constexpr uint32_t kTitleAccent = 0xFF8000;
 constexpr QRgb kUnderShape = 0xFF232228;  // under the picture of a shaped window
 constexpr intptr_t kLeftButtonUp = 0x0202, kRightButtonUp = 0x0205;
@@ -287,8 +288,10 @@ void CTolvaneDlg::MakeNextPage() {
   for (int i : {kPageMacros, kPageDpi, kPageLighting, kPageSettings, kPageButtons}) {
     if (!makers_[i]) continue;
     MakePage(i);
-    // The next one in a later turn: input and painting come in between.
-    if (PagesToMake() > 0) QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
+    // The next one in a later turn: input, painting and timers come in
+    // between (a zero delay would run it in the same pass as the events
+    // already queued).
+    if (PagesToMake() > 0) QTimer::singleShot(kPagePauseMs, this, &CTolvaneDlg::MakeNextPage);
     return;
   }
 }
