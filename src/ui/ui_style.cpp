@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -214,12 +215,45 @@ void FontWarmUp::Wait() {
   if (thread_.joinable()) thread_.join();
 }
 
+namespace {
+// Small pictures (buttons, check boxes, icons) are used by many controls of a
+// page: each is decoded once and shared, as long as its file is unchanged.
+constexpr qsizetype kSmallPicturePixels = 128 * 128;
+struct SmallPicture {
+  QImage image;
+  uintmax_t bytes = 0;
+  std::filesystem::file_time_type written;
+};
+std::mutex g_smallMutex;
+std::map<QString, SmallPicture> g_small;
+
+QImage DecodeShared(const QString& path) {
+  std::error_code ec;
+  const std::filesystem::path file(path.toStdString());
+  const uintmax_t bytes = std::filesystem::file_size(file, ec);
+  const auto written = ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(file, ec);
+  if (ec) return Decode(path);
+  {
+    std::lock_guard<std::mutex> lock(g_smallMutex);
+    auto it = g_small.find(path);
+    if (it != g_small.end() && it->second.bytes == bytes && it->second.written == written)
+      return it->second.image;
+  }
+  QImage img = Decode(path);
+  if (!img.isNull() && qsizetype(img.width()) * img.height() <= kSmallPicturePixels) {
+    std::lock_guard<std::mutex> lock(g_smallMutex);
+    g_small[path] = SmallPicture{img, bytes, written};
+  }
+  return img;
+}
+}  // namespace
+
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;
   if (g_preload)
     if (std::optional<QImage> ready = g_preload->Take(path)) return *std::move(ready);
-  return Decode(path);
+  return DecodeShared(path);
 }
 
 int PictureLoadCount() { return g_loads.load(); }

@@ -62,9 +62,11 @@ std::string SkinDir();
 // folder whose name differs only in letter case is used (the skin names were
 // chosen on a file system that ignores case).
 QString SkinPath(const QString& name);
-// Decodes a skin picture; a null image when missing or of width 0.
+// Decodes a skin picture; a null image when missing or of width 0. A small
+// one (a button's, an icon) is decoded once and its pixels shared while its
+// file stays unchanged.
 QImage LoadSkinPicture(const QString& name);
-// Number of picture files decoded since start (tests check the paint paths).
+// Number of pictures loaded since start (tests check the paint paths).
 int PictureLoadCount();
 
 // Decodes skin pictures on a thread of its own while the rest of the start

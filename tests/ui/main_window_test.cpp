@@ -501,6 +501,22 @@ TEST_F(WindowTest, PagesAreMadeOnceTheirPicturesAreDecodedAndAClickedOneAtOnce) 
   EXPECT_FALSE(madeWhileDecoding);  // none waited for a picture on the window's thread
 }
 
+TEST(SkinPictures, ASmallPictureIsDecodedOnceUntilItsFileChanges) {
+  test::TempSkin skin;
+  skin.Add("radio_nr.png", 13, 13, QColor(200, 0, 0));
+  skin.Add("wide.png", 400, 300, QColor(0, 0, 200));
+  const QImage first = LoadSkinPicture("radio_nr.png");
+  const QImage second = LoadSkinPicture("radio_nr.png");
+  EXPECT_EQ(second.constBits(), first.constBits());  // one decode, shared
+  EXPECT_NE(LoadSkinPicture("wide.png").constBits(), LoadSkinPicture("wide.png").constBits());
+  // A changed file is decoded afresh; the pixels handed out before stay.
+  skin.Add("radio_nr.png", 14, 13, QColor(0, 200, 0));
+  const QImage changed = LoadSkinPicture("radio_nr.png");
+  EXPECT_EQ(changed.size(), QSize(14, 13));
+  EXPECT_EQ(QColor(changed.pixel(3, 3)), QColor(0, 200, 0));
+  EXPECT_EQ(QColor(first.pixel(3, 3)), QColor(200, 0, 0));
+}
+
 TEST_F(WindowTest, TheButtonPageIsMadeLastWithTheCurrentMousesPictureDecodedAhead) {
   QDir(skin_.Dir()).mkdir("1001");
   const QImage model = Noise(1070, 750);
