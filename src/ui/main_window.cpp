@@ -27,7 +27,6 @@
 #include "ui/ui_message.h"
 #include "ui/ui_style.h"
 
-#include <chrono>
 namespace tolvane::ui {
 
 const QRect CTolvaneDlg::kPageRect(1, 111, 1069, 639);
