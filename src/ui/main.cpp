@@ -17,6 +17,7 @@
 #include "config/catalogue.h"
 #include "config/texts.h"
 #include "platform/desktop/desktop_pointer.h"
+#include "platform/memory_use.h"
 #include "platform/pointer_settings.h"
 #include "program/program.h"
 #include "ui/gallery.h"
@@ -70,10 +71,6 @@ int RunProgramWindow(const tolvane::ui::WindowOptions& o, const std::vector<std:
   // A second copy's knock (the tray notification) arrives on the lock's own
   // thread; the sink hands it to the window's thread.
   po.onInstanceMessage = ui::ForwardInstanceMessages(sink);
-  // The window's background, the largest picture of its first frame, is
-  // decoded on a thread of its own while the program starts.
-  ResolveProgramDir(o.dataDir);
-  ui::PicturePreload preload(ui::StartPictures());
   const StartResult started = program.Start(po);
   for (const auto& m : program.TakeMessages()) std::fprintf(stderr, "tolvane: %s\n", m.text.c_str());
   if (started == StartResult::AlreadyRunning) {
@@ -117,9 +114,16 @@ int main(int argc, char** argv) {
   if (!parsed.options) return parsed.exitCode;
   const tolvane::ui::WindowOptions& o = *parsed.options;
 
+  tolvane::platform::ReturnLargeBlocksWhenFreed();  // the pictures, once freed
   QApplication app(argc, argv);
   tolvane::UsePlatformFolders();
   if (!o.gallery) {
+    // The skin's pictures (the window's background first) and the fonts of
+    // the first frame are loaded on threads of their own from here on, while
+    // the program starts and the window is built.
+    tolvane::ResolveProgramDir(o.dataDir);
+    tolvane::ui::PicturePreload preload(tolvane::ui::StartPictures(), tolvane::ui::PagePictures());
+    tolvane::ui::FontWarmUp fonts;
     // The DPI page and profiles applied with their pointer settings change
     // this desktop's pointer.
     auto pointer = tolvane::platform::MakeDesktopPointerSettings();

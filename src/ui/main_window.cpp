@@ -11,6 +11,8 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 
+#include <thread>
+
 #include "app/log.h"
 #include "profile/profile_session.h"
 #include "ui/dev_dlg.h"
@@ -33,6 +35,8 @@ const QRect CTolvaneDlg::kWaitBox(485, 325, 100, 100);
 namespace {
 
 constexpr int kExitFallbackMs = 5000;
+constexpr int kPreloadPollMs = 10;
+constexpr int kPagePauseMs = 2;
 constexpr uint32_t kTitleAccent = 0xFF8000;
 constexpr QRgb kUnderShape = 0xFF232228;  // under the picture of a shaped window
 constexpr intptr_t kLeftButtonUp = 0x0202, kRightButtonUp = 0x0205;
@@ -114,16 +118,22 @@ void CTolvaneDlg::BuildLayout() {
     if (y < 2) y = 10;
     move(a.left() + x, a.top() + y);
   }
-  if (cfg_.clrMask != 0) {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-      setMask(BitmapToRegion(bg_, cfg_.clrMask, 10));
-    } else {
-      // The outside of the shape is made transparent once, here; painting is
-      // then one copy of the picture, not a copy clipped row by row.
-      shaped_ = ShapedPicture(bg_, cfg_.clrMask, 10, kUnderShape);
-      translucent_ = true;
-      setAttribute(Qt::WA_TranslucentBackground);
-    }
+  // The window's shape is worked out from its picture on a thread of its own
+  // (pure picture work) while the controls are made here; it is put in place
+  // at the end of the layout.
+  const bool masked = cfg_.clrMask != 0 && QGuiApplication::platformName() == QLatin1String("xcb");
+  translucent_ = cfg_.clrMask != 0 && !masked;
+  QRegion mask;
+  std::jthread shape;
+  if (masked) {
+    shape = std::jthread([&mask, bg = bg_, key = cfg_.clrMask] { mask = BitmapToRegion(bg, key, 10); });
+  } else if (translucent_) {
+    // The outside of the shape is made transparent once, here; painting is
+    // then one copy of the picture, not a copy clipped row by row.
+    shape = std::jthread([this, bg = bg_, key = cfg_.clrMask] {
+      shaped_ = ShapedPicture(bg, key, 10, kUnderShape);
+    });
+    setAttribute(Qt::WA_TranslucentBackground);
   }
 
   auto title = [this](CPngBtn*& b, const char* nr, const char* ov, int left) {
@@ -199,6 +209,11 @@ void CTolvaneDlg::BuildLayout() {
   Relabel();
   RefreshDevices();
   SwitchPage(kPageDevices);
+  if (shape.joinable()) shape.join();
+  if (masked) setMask(mask);
+  // A translucent window paints its shaped picture only: the plain one is
+  // not kept beside it.
+  if (translucent_) bg_ = QImage();
 }
 
 void CTolvaneDlg::SetPage(int index, QWidget* page) {
@@ -247,11 +262,21 @@ void CTolvaneDlg::MakePage(int index) {
 
 void CTolvaneDlg::MakeNextPage() {
   if (exiting_) return;
-  for (int i = 0; i < kPages; ++i) {
+  if (PicturePreloadPending()) {
+    // The pages' backgrounds are still being decoded: a page made now would
+    // wait for its picture on this thread.
+    QTimer::singleShot(kPreloadPollMs, this, &CTolvaneDlg::MakeNextPage);
+    return;
+  }
+  // The button page last: by then the mice have been found and the current
+  // one's picture, which it shows, has been decoded ahead.
+  for (int i : {kPageMacros, kPageDpi, kPageLighting, kPageSettings, kPageButtons}) {
     if (!makers_[i]) continue;
     MakePage(i);
-    // The next one in a later turn: input and painting come in between.
-    if (PagesToMake() > 0) QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
+    // The next one in a later turn: input, painting and timers come in
+    // between (a zero delay would run it in the same pass as the events
+    // already queued).
+    if (PagesToMake() > 0) QTimer::singleShot(kPagePauseMs, this, &CTolvaneDlg::MakeNextPage);
     return;
   }
 }
@@ -274,6 +299,13 @@ QImage CTolvaneDlg::ModelPicture(const std::string& skinFolder) {
   auto it = modelPictures_.find(name);
   if (it == modelPictures_.end()) it = modelPictures_.insert(name, PagePicture(name, pageBg_));
   return *it;
+}
+
+void CTolvaneDlg::PreloadModelPicture() {
+  const std::string folder = backend_.CurrentSkinFolder();
+  if (!makers_[kPageButtons] || folder.empty() || folder == preloadedModel_) return;
+  preloadedModel_ = folder;
+  PreloadSkinPicture(QString::fromStdString(folder + "/key_nr.png"));
 }
 
 void CTolvaneDlg::LoadModelPictures() {
@@ -444,6 +476,7 @@ void CTolvaneDlg::OnNewDevice(int entry) {
   RefreshDevices();
   SwitchPage(kPageDevices);
   if (power_) power_->hide();
+  PreloadModelPicture();
   // The model's picture is decoded now, after the tile has painted, so that
   // choosing the mouse later does no file work.
   if (!dev->skinFolder.empty() && dynamic_cast<CPageFrame*>(pages_[kPageButtons]) &&
@@ -532,7 +565,7 @@ void CTolvaneDlg::OnBattery(intptr_t lParam) {
 void CTolvaneDlg::OpenWait() {
   if (wait_) return;
   wait_ = new CPlayGIFDlg(this, Q(cfg_.programDir + "wait.gif"));
-  wait_->Place(kWaitBox, bg_);
+  wait_->Place(kWaitBox, translucent_ ? shaped_ : bg_);  // what the window shows
   wait_->Start();
 }
 
@@ -681,6 +714,8 @@ void CTolvaneDlg::PaintBuffer(QPainter& p) {
 void CTolvaneDlg::paintEvent(QPaintEvent* e) {
   if (!painted_) {  // the pages not shown are made now, one per turn
     painted_ = true;
+    ResumePicturePreload();  // their backgrounds are decoded ahead of them
+    PreloadModelPicture();
     QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
   }
   if (!translucent_) {

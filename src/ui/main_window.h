@@ -151,6 +151,9 @@ class CTolvaneDlg : public SkinWidget {
   // a missing one gives `fallback`.
   QImage PagePicture(const QString& name, const QImage& fallback) const;
   void LoadModelPictures();
+  // The button page, still to be made, shows the current mouse's picture:
+  // it is decoded ahead with the pages' backgrounds.
+  void PreloadModelPicture();
   QImage ModelPicture(const std::string& skinFolder);
   void BuildTray();
   void Relabel();
@@ -185,6 +188,7 @@ class CTolvaneDlg : public SkinWidget {
   QWidget* pages_[kPages] = {};
   PageMaker makers_[kPages];  // pages not made yet (the settings page's is set at start)
   bool painted_ = false;      // the first frame is on the screen
+  std::string preloadedModel_;  // the skin folder whose picture was preloaded
   CDevDlg* devDlg_ = nullptr;
   CCfgDlg* cfgDlg_ = nullptr;
   CPowerDlg* power_ = nullptr;

@@ -108,6 +108,11 @@ int ProgramBackend::CurrentEntry() const {
   return Device(cur) ? cur : -1;
 }
 
+std::string ProgramBackend::CurrentSkinFolder() const {
+  const DevCfg* model = program_.CurrentModel();
+  return model ? TileFor(*model, -1, std::string()).skinFolder : std::string();
+}
+
 Gate ProgramBackend::CanChangeSettings(int entry) const {
   if (program_.ReadRunning()) return Gate::Busy;
   const int i = entry < 0 ? program_.Current() : entry;

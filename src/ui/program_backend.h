@@ -46,6 +46,7 @@ class ProgramBackend : public WindowBackend {
   std::vector<DeviceTile> Devices() const override;
   std::optional<DeviceTile> Device(int entry) const override;
   int CurrentEntry() const override;
+  std::string CurrentSkinFolder() const override;
   Gate CanChangeSettings(int entry) const override;
   uint64_t ChooseDevice(int entry) override;
   void LeaveDevice() override;

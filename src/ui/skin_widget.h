@@ -15,8 +15,9 @@ class SkinWidget : public QWidget {
   explicit SkinWidget(QWidget* parent = nullptr, Qt::WindowFlags f = {});
   // Paints the control into a picture of its size (what a repaint shows).
   QImage Render();
-  // Paints the control into its memory picture with `ratio` device pixels
-  // per pixel (the screen's scaling) and returns it.
+  // Paints the control into the memory picture with `ratio` device pixels
+  // per pixel (the screen's scaling) and returns it; the picture is shared
+  // by all controls and valid until the next control paints.
   const QImage& PaintScaled(qreal ratio);
 
  protected:
@@ -25,7 +26,7 @@ class SkinWidget : public QWidget {
   void paintEvent(QPaintEvent* e) override;
 
  private:
-  QImage buffer_;
+  QImage buffer_;  // this control's view of the shared memory picture
 };
 
 }  // namespace tolvane::ui

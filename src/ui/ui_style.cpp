@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -78,6 +80,8 @@ struct PicturePreload::Shared {
   std::condition_variable done;
   std::vector<std::pair<QString, QImage>> pictures;  // path, picture once decoded
   size_t decoded = 0;                                // pictures[0..decoded) are ready
+  size_t heldFrom = 0;  // pictures[heldFrom..) wait for `resumed`
+  bool resumed = false;
   bool stop = false;
 };
 
@@ -91,16 +95,23 @@ QImage Decode(const QString& path) {
 }
 }  // namespace
 
-PicturePreload::PicturePreload(const QStringList& names) : shared_(std::make_shared<Shared>()) {
+PicturePreload::PicturePreload(const QStringList& names, const QStringList& later)
+    : shared_(std::make_shared<Shared>()) {
   for (const QString& n : names) shared_->pictures.emplace_back(SkinPath(n), QImage());
+  shared_->heldFrom = shared_->pictures.size();
+  for (const QString& n : later) shared_->pictures.emplace_back(SkinPath(n), QImage());
   g_preload = this;
   thread_ = std::thread([s = shared_] {
     for (size_t i = 0;; ++i) {
       QString path;
       bool ready = false;
       {
-        std::lock_guard<std::mutex> lock(s->mutex);
-        if (s->stop || i >= s->pictures.size()) return;
+        std::unique_lock<std::mutex> lock(s->mutex);
+        // Waits for the first frame, or for a picture added later.
+        s->done.wait(lock, [&] {
+          return s->stop || (i < s->pictures.size() && (i < s->heldFrom || s->resumed));
+        });
+        if (s->stop) return;
         path = s->pictures[i].first;
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
@@ -123,6 +134,7 @@ PicturePreload::~PicturePreload() {
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->stop = true;
+    shared_->done.notify_all();  // a thread that waits for pictures ends too
   }
   thread_.join();
 }
@@ -132,6 +144,10 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
   auto& list = shared_->pictures;
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i].first != path) continue;
+    if (i >= shared_->heldFrom && !shared_->resumed) {  // asked for before its turn
+      shared_->resumed = true;
+      shared_->done.notify_all();
+    }
     // Decoding ends without any other wait: this costs no more than
     // decoding the picture here would.
     shared_->done.wait(lock, [&] { return shared_->decoded > i || shared_->stop; });
@@ -143,18 +159,101 @@ std::optional<QImage> PicturePreload::Take(const QString& path) {
   return std::nullopt;
 }
 
-QStringList StartPictures() {
-  // The window's background twice: the window and the button page take it.
-  return {QStringLiteral("main_nr.png"), QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"),
-          QStringLiteral("macro_nr.png"), QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
+void PicturePreload::Resume() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->resumed = true;
+  shared_->done.notify_all();
 }
+
+void PicturePreload::Add(const QString& name) {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->pictures.emplace_back(SkinPath(name), QImage());
+  shared_->done.notify_all();
+}
+
+bool PicturePreload::Pending() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return !shared_->stop && shared_->decoded < shared_->pictures.size();
+}
+
+void ResumePicturePreload() {
+  if (g_preload) g_preload->Resume();
+}
+
+bool PicturePreloadPending() { return g_preload && g_preload->Pending(); }
+
+void PreloadSkinPicture(const QString& name) {
+  if (g_preload) g_preload->Add(name);
+}
+
+QStringList StartPictures() { return {QStringLiteral("main_nr.png")}; }
+
+QStringList PagePictures() {
+  // The window's background again: the button page takes it too.
+  return {QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"), QStringLiteral("macro_nr.png"),
+          QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
+}
+
+FontWarmUp::FontWarmUp() {
+  // The fonts of the title strip, the tabs and the buttons. Text is drawn,
+  // not only measured: that loads the faces' files as well.
+  const QList<QFont> fonts = {DialogFont(24, 700), DialogFont(22, 500), DialogFont(18, 500),
+                              DialogFont(16, 400)};
+  thread_ = std::thread([fonts] {
+    QImage scratch(64, 32, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&scratch);
+    for (const QFont& f : fonts) {
+      p.setFont(f);
+      p.drawText(0, 24, QStringLiteral("Firmware: V0123"));
+    }
+  });
+}
+
+FontWarmUp::~FontWarmUp() { Wait(); }
+
+void FontWarmUp::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+namespace {
+// Small pictures (buttons, check boxes, icons) are used by many controls of a
+// page: each is decoded once and shared, as long as its file is unchanged.
+constexpr qsizetype kSmallPicturePixels = 128 * 128;
+struct SmallPicture {
+  QImage image;
+  uintmax_t bytes = 0;
+  std::filesystem::file_time_type written;
+};
+std::mutex g_smallMutex;
+std::map<QString, SmallPicture> g_small;
+
+QImage DecodeShared(const QString& path) {
+  std::error_code ec;
+  const std::filesystem::path file(path.toStdString());
+  const uintmax_t bytes = std::filesystem::file_size(file, ec);
+  const auto written = ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(file, ec);
+  if (ec) return Decode(path);
+  {
+    std::lock_guard<std::mutex> lock(g_smallMutex);
+    auto it = g_small.find(path);
+    if (it != g_small.end() && it->second.bytes == bytes && it->second.written == written)
+      return it->second.image;
+  }
+  QImage img = Decode(path);
+  if (!img.isNull() && qsizetype(img.width()) * img.height() <= kSmallPicturePixels) {
+    std::lock_guard<std::mutex> lock(g_smallMutex);
+    g_small[path] = SmallPicture{img, bytes, written};
+  }
+  return img;
+}
+}  // namespace
 
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;
   if (g_preload)
     if (std::optional<QImage> ready = g_preload->Take(path)) return *std::move(ready);
-  return Decode(path);
+  return DecodeShared(path);
 }
 
 int PictureLoadCount() { return g_loads.load(); }

@@ -62,32 +62,73 @@ std::string SkinDir();
 // folder whose name differs only in letter case is used (the skin names were
 // chosen on a file system that ignores case).
 QString SkinPath(const QString& name);
-// Decodes a skin picture; a null image when missing or of width 0.
+// Decodes a skin picture; a null image when missing or of width 0. A small
+// one (a button's, an icon) is decoded once and its pixels shared while its
+// file stays unchanged.
 QImage LoadSkinPicture(const QString& name);
-// Number of picture files decoded since start (tests check the paint paths).
+// Number of pictures loaded since start (tests check the paint paths).
 int PictureLoadCount();
 
 // Decodes skin pictures on a thread of its own while the rest of the start
 // goes on; while it lives, LoadSkinPicture hands out each of them once (after
 // its decoding has ended) instead of decoding it again. The paths are
-// resolved when it is made, on the window's thread. The destructor joins.
-// The pictures decoded ahead at start: the window's background first, then
-// the backgrounds of the pages made after the first frame.
+// resolved when it is made, on the window's thread, after the application
+// object (decoding looks for image plugins, which the application object's
+// making must not race with). The destructor joins.
+// The pictures of the first frame, decoded ahead at start: the window's
+// background.
 QStringList StartPictures();
+// The backgrounds of the pages made after the first frame.
+QStringList PagePictures();
 
 class PicturePreload {
  public:
-  explicit PicturePreload(const QStringList& names);
+  // The pictures of `later` are decoded after those of `names`, once
+  // ResumePicturePreload is called (the window's first frame is painted) or
+  // one of them is asked for: until then the first frame has both cores.
+  explicit PicturePreload(const QStringList& names, const QStringList& later = {});
   ~PicturePreload();
   PicturePreload(const PicturePreload&) = delete;
   PicturePreload& operator=(const PicturePreload&) = delete;
   // The picture of `path` once decoded (a null image for a missing file);
   // nullopt when it is not one of the preloaded ones or was taken already.
   std::optional<QImage> Take(const QString& path);
+  // Lets the pictures of `later` be decoded.
+  void Resume();
+  // Adds a picture to decode after the others (one the window knows it will
+  // need only once the program has found the mice); like those of `later`,
+  // it waits for Resume.
+  void Add(const QString& name);
+  // Pictures not decoded yet (a Take of one of them would wait).
+  bool Pending() const;
 
  private:
   struct Shared;
   std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+};
+
+// The preload that lives, if any, goes on with the pictures it holds back.
+void ResumePicturePreload();
+// The preload that lives, if any, has pictures still to decode.
+bool PicturePreloadPending();
+// Adds a picture to the preload that lives; without one, nothing is done.
+void PreloadSkinPicture(const QString& name);
+
+// Loads the font database and the faces of the window's texts on a thread of
+// its own while the program starts and the window is built: the first text
+// the window measures or paints finds them ready. Made after the
+// QApplication; the destructor joins.
+class FontWarmUp {
+ public:
+  FontWarmUp();
+  ~FontWarmUp();
+  FontWarmUp(const FontWarmUp&) = delete;
+  FontWarmUp& operator=(const FontWarmUp&) = delete;
+  // Waits until the fonts are loaded (the destructor does too).
+  void Wait();
+
+ private:
   std::thread thread_;
 };
 

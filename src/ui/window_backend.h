@@ -87,6 +87,9 @@ class WindowBackend {
   virtual std::optional<DeviceTile> Device(int entry) const = 0;
   // The current entry, -1 for none.
   virtual int CurrentEntry() const = 0;
+  // The skin sub-folder of the model the core works on ("%02x%02x"), known
+  // as soon as the core has a current mouse; empty without one.
+  virtual std::string CurrentSkinFolder() const { return {}; }
 
   // The gate, from cached state: Busy while a profile read runs,
   // NotConnected when `entry` (or, for -1, the current entry) has no

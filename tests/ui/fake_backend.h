@@ -38,6 +38,7 @@ class FakeBackend : public WindowBackend {
   void QueueMessage(const std::string& text);
   int rescanCount = 0;
   bool rescanTimer = false;
+  std::string currentSkinFolder;  // the model the core works on
   void Post(uint32_t msg, uintptr_t w, intptr_t l) {
     if (sink_) sink_->Post(msg, w, l);
   }
@@ -52,6 +53,7 @@ class FakeBackend : public WindowBackend {
   std::vector<DeviceTile> Devices() const override;
   std::optional<DeviceTile> Device(int entry) const override;
   int CurrentEntry() const override { return current_; }
+  std::string CurrentSkinFolder() const override { return currentSkinFolder; }
   Gate CanChangeSettings(int) const override { return gate; }
   uint64_t ChooseDevice(int entry) override;
   void LeaveDevice() override { ++leaveCalls; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -8,12 +9,14 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "config/texts.h"
 #include "fake_backend.h"
 #include "platform/autostart.h"
 #include "ui/dev_dlg.h"
+#include "ui/factories.h"
 #include "ui/main_window.h"
 #include "ui/menu_dlg.h"
 #include "ui/ui_message.h"
@@ -427,6 +430,152 @@ TEST_F(WindowTest, ChargingBatteryAnimatesAndStopsWhenUnplugged) {
   backend_.Post(WM_BATTERY, 0, -1);
   test::Pump();
   EXPECT_EQ(w.Power()->PictureLevel(), 100);
+}
+
+// A picture whose decoding takes a while: noise does not compress.
+QImage Noise(int w, int h) {
+  QImage img(w, h, QImage::Format_ARGB32);
+  uint32_t x = 12345;
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int i = 0; i < w; ++i) {
+      x = x * 1664525u + 1013904223u;
+      row[i] = 0xFF000000u | (x >> 8);
+    }
+  }
+  return img;
+}
+
+TEST(PicturePreload, PicturesHeldBackWaitForTheFirstFrameOrTheirFirstUse) {
+  test::TempSkin skin;
+  skin.Add("main_nr.png", 300, 200, QColor(10, 200, 30));
+  skin.AddImage("late.png", Noise(600, 400));
+  skin.Add("other.png", 4, 4, QColor(1, 2, 3));
+  const QImage late = LoadSkinPicture("late.png");
+  {
+    PicturePreload preload({QStringLiteral("main_nr.png")},
+                           {QStringLiteral("other.png"), QStringLiteral("late.png")});
+    EXPECT_EQ(LoadSkinPicture("main_nr.png").size(), QSize(300, 200));
+    QTest::qWait(50);
+    EXPECT_TRUE(PicturePreloadPending());  // nothing of the later ones is decoded yet
+    // Asked for before its turn: it is decoded now and is the right picture.
+    EXPECT_EQ(LoadSkinPicture("late.png"), late);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    EXPECT_EQ(LoadSkinPicture("other.png").size(), QSize(4, 4));
+  }
+  EXPECT_FALSE(PicturePreloadPending());  // none lives any more
+  {  // Resumed by the first frame.
+    PicturePreload preload({}, {QStringLiteral("late.png")});
+    EXPECT_TRUE(PicturePreloadPending());
+    ResumePicturePreload();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    EXPECT_EQ(LoadSkinPicture("late.png"), late);
+  }
+  {  // Added once the thread has decoded everything it had: held back like
+     // the later ones until the first frame.
+    PicturePreload preload({QStringLiteral("other.png")});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    PreloadSkinPicture(QStringLiteral("late.png"));
+    QTest::qWait(30);
+    EXPECT_TRUE(preload.Pending());
+    ResumePicturePreload();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PicturePreloadPending(); }, 3000));
+    const std::optional<QImage> taken = preload.Take(SkinPath("late.png"));
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(*taken, late);
+  }
+  // Ended before the held pictures were let go, or in the middle of one:
+  // the thread is joined all the same, without a wait for the rest.
+  { PicturePreload held({QStringLiteral("main_nr.png")}, {QStringLiteral("late.png")}); }
+  {
+    PicturePreload busy({QStringLiteral("late.png"), QStringLiteral("late.png")});
+    QTest::qWait(1);
+  }
+}
+
+TEST_F(WindowTest, PagesAreMadeOnceTheirPicturesAreDecodedAndAClickedOneAtOnce) {
+  for (const char* n : {"adv_nr.png", "macro_nr.png", "led_nr.png"})
+    skin_.AddImage(n, Noise(1070, 750));
+  PicturePreload preload(StartPictures(), PagePictures());
+  CTolvaneDlg& w = Make(/*start=*/false);
+  bool madeWhileDecoding = false;
+  int made = 0;
+  for (int i : {kPageButtons, kPageMacros, kPageLighting})
+    w.SetPageMaker(i, [&] {
+      madeWhileDecoding |= PicturePreloadPending();
+      ++made;
+      return new QWidget;
+    });
+  w.SetPageMaker(kPageDpi, [] {
+    return new CPageFrame(nullptr, CutBackground(LoadSkinPicture("adv_nr.png"), CTolvaneDlg::kPageRect));
+  });
+  EXPECT_TRUE(PicturePreloadPending());  // held back until the first frame
+  w.Start();
+  // Clicked before its picture was decoded: made at once, with its picture.
+  w.SwitchPage(kPageDpi);
+  EXPECT_EQ(w.PagesToMake(), 4);
+  EXPECT_EQ(w.Page(kPageDpi)->grab().toImage().pixel(5, 5),
+            Noise(1070, 750).pixel(CTolvaneDlg::kPageRect.topLeft() + QPoint(5, 5)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.PagesToMake() == 0; }, 5000));
+  EXPECT_EQ(made, 3);
+  EXPECT_FALSE(madeWhileDecoding);  // none waited for a picture on the window's thread
+}
+
+TEST(SkinPictures, ASmallPictureIsDecodedOnceUntilItsFileChanges) {
+  test::TempSkin skin;
+  skin.Add("radio_nr.png", 13, 13, QColor(200, 0, 0));
+  skin.Add("wide.png", 400, 300, QColor(0, 0, 200));
+  const QImage first = LoadSkinPicture("radio_nr.png");
+  const QImage second = LoadSkinPicture("radio_nr.png");
+  EXPECT_EQ(second.constBits(), first.constBits());  // one decode, shared
+  EXPECT_NE(LoadSkinPicture("wide.png").constBits(), LoadSkinPicture("wide.png").constBits());
+  // A changed file is decoded afresh; the pixels handed out before stay.
+  skin.Add("radio_nr.png", 14, 13, QColor(0, 200, 0));
+  const QImage changed = LoadSkinPicture("radio_nr.png");
+  EXPECT_EQ(changed.size(), QSize(14, 13));
+  EXPECT_EQ(QColor(changed.pixel(3, 3)), QColor(0, 200, 0));
+  EXPECT_EQ(QColor(first.pixel(3, 3)), QColor(200, 0, 0));
+}
+
+TEST_F(WindowTest, TheButtonPageIsMadeLastWithTheCurrentMousesPictureDecodedAhead) {
+  QDir(skin_.Dir()).mkdir("1001");
+  const QImage model = Noise(1070, 750);
+  skin_.AddImage("1001/key_nr.png", model);
+  backend_.currentSkinFolder = "1001";
+  PicturePreload preload({}, {});
+  CTolvaneDlg& w = Make(/*start=*/false);
+  std::vector<int> order;
+  std::optional<QImage> preloaded;
+  for (int i : {kPageButtons, kPageMacros, kPageDpi, kPageLighting})
+    w.SetPageMaker(i, [&, i] {
+      order.push_back(i);
+      if (i == kPageButtons) preloaded = preload.Take(SkinPath("1001/key_nr.png"));
+      return new QWidget;
+    });
+  w.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.PagesToMake() == 0; }, 5000));
+  ASSERT_EQ(order.size(), 4u);
+  EXPECT_EQ(order.back(), kPageButtons);
+  ASSERT_TRUE(preloaded.has_value());  // handed out by the preload, decoded off this thread
+  EXPECT_EQ(preloaded->size(), model.size());
+  for (const QPoint p : {QPoint(0, 0), QPoint(500, 300), QPoint(1069, 749)})
+    EXPECT_EQ(preloaded->pixel(p), model.pixel(p));
+}
+
+TEST_F(WindowTest, AShapedWindowPaintsItsPictureWithTheOutsideLeftOut) {
+  // A background whose top-left corner has the key colour.
+  QImage bg(1070, 750, QImage::Format_ARGB32);
+  bg.fill(QColor(30, 31, 36));
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) bg.setPixel(x, y, qRgb(255, 0, 255));
+  skin_.AddImage("main_nr.png", bg);
+  backend_.config.clrMask = 0xFF00FF;
+  CTolvaneDlg& w = Make();
+  test::Pump();
+  const QImage shown = w.Render();
+  EXPECT_EQ(qAlpha(shown.pixel(5, 5)), 0);
+  EXPECT_EQ(qAlpha(shown.pixel(25, 5)), 255);
+  EXPECT_EQ(QColor(shown.pixel(500, 300)), QColor(30, 31, 36));
 }
 
 }  // namespace

@@ -36,5 +36,37 @@ TEST(SkinWidgetBuffer, IsPaintedAtTheScreensPixelsNotEnlargedAfterwards) {
   EXPECT_EQ(QColor(once.pixel(1, 0)), QColor(Qt::white));
 }
 
+class Filled : public SkinWidget {
+ public:
+  explicit Filled(QColor c) : colour(c) {}
+  QColor colour;
+
+ protected:
+  void PaintBuffer(QPainter& p) override {
+    p.fillRect(rect(), colour);
+    p.fillRect(QRect(width() - 1, height() - 1, 1, 1), Qt::white);  // its last pixel
+  }
+};
+
+TEST(SkinWidgetBuffer, ControlsOfEverySizeShareOnePictureAndEachShowsItsOwnPixels) {
+  Filled big(Qt::red), small(Qt::blue), wider(Qt::green);
+  big.resize(120, 90);
+  small.resize(30, 20);
+  wider.resize(200, 10);  // wider than the shared picture so far: it grows
+  for (int round = 0; round < 2; ++round) {
+    for (Filled* w : {&big, &small, &wider}) {
+      const QImage shown = w->grab().toImage();
+      ASSERT_EQ(shown.size(), w->size());
+      const QPoint last(w->width() - 1, w->height() - 1);
+      EXPECT_EQ(QColor(shown.pixel(last)), QColor(Qt::white));
+      EXPECT_EQ(QColor(shown.pixel(last - QPoint(1, 0))), w->colour);
+      EXPECT_EQ(QColor(shown.pixel(0, last.y())), w->colour);
+    }
+  }
+  // One picture: a control's view and the next one's start at the same pixels.
+  const uchar* first = big.PaintScaled(1.0).constBits();
+  EXPECT_EQ(small.PaintScaled(1.0).constBits(), first);
+}
+
 }  // namespace
 }  // namespace tolvane::ui
