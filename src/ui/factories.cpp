@@ -13,6 +13,10 @@ namespace tolvane::ui {
 
 QImage CutBackground(const QImage& parentBg, const QRect& r) {
   if (parentBg.isNull() || r.isEmpty()) return QImage();
+  // Inside the picture: its own pixels, not a copy of them.
+  if (parentBg.format() == QImage::Format_ARGB32_Premultiplied &&
+      QRect(QPoint(), parentBg.size()).contains(r))
+    return SharedPart(parentBg, r);
   return parentBg.copy(r).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 

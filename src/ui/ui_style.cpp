@@ -91,7 +91,8 @@ PicturePreload* g_preload = nullptr;  // set and read on the window's thread onl
 QImage Decode(const QString& path) {
   QImage img(path);
   if (img.isNull() || img.width() <= 0) return QImage();
-  return img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  // Converted where it lies when the format allows it: no second picture.
+  return std::move(img).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 }  // namespace
 
@@ -189,8 +190,8 @@ void PreloadSkinPicture(const QString& name) {
 QStringList StartPictures() { return {QStringLiteral("main_nr.png")}; }
 
 QStringList PagePictures() {
-  // The window's background again: the button page takes it too.
-  return {QStringLiteral("main_nr.png"), QStringLiteral("adv_nr.png"), QStringLiteral("macro_nr.png"),
+  // The button page shares the window's background, which the window holds.
+  return {QStringLiteral("adv_nr.png"), QStringLiteral("macro_nr.png"),
           QStringLiteral("led_nr.png"), QStringLiteral("Setting_BG.png")};
 }
 
@@ -218,42 +219,115 @@ void FontWarmUp::Wait() {
 namespace {
 // Small pictures (buttons, check boxes, icons) are used by many controls of a
 // page: each is decoded once and shared, as long as its file is unchanged.
+// Large ones (backgrounds) are shared the same way, but only while someone
+// still holds them: their pixels are freed with their last user.
 constexpr qsizetype kSmallPicturePixels = 128 * 128;
-struct SmallPicture {
-  QImage image;
+struct FileStamp {
   uintmax_t bytes = 0;
   std::filesystem::file_time_type written;
+  bool operator==(const FileStamp&) const = default;
 };
-std::mutex g_smallMutex;
+struct SmallPicture {
+  QImage image;
+  FileStamp stamp;
+};
+struct LargePicture {
+  std::weak_ptr<const QImage> image;
+  FileStamp stamp;
+};
+std::mutex g_sharedMutex;
 std::map<QString, SmallPicture> g_small;
+std::map<QString, LargePicture> g_large;
 
-QImage DecodeShared(const QString& path) {
+std::optional<FileStamp> StampOf(const QString& path) {
   std::error_code ec;
   const std::filesystem::path file(path.toStdString());
-  const uintmax_t bytes = std::filesystem::file_size(file, ec);
-  const auto written = ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(file, ec);
-  if (ec) return Decode(path);
-  {
-    std::lock_guard<std::mutex> lock(g_smallMutex);
-    auto it = g_small.find(path);
-    if (it != g_small.end() && it->second.bytes == bytes && it->second.written == written)
-      return it->second.image;
+  FileStamp stamp;
+  stamp.bytes = std::filesystem::file_size(file, ec);
+  if (ec) return std::nullopt;
+  stamp.written = std::filesystem::last_write_time(file, ec);
+  if (ec) return std::nullopt;
+  return stamp;
+}
+
+void ReleaseOwner(void* owner) { delete static_cast<std::shared_ptr<const QImage>*>(owner); }
+
+// A read-only picture of `r` on the pixels of `*owner`, which it keeps alive.
+QImage ViewOn(std::shared_ptr<const QImage> owner, const QRect& r) {
+  const QImage& img = *owner;
+  const uchar* at = img.constBits() + qsizetype(r.y()) * img.bytesPerLine() +
+                    qsizetype(r.x()) * (img.depth() / 8);
+  const qsizetype stride = img.bytesPerLine();
+  const QImage::Format format = img.format();
+  const qreal ratio = img.devicePixelRatio();
+  QImage view(at, r.width(), r.height(), stride, format, ReleaseOwner,
+              new std::shared_ptr<const QImage>(std::move(owner)));
+  view.setDevicePixelRatio(ratio);
+  return view;
+}
+
+// Hands out `img` as the shared picture of `path` (a large one: the first
+// user's pixels are every later user's while any of them lives).
+QImage ShareLarge(const QString& path, const FileStamp& stamp, QImage img) {
+  if (img.isNull()) return img;
+  std::lock_guard<std::mutex> lock(g_sharedMutex);
+  std::shared_ptr<const QImage> owner;
+  if (auto it = g_large.find(path); it != g_large.end() && it->second.stamp == stamp)
+    owner = it->second.image.lock();  // held already: this decode is dropped
+  if (!owner) {
+    owner = std::make_shared<const QImage>(std::move(img));
+    for (auto it = g_large.begin(); it != g_large.end();)  // forget the freed ones
+      it = it->second.image.expired() ? g_large.erase(it) : std::next(it);
+    g_large[path] = LargePicture{owner, stamp};
   }
-  QImage img = Decode(path);
-  if (!img.isNull() && qsizetype(img.width()) * img.height() <= kSmallPicturePixels) {
-    std::lock_guard<std::mutex> lock(g_smallMutex);
-    g_small[path] = SmallPicture{img, bytes, written};
-  }
-  return img;
+  const QRect whole(QPoint(), owner->size());
+  return ViewOn(std::move(owner), whole);
+}
+
+// The picture of `path` while it is shared and its file unchanged.
+std::optional<QImage> Shared(const QString& path, const FileStamp& stamp) {
+  std::lock_guard<std::mutex> lock(g_sharedMutex);
+  if (auto it = g_small.find(path); it != g_small.end() && it->second.stamp == stamp)
+    return it->second.image;
+  if (auto it = g_large.find(path); it != g_large.end() && it->second.stamp == stamp)
+    if (std::shared_ptr<const QImage> owner = it->second.image.lock()) {
+      const QRect whole(QPoint(), owner->size());
+      return ViewOn(std::move(owner), whole);
+    }
+  return std::nullopt;
+}
+
+QImage Keep(const QString& path, const FileStamp& stamp, QImage img) {
+  if (img.isNull()) return img;
+  if (qsizetype(img.width()) * img.height() > kSmallPicturePixels)
+    return ShareLarge(path, stamp, std::move(img));
+  std::lock_guard<std::mutex> lock(g_sharedMutex);
+  SmallPicture& kept = g_small[path];
+  if (kept.image.isNull() || !(kept.stamp == stamp)) kept = SmallPicture{img, stamp};
+  return kept.image;
 }
 }  // namespace
+
+QImage SharedPart(const QImage& picture, const QRect& r) {
+  if (picture.isNull() || r.isEmpty() || !QRect(QPoint(), picture.size()).contains(r) ||
+      picture.depth() % 8 != 0)
+    return QImage();
+  return ViewOn(std::make_shared<const QImage>(picture), r);
+}
 
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;
+  const std::optional<FileStamp> stamp = StampOf(path);
+  // A preloaded picture is taken even when the same one is held already: the
+  // preload lets go of it.
   if (g_preload)
-    if (std::optional<QImage> ready = g_preload->Take(path)) return *std::move(ready);
-  return DecodeShared(path);
+    if (std::optional<QImage> ready = g_preload->Take(path))
+      return stamp ? Keep(path, *stamp, *std::move(ready)) : *std::move(ready);
+  if (stamp)
+    if (std::optional<QImage> shared = Shared(path, *stamp)) return *std::move(shared);
+  QImage img = Decode(path);
+  return stamp ? Keep(path, *stamp, std::move(img)) : img;
 }
 
 int PictureLoadCount() { return g_loads.load(); }

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -64,8 +65,13 @@ std::string SkinDir();
 QString SkinPath(const QString& name);
 // Decodes a skin picture; a null image when missing or of width 0. A small
 // one (a button's, an icon) is decoded once and its pixels shared while its
-// file stays unchanged.
+// file stays unchanged; a large one (a background) is shared likewise while
+// any of its users still holds it.
 QImage LoadSkinPicture(const QString& name);
+// The part `r` of `picture` on `picture`'s own pixels, which it keeps alive:
+// nothing is copied (a change made to it copies first). A null image when
+// `r` is empty or not inside the picture.
+QImage SharedPart(const QImage& picture, const QRect& r);
 // Number of pictures loaded since start (tests check the paint paths).
 int PictureLoadCount();
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -528,13 +529,46 @@ TEST(SkinPictures, ASmallPictureIsDecodedOnceUntilItsFileChanges) {
   const QImage first = LoadSkinPicture("radio_nr.png");
   const QImage second = LoadSkinPicture("radio_nr.png");
   EXPECT_EQ(second.constBits(), first.constBits());  // one decode, shared
-  EXPECT_NE(LoadSkinPicture("wide.png").constBits(), LoadSkinPicture("wide.png").constBits());
   // A changed file is decoded afresh; the pixels handed out before stay.
   skin.Add("radio_nr.png", 14, 13, QColor(0, 200, 0));
   const QImage changed = LoadSkinPicture("radio_nr.png");
   EXPECT_EQ(changed.size(), QSize(14, 13));
   EXPECT_EQ(QColor(changed.pixel(3, 3)), QColor(0, 200, 0));
   EXPECT_EQ(QColor(first.pixel(3, 3)), QColor(200, 0, 0));
+}
+
+TEST(SkinPictures, ABackgroundIsSharedWhileHeldAndItsPartsAreNoCopies) {
+  test::TempSkin skin;
+  skin.Add("wide.png", 400, 300, QColor(0, 0, 200));
+  QImage whole = LoadSkinPicture("wide.png");
+  ASSERT_EQ(whole.size(), QSize(400, 300));
+  // Two pages that load the same background hold one set of pixels.
+  EXPECT_EQ(LoadSkinPicture("wide.png").constBits(), whole.constBits());
+  const QRect r(40, 20, 30, 10);
+  QImage part = CutBackground(whole, r);
+  EXPECT_EQ(part.constBits(), whole.constBits() + r.y() * whole.bytesPerLine() + r.x() * 4);
+  EXPECT_EQ(part.size(), r.size());
+  EXPECT_EQ(CutBackground(part, QRect(1, 1, 5, 5)).constBits(), part.constBits() + part.bytesPerLine() + 4);
+  // A part reaching outside still gets its own pixels, transparent outside.
+  const QImage edge = CutBackground(whole, QRect(390, 290, 20, 20));
+  EXPECT_EQ(QColor(edge.pixel(5, 5)), QColor(0, 0, 200));
+  EXPECT_EQ(edge.pixel(15, 15), 0u);
+  // Painting on a part copies it first: the shared picture stays as it was.
+  QImage drawn = part;
+  drawn.fill(Qt::red);
+  EXPECT_EQ(QColor(whole.pixel(r.topLeft())), QColor(0, 0, 200));
+  EXPECT_EQ(QColor(part.pixel(0, 0)), QColor(0, 0, 200));
+  // A replaced file is decoded afresh; what was handed out before still
+  // paints its own pixels, also once the picture it came from is let go.
+  skin.Add("wide.png", 401, 300, QColor(0, 200, 0));
+  const QImage replaced = LoadSkinPicture("wide.png");
+  EXPECT_EQ(replaced.size(), QSize(401, 300));
+  EXPECT_EQ(QColor(replaced.pixel(50, 25)), QColor(0, 200, 0));
+  whole = QImage();
+  QImage shown(r.size(), QImage::Format_ARGB32_Premultiplied);
+  shown.fill(Qt::black);
+  QPainter(&shown).drawImage(0, 0, part);
+  EXPECT_EQ(QColor(shown.pixel(29, 9)), QColor(0, 0, 200));
 }
 
 TEST_F(WindowTest, TheButtonPageIsMadeLastWithTheCurrentMousesPictureDecodedAhead) {
