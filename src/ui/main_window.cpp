@@ -211,9 +211,6 @@ void CTolvaneDlg::BuildLayout() {
   SwitchPage(kPageDevices);
   if (shape.joinable()) shape.join();
   if (masked) setMask(mask);
-  // A translucent window paints its shaped picture only: the plain one is
-  // not kept beside it.
-  if (translucent_) bg_ = QImage();
 }
 
 void CTolvaneDlg::SetPage(int index, QWidget* page) {
