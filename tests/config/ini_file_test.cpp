@@ -182,7 +182,13 @@ TEST(IniFile, FiftyMegabytesLoadQuicklyAndKeysStayBounded) {
   double cpuMs = 1000.0 * double(std::clock() - c0) / CLOCKS_PER_SEC;
   std::printf("50 MB cfg.ini loaded in %.0f ms processor time, %lld ms wall\n", cpuMs,
               static_cast<long long>(ms));
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // An instrumented build's processor time is the sanitizer's, not the
+  // reader's: the bound holds for the program as shipped.
+  (void)cpuMs;
+#else
   EXPECT_LT(cpuMs, 1500.0);
+#endif
   EXPECT_EQ(ini.GetInt("OPT", "First", 0), 1u);
   EXPECT_LE(ini.EntryCount(), IniFile::kMaxEntries);
   EXPECT_FALSE(ini.Find("OPT", "Late"));  // beyond the entry limit
