@@ -43,6 +43,12 @@ std::string ConfigHome() {
   return HomeDir() + "/.config";
 }
 
+std::string CacheHome() {
+  std::string v = Env("XDG_CACHE_HOME");
+  if (!v.empty() && v[0] == '/') return StripSlash(v);
+  return HomeDir() + "/.cache";
+}
+
 std::string DesktopDir() {
   const std::string dirs = ConfigHome() + "/user-dirs.dirs";
   std::ifstream in;

@@ -14,6 +14,8 @@ std::string DataHome();
 // $XDG_CONFIG_HOME, default ~/.config. No trailing separator.
 std::string ConfigHome();
 
+// $XDG_CACHE_HOME, default ~/.cache. No trailing separator.
+std::string CacheHome();
 // The desktop folder: XDG_DESKTOP_DIR from $XDG_CONFIG_HOME/user-dirs.dirs,
 // else ~/Desktop. No trailing separator.
 std::string DesktopDir();

@@ -19,9 +19,11 @@
 #include "platform/desktop/desktop_pointer.h"
 #include "platform/memory_use.h"
 #include "platform/pointer_settings.h"
+#include "platform/xdg.h"
 #include "program/program.h"
 #include "ui/gallery.h"
 #include "ui/menu_dlg.h"
+#include "ui/picture_cache.h"
 #include "ui/program_backend.h"
 #include "ui/qt_event_sink.h"
 #include "ui/run_window.h"
@@ -117,6 +119,8 @@ int main(int argc, char** argv) {
   tolvane::platform::ReturnLargeBlocksWhenFreed();  // the pictures, once freed
   QApplication app(argc, argv);
   tolvane::UsePlatformFolders();
+  // Pictures decoded at an earlier start are mapped, not decoded again.
+  tolvane::ui::PictureCache pictureCache(tolvane::platform::CacheHome() + "/tolvane/pictures");
   if (!o.gallery) {
     // The skin's pictures (the window's background first) and the fonts of
     // the first frame are loaded on threads of their own from here on, while

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 #include "app/notifier.h"
 #include "app/paths.h"
 #include "config/texts.h"
+#include "ui/picture_cache.h"
 
 namespace tolvane::ui {
 
@@ -88,11 +90,31 @@ struct PicturePreload::Shared {
 namespace {
 PicturePreload* g_preload = nullptr;  // set and read on the window's thread only
 
-QImage Decode(const QString& path) {
+std::optional<PictureSource> SourceOf(const QString& path) {
+  std::error_code ec;
+  const std::filesystem::path file(path.toStdString());
+  PictureSource source;
+  source.bytes = std::filesystem::file_size(file, ec);
+  if (ec) return std::nullopt;
+  const auto written = std::filesystem::last_write_time(file, ec);
+  if (ec) return std::nullopt;
+  source.writtenNs =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+  return source;
+}
+
+// The picture of `path` (of the file `source`, when known): mapped from the
+// cache when it holds it, else decoded and handed to the cache.
+QImage Decode(const QString& path, const std::optional<PictureSource>& source) {
+  PictureCache* cache = ThePictureCache();
+  if (cache && source)
+    if (QImage stored = cache->Find(path, *source); !stored.isNull()) return stored;
   QImage img(path);
   if (img.isNull() || img.width() <= 0) return QImage();
   // Converted where it lies when the format allows it: no second picture.
-  return std::move(img).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  img = std::move(img).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  if (cache && source) cache->Store(path, *source, img);
+  return img;
 }
 }  // namespace
 
@@ -116,7 +138,7 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
         path = s->pictures[i].first;
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
-      QImage img = ready ? QImage() : Decode(path);
+      QImage img = ready ? QImage() : Decode(path, SourceOf(path));
       std::lock_guard<std::mutex> lock(s->mutex);
       if (!ready) {
         // A picture listed twice (two users) is decoded once; each gets its pixels.
@@ -222,11 +244,7 @@ namespace {
 // Large ones (backgrounds) are shared the same way, but only while someone
 // still holds them: their pixels are freed with their last user.
 constexpr qsizetype kSmallPicturePixels = 128 * 128;
-struct FileStamp {
-  uintmax_t bytes = 0;
-  std::filesystem::file_time_type written;
-  bool operator==(const FileStamp&) const = default;
-};
+using FileStamp = PictureSource;
 struct SmallPicture {
   QImage image;
   FileStamp stamp;
@@ -238,17 +256,6 @@ struct LargePicture {
 std::mutex g_sharedMutex;
 std::map<QString, SmallPicture> g_small;
 std::map<QString, LargePicture> g_large;
-
-std::optional<FileStamp> StampOf(const QString& path) {
-  std::error_code ec;
-  const std::filesystem::path file(path.toStdString());
-  FileStamp stamp;
-  stamp.bytes = std::filesystem::file_size(file, ec);
-  if (ec) return std::nullopt;
-  stamp.written = std::filesystem::last_write_time(file, ec);
-  if (ec) return std::nullopt;
-  return stamp;
-}
 
 void ReleaseOwner(void* owner) { delete static_cast<std::shared_ptr<const QImage>*>(owner); }
 
@@ -318,7 +325,7 @@ QImage SharedPart(const QImage& picture, const QRect& r) {
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;
-  const std::optional<FileStamp> stamp = StampOf(path);
+  const std::optional<FileStamp> stamp = SourceOf(path);
   // A preloaded picture is taken even when the same one is held already: the
   // preload lets go of it.
   if (g_preload)
@@ -326,7 +333,7 @@ QImage LoadSkinPicture(const QString& name) {
       return stamp ? Keep(path, *stamp, *std::move(ready)) : *std::move(ready);
   if (stamp)
     if (std::optional<QImage> shared = Shared(path, *stamp)) return *std::move(shared);
-  QImage img = Decode(path);
+  QImage img = Decode(path, stamp);
   return stamp ? Keep(path, *stamp, std::move(img)) : img;
 }
 

@@ -276,6 +276,7 @@ class TrayX11Test : public ::testing::Test {
                                  "TOLVANE_POINTER_SETTINGS=none", "DBUS_SESSION_BUS_ADDRESS",
                                  "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR=" + runtime_.Root(),
                                  "XDG_CONFIG_HOME=" + home_.Path("config"),
+                                 "XDG_CACHE_HOME=" + home_.Path("cache"),
                                  "HOME=" + home_.Root(), asanOptions},
         log_);
   }
