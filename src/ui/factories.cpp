@@ -183,15 +183,19 @@ QImage Premultiplied(const QImage& picture) {
 
 QImage ShapedPicture(const QImage& picture, uint32_t keyColor, int tolerance, QRgb under) {
   if (picture.isNull()) return QImage();
-  QImage out = Premultiplied(picture);
+  // Read from the picture, written to a new one: the picture (often shared,
+  // or read-only on a mapped file) is not copied first.
+  const QImage in = Premultiplied(picture);
+  QImage out(in.size(), QImage::Format_ARGB32_Premultiplied);
+  if (out.isNull()) return QImage();
+  out.setDevicePixelRatio(in.devicePixelRatio());
   const KeyTest isKey(keyColor, tolerance);
   const int ur = qRed(under), ug = qGreen(under), ub = qBlue(under);
   const int w = out.width(), h = out.height();
-  const qsizetype stride = out.bytesPerLine();
-  uchar* bits = out.bits();  // detaches once
   for (int y = 0; y < h; ++y) {
-    QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
-    for (int x = 0; x < w; ++x) row[x] = isKey(row[x]) ? 0 : OverOpaque(row[x], ur, ug, ub);
+    const QRgb* from = reinterpret_cast<const QRgb*>(in.constScanLine(y));
+    QRgb* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < w; ++x) to[x] = isKey(from[x]) ? 0 : OverOpaque(from[x], ur, ug, ub);
   }
   return out;
 }

@@ -131,7 +131,11 @@ void CTolvaneDlg::BuildLayout() {
     // The outside of the shape is made transparent once, here; painting is
     // then one copy of the picture, not a copy clipped row by row.
     shape = std::jthread([this, bg = bg_, key = cfg_.clrMask] {
-      shaped_ = ShapedPicture(bg, key, 10, kUnderShape);
+      // Made once per skin and colour key; later starts map it.
+      const QString variant = QStringLiteral("shaped-%1-10-%2").arg(key, 0, 16).arg(kUnderShape, 0, 16);
+      shaped_ = DerivedSkinPicture(QStringLiteral("main_nr.png"), bg, variant, [key](const QImage& pic) {
+        return ShapedPicture(pic, key, 10, kUnderShape);
+      });
     });
     setAttribute(Qt::WA_TranslucentBackground);
   }

@@ -104,11 +104,12 @@ std::optional<PictureSource> SourceOf(const QString& path) {
 }
 
 // The picture of `path` (of the file `source`, when known): mapped from the
-// cache when it holds it, else decoded and handed to the cache.
-QImage Decode(const QString& path, const std::optional<PictureSource>& source) {
+// cache when it holds it (`populate`: see PictureCache::Find), else decoded
+// and handed to the cache.
+QImage Decode(const QString& path, const std::optional<PictureSource>& source, bool populate = false) {
   PictureCache* cache = ThePictureCache();
   if (cache && source)
-    if (QImage stored = cache->Find(path, *source); !stored.isNull()) return stored;
+    if (QImage stored = cache->Find(path, *source, populate); !stored.isNull()) return stored;
   QImage img(path);
   if (img.isNull() || img.width() <= 0) return QImage();
   // Converted where it lies when the format allows it: no second picture.
@@ -127,7 +128,7 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
   thread_ = std::thread([s = shared_] {
     for (size_t i = 0;; ++i) {
       QString path;
-      bool ready = false;
+      bool ready = false, first = false;
       {
         std::unique_lock<std::mutex> lock(s->mutex);
         // Waits for the first frame, or for a picture added later.
@@ -136,9 +137,10 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
         });
         if (s->stop) return;
         path = s->pictures[i].first;
+        first = i < s->heldFrom;  // painted in the first frame
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
-      QImage img = ready ? QImage() : Decode(path, SourceOf(path));
+      QImage img = ready ? QImage() : Decode(path, SourceOf(path), first);
       std::lock_guard<std::mutex> lock(s->mutex);
       if (!ready) {
         // A picture listed twice (two users) is decoded once; each gets its pixels.
@@ -335,6 +337,21 @@ QImage LoadSkinPicture(const QString& name) {
     if (std::optional<QImage> shared = Shared(path, *stamp)) return *std::move(shared);
   QImage img = Decode(path, stamp);
   return stamp ? Keep(path, *stamp, std::move(img)) : img;
+}
+
+QImage DerivedSkinPicture(const QString& name, const QImage& picture, const QString& variant,
+                          const std::function<QImage(const QImage&)>& make) {
+  if (picture.isNull()) return QImage();
+  const QString path = SkinPath(name);
+  const QString key = path + QStringLiteral("#") + variant;
+  PictureCache* cache = ThePictureCache();
+  const std::optional<PictureSource> source = cache ? SourceOf(path) : std::nullopt;
+  if (source)
+    if (QImage stored = cache->Find(key, *source, true); !stored.isNull() && stored.size() == picture.size())
+      return stored;
+  QImage made = make(picture);
+  if (source && !made.isNull()) cache->Store(key, *source, made);
+  return made;
 }
 
 int PictureLoadCount() { return g_loads.load(); }

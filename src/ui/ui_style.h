@@ -68,6 +68,14 @@ QString SkinPath(const QString& name);
 // file stays unchanged; a large one (a background) is shared likewise while
 // any of its users still holds it.
 QImage LoadSkinPicture(const QString& name);
+// A picture made from the skin picture `name` (already loaded: `picture`)
+// by `make`, such as the window's picture with its outside made
+// transparent: mapped from the picture cache when it holds the one made from
+// the file as it is now for this `variant`, else made and handed to the
+// cache. Meant for pictures painted at once (its pixels are brought into
+// memory here); safe on any thread.
+QImage DerivedSkinPicture(const QString& name, const QImage& picture, const QString& variant,
+                          const std::function<QImage(const QImage&)>& make);
 // The part `r` of `picture` on `picture`'s own pixels, which it keeps alive:
 // nothing is copied (a change made to it copies first). A null image when
 // `r` is empty or not inside the picture.

@@ -1,4 +1,4 @@
-// The skinned controls' memory picture follows the screen's scaling.
+// The skinned controls paint at the screen's scaling, on black.
 #include <gtest/gtest.h>
 
 #include <QPainter>
@@ -8,32 +8,28 @@
 namespace tolvane::ui {
 namespace {
 
-class RatioProbe : public SkinWidget {
- public:
-  qreal seen = 0;
-
+class HalfPixel : public SkinWidget {
  protected:
   void PaintBuffer(QPainter& p) override {
-    seen = p.device()->devicePixelRatioF();
     p.fillRect(rect(), Qt::white);
-    p.fillRect(QRect(0, 0, 1, 1), Qt::red);  // one pixel of the control
+    p.fillRect(QRectF(0.5, 0, 0.5, 0.5), Qt::red);  // a quarter of the control's first pixel
   }
 };
 
-TEST(SkinWidgetBuffer, IsPaintedAtTheScreensPixelsNotEnlargedAfterwards) {
-  RatioProbe w;
+TEST(SkinWidgetPaint, IsAtTheScreensPixelsNotEnlargedAfterwards) {
+  HalfPixel w;
   w.resize(40, 20);
-  const QImage& twice = w.PaintScaled(2.0);
-  EXPECT_EQ(twice.size(), QSize(80, 40));
-  EXPECT_EQ(twice.devicePixelRatio(), 2.0);
-  EXPECT_EQ(w.seen, 2.0);  // the control drew at the screen's resolution
-  // One pixel of the control covers 2 x 2 of the screen's.
-  EXPECT_EQ(QColor(twice.pixel(1, 1)), QColor(Qt::red));
-  EXPECT_EQ(QColor(twice.pixel(2, 0)), QColor(Qt::white));
-  const QImage& once = w.PaintScaled(1.0);
-  EXPECT_EQ(once.size(), QSize(40, 20));
-  EXPECT_EQ(w.seen, 1.0);
-  EXPECT_EQ(QColor(once.pixel(1, 0)), QColor(Qt::white));
+  // What a screen scaled twice gets: a memory picture of its pixels.
+  QImage screen(QSize(80, 40), QImage::Format_ARGB32_Premultiplied);
+  screen.setDevicePixelRatio(2.0);
+  screen.fill(Qt::green);
+  w.render(&screen);
+  // Drawn at the screen's pixels, the quarter is one of them; drawn at the
+  // control's and enlarged, it would be all four or none.
+  EXPECT_EQ(QColor(screen.pixel(1, 0)), QColor(Qt::red));
+  EXPECT_EQ(QColor(screen.pixel(0, 0)), QColor(Qt::white));
+  EXPECT_EQ(QColor(screen.pixel(1, 1)), QColor(Qt::white));
+  EXPECT_EQ(QColor(screen.pixel(79, 39)), QColor(Qt::white));
 }
 
 class Filled : public SkinWidget {
@@ -48,7 +44,7 @@ class Filled : public SkinWidget {
   }
 };
 
-TEST(SkinWidgetBuffer, ControlsOfEverySizeShareOnePictureAndEachShowsItsOwnPixels) {
+TEST(SkinWidgetPaint, ControlsOfEverySizeShowTheirOwnPixelsOnBlack) {
   Filled big(Qt::red), small(Qt::blue), wider(Qt::green);
   big.resize(120, 90);
   small.resize(30, 20);
@@ -63,9 +59,17 @@ TEST(SkinWidgetBuffer, ControlsOfEverySizeShareOnePictureAndEachShowsItsOwnPixel
       EXPECT_EQ(QColor(shown.pixel(0, last.y())), w->colour);
     }
   }
-  // One picture: a control's view and the next one's start at the same pixels.
-  const uchar* first = big.PaintScaled(1.0).constBits();
-  EXPECT_EQ(small.PaintScaled(1.0).constBits(), first);
+  // What a control leaves unpainted is black, whatever lay there before.
+  class Partial : public SkinWidget {
+   protected:
+    void PaintBuffer(QPainter& p) override { p.fillRect(QRect(0, 0, 5, 5), Qt::white); }
+  } partial;
+  partial.resize(20, 10);
+  QImage screen(20, 10, QImage::Format_ARGB32_Premultiplied);
+  screen.fill(Qt::green);
+  partial.render(&screen);
+  EXPECT_EQ(QColor(screen.pixel(2, 2)), QColor(Qt::white));
+  EXPECT_EQ(QColor(screen.pixel(15, 8)), QColor(Qt::black));
 }
 
 }  // namespace
