@@ -37,6 +37,9 @@ namespace {
 constexpr int kExitFallbackMs = 5000;
 constexpr int kPreloadPollMs = 10;
 constexpr int kPagePauseMs = 2;
+// A shown start's icon and tray come after its first frame, or after this
+// long at the latest.
+constexpr int kIconLatestMs = 1000;
 constexpr uint32_t kTitleAccent = 0xFF8000;
 constexpr QRgb kUnderShape = 0xFF232228;  // under the picture of a shaped window
 constexpr intptr_t kLeftButtonUp = 0x0202, kRightButtonUp = 0x0205;
@@ -71,9 +74,6 @@ CTolvaneDlg::CTolvaneDlg(WindowBackend& backend, Options options)
   };
   setWindowTitle(Q(cfg_.title));
   setObjectName(QStringLiteral("CTolvaneDlg"));
-  QIcon icon(Q(cfg_.programDir + "appico.ico"));
-  if (icon.isNull()) LogPrint("Load Icon err=%x", 2);
-  else setWindowIcon(icon);
 
   bg_ = LoadSkinPicture(QStringLiteral("main_nr.png"));
   if (bg_.isNull()) {
@@ -329,16 +329,42 @@ void CTolvaneDlg::Start() {
   // status notifier watcher on D-Bus), so nothing here looks again by timer,
   // and minimise asks for the tray when it runs. Only a probe put in the
   // platform's place (tests, screenshots) that finds no tray gets no icon.
-  if (tray || !options_.trayAvailable) BuildTray();
-  switch (DecideStartView(hidden, tray)) {
+  const StartView view = DecideStartView(hidden, tray);
+  // A window shown at once paints its first frame first: the icon (an ICO
+  // file to decode) and the tray (a call to the desktop's tray host) follow
+  // right after it.
+  if (tray || !options_.trayAvailable) {
+    if (view == StartView::Shown) trayAfterFirstFrame_ = true;
+    else BuildTray();
+  }
+  // Also when no frame comes (a window the desktop never exposes).
+  if (view == StartView::Shown) QTimer::singleShot(kIconLatestMs, this, &CTolvaneDlg::AfterFirstFrame);
+  switch (view) {
     case StartView::Shown: ShowFromTray(); break;
     case StartView::TrayOnly: break;
     case StartView::Minimized: showMinimized(); break;
   }
 }
 
+void CTolvaneDlg::LoadWindowIcon() {
+  if (iconLoaded_) return;
+  iconLoaded_ = true;
+  QIcon icon(Q(cfg_.programDir + "appico.ico"));
+  if (icon.isNull()) LogPrint("Load Icon err=%x", 2);
+  else setWindowIcon(icon);
+}
+
+void CTolvaneDlg::AfterFirstFrame() {
+  LoadWindowIcon();
+  if (trayAfterFirstFrame_) {
+    trayAfterFirstFrame_ = false;
+    BuildTray();
+  }
+}
+
 void CTolvaneDlg::BuildTray() {
   if (tray_) return;
+  LoadWindowIcon();
   QIcon icon = windowIcon();
   if (icon.isNull()) {  // without appico.ico: a plain mark of the title colour
     QPixmap mark(32, 32);
@@ -717,6 +743,7 @@ void CTolvaneDlg::paintEvent(QPaintEvent* e) {
     painted_ = true;
     ResumePicturePreload();  // their backgrounds are decoded ahead of them
     PreloadModelPicture();
+    QTimer::singleShot(0, this, &CTolvaneDlg::AfterFirstFrame);
     QTimer::singleShot(0, this, &CTolvaneDlg::MakeNextPage);
   }
   if (!translucent_) {

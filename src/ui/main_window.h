@@ -156,6 +156,9 @@ class CTolvaneDlg : public SkinWidget {
   void PreloadModelPicture();
   QImage ModelPicture(const std::string& skinFolder);
   void BuildTray();
+  // The window's icon, loaded once (BuildTray and the first frame ask).
+  void LoadWindowIcon();
+  void AfterFirstFrame();
   void Relabel();
   void RefreshDevices();
   void UpdateTabs();
@@ -188,6 +191,8 @@ class CTolvaneDlg : public SkinWidget {
   QWidget* pages_[kPages] = {};
   PageMaker makers_[kPages];  // pages not made yet (the settings page's is set at start)
   bool painted_ = false;      // the first frame is on the screen
+  bool iconLoaded_ = false;
+  bool trayAfterFirstFrame_ = false;  // a shown start makes its tray once painted
   std::string preloadedModel_;  // the skin folder whose picture was preloaded
   CDevDlg* devDlg_ = nullptr;
   CCfgDlg* cfgDlg_ = nullptr;

@@ -623,6 +623,9 @@ TEST_F(WindowTest, ALanguageChoiceRelabelsEverythingAtOnce) {
   backend_.languageFiles = {data + "/text.xml", data + "/de/text.xml"};
   Texts().Load(backend_.languageFiles[0]);
   CTolvaneDlg& w = Make(true, false, true);
+  // A window shown at start makes its tray icon once its first frame is painted.
+  EXPECT_EQ(w.TrayMenu(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.TrayMenu() != nullptr; }, 5000));
   EXPECT_EQ(w.Tab(0)->Caption(), "Devices");
   // Chosen in the settings page's list: tabs, tray menu and page texts follow.
   w.SwitchPage(kPageSettings);
