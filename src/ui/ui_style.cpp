@@ -220,17 +220,17 @@ QStringList PagePictures() {
 }
 
 FontWarmUp::FontWarmUp() {
-  // The fonts of the title strip, the tabs and the buttons. Text is drawn,
-  // not only measured: that loads the faces' files as well.
-  const QList<QFont> fonts = {DialogFont(24, 700), DialogFont(22, 500), DialogFont(18, 500),
-                              DialogFont(16, 400)};
-  thread_ = std::thread([fonts] {
+  // What a first text loads for every thread at once: the font configuration,
+  // the font database and the fallback list of the family. Qt keeps the
+  // faces and their glyphs per thread, so one font is enough here; more would
+  // only hold the font database's lock while the window's thread wants it.
+  // Text is drawn, not only measured: that loads the face's file as well.
+  const QFont font = DialogFont(24, 700);  // the title strip's
+  thread_ = std::thread([font] {
     QImage scratch(64, 32, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&scratch);
-    for (const QFont& f : fonts) {
-      p.setFont(f);
-      p.drawText(0, 24, QStringLiteral("Firmware: V0123"));
-    }
+    p.setFont(font);
+    p.drawText(0, 24, QStringLiteral("Firmware: V0123"));
   });
 }
 

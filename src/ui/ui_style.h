@@ -129,10 +129,10 @@ bool PicturePreloadPending();
 // Adds a picture to the preload that lives; without one, nothing is done.
 void PreloadSkinPicture(const QString& name);
 
-// Loads the font database and the faces of the window's texts on a thread of
-// its own while the program starts and the window is built: the first text
-// the window measures or paints finds them ready. Made after the
-// QApplication; the destructor joins.
+// Loads the font configuration and database on a thread of its own while the
+// program starts and the window is built: the first text the window measures
+// or paints finds them loaded. Made after the QApplication; the destructor
+// joins.
 class FontWarmUp {
  public:
   FontWarmUp();
