@@ -246,14 +246,13 @@ namespace {
 // Large ones (backgrounds) are shared the same way, but only while someone
 // still holds them: their pixels are freed with their last user.
 constexpr qsizetype kSmallPicturePixels = 128 * 128;
-using FileStamp = PictureSource;
 struct SmallPicture {
   QImage image;
-  FileStamp stamp;
+  PictureSource stamp;
 };
 struct LargePicture {
   std::weak_ptr<const QImage> image;
-  FileStamp stamp;
+  PictureSource stamp;
 };
 std::mutex g_sharedMutex;
 std::map<QString, SmallPicture> g_small;
@@ -277,7 +276,7 @@ QImage ViewOn(std::shared_ptr<const QImage> owner, const QRect& r) {
 
 // Hands out `img` as the shared picture of `path` (a large one: the first
 // user's pixels are every later user's while any of them lives).
-QImage ShareLarge(const QString& path, const FileStamp& stamp, QImage img) {
+QImage ShareLarge(const QString& path, const PictureSource& stamp, QImage img) {
   if (img.isNull()) return img;
   std::lock_guard<std::mutex> lock(g_sharedMutex);
   std::shared_ptr<const QImage> owner;
@@ -294,7 +293,7 @@ QImage ShareLarge(const QString& path, const FileStamp& stamp, QImage img) {
 }
 
 // The picture of `path` while it is shared and its file unchanged.
-std::optional<QImage> Shared(const QString& path, const FileStamp& stamp) {
+std::optional<QImage> Shared(const QString& path, const PictureSource& stamp) {
   std::lock_guard<std::mutex> lock(g_sharedMutex);
   if (auto it = g_small.find(path); it != g_small.end() && it->second.stamp == stamp)
     return it->second.image;
@@ -306,7 +305,7 @@ std::optional<QImage> Shared(const QString& path, const FileStamp& stamp) {
   return std::nullopt;
 }
 
-QImage Keep(const QString& path, const FileStamp& stamp, QImage img) {
+QImage Keep(const QString& path, const PictureSource& stamp, QImage img) {
   if (img.isNull()) return img;
   if (qsizetype(img.width()) * img.height() > kSmallPicturePixels)
     return ShareLarge(path, stamp, std::move(img));
@@ -327,7 +326,7 @@ QImage SharedPart(const QImage& picture, const QRect& r) {
 QImage LoadSkinPicture(const QString& name) {
   const QString path = SkinPath(name);
   ++g_loads;
-  const std::optional<FileStamp> stamp = SourceOf(path);
+  const std::optional<PictureSource> stamp = SourceOf(path);
   // A preloaded picture is taken even when the same one is held already: the
   // preload lets go of it.
   if (g_preload)
