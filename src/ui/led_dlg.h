@@ -60,7 +60,7 @@ class CLedDlg : public SettingsPage {
   CColorDlg* Swatch() const { return swatch_; }
   QLineEdit* ChannelEdit(int i) const { return rgb_[i]; }
   CPngBtn* ColorLabel() const { return code_; }
-  CComboBtn* Sleep() const { return sleep_; }
+  CComboBtn* SleepCombo() const { return sleep_; }
   CPngBtn* OffOnMove() const { return offMove_; }
   QRect PictureRect() const;
   QRect GridCell(int i) const;

@@ -188,16 +188,16 @@ TEST_F(LedPageTest, SleepIsLockedOnAWireAndTheTitleIsTheLightingText) {
   CLedDlg& page = Make();
   EXPECT_EQ(page.Title(), UiText("tc_msg23"));
   EXPECT_NE(page.Title(), UiText("tc_page4"));
-  ASSERT_NE(page.Sleep(), nullptr);
-  EXPECT_TRUE(page.Sleep()->IsLocked());
+  ASSERT_NE(page.SleepCombo(), nullptr);
+  EXPECT_TRUE(page.SleepCombo()->IsLocked());
   EXPECT_TRUE(page.OffOnMove()->IsLocked());
 }
 
 TEST_F(LedPageTest, SleepAndTurnOffWhileMovingAreWrittenOnAReceiver) {
   ASSERT_NO_FATAL_FAILURE(Start({"pro:cid=10,mid=1,link=wireless"}));
   CLedDlg& page = Make();
-  EXPECT_FALSE(page.Sleep()->IsLocked());
-  ASSERT_GT(page.Sleep()->ItemCount(), 1);
+  EXPECT_FALSE(page.SleepCombo()->IsLocked());
+  ASSERT_GT(page.SleepCombo()->ItemCount(), 1);
   const uint32_t second = program_->CurrentModel()->nSleepVal[1];
   page.ChooseSleep(int(second));
   Settle();
