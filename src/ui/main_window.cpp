@@ -709,11 +709,11 @@ TitleStrip CTolvaneDlg::CurrentTitleStrip() const {
 void CTolvaneDlg::PaintBuffer(QPainter& p) {
   if (translucent_) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, shaped_);
+    DrawPictureHere(p, {0, 0}, shaped_);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   } else {
     if (cfg_.clrMask != 0) p.fillRect(rect(), QColor::fromRgba(kUnderShape));
-    p.drawImage(rect(), bg_);
+    DrawPictureHere(p, {0, 0}, bg_);  // the window is the picture's size
   }
   const TitleStrip s = CurrentTitleStrip();
   p.setFont(SharedFontOr(DialogFont(24, 700)));

@@ -82,4 +82,18 @@ void DrawFittedText(QPainter& p, const QRect& r, const QString& text, uint32_t f
   p.restore();
 }
 
+void DrawPictureHere(QPainter& p, QPoint at, const QImage& picture) {
+  // Bands this high are never split. A scaled copy is drawn whole: its
+  // filtering would see each band's edge.
+  constexpr int kBandRows = 16;
+  if (!p.transform().isIdentity() || picture.devicePixelRatio() != 1.0) {
+    p.drawImage(at, picture);
+    return;
+  }
+  for (int y = 0; y < picture.height(); y += kBandRows) {
+    const int rows = std::min(kBandRows, picture.height() - y);
+    p.drawImage(QPoint(at.x(), at.y() + y), picture, QRect(0, y, picture.width(), rows));
+  }
+}
+
 }  // namespace tolvane::ui

@@ -1,8 +1,11 @@
-// Text drawing with the platform text-format flags the layouts are given in.
+// Text drawing with the platform text-format flags the layouts are given in,
+// and the copy of a large picture.
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -31,5 +34,11 @@ FittedText FitText(const QFont& font, const QString& text, QSize box, int minPix
 // Draws a fitted label centred vertically in `r` (`flags`: DT_CENTER or 0).
 void DrawFittedText(QPainter& p, const QRect& r, const QString& text, uint32_t flags,
                     int minPixel);
+
+// Draws `picture` at `at` as drawImage does, all of it on this thread. Qt
+// splits a copy of many rows across its own painting threads and waits for
+// them; at start-up, with every core busy, that wait is longer than the copy
+// itself. Drawn in bands of rows, each band is copied here.
+void DrawPictureHere(QPainter& p, QPoint at, const QImage& picture);
 
 }  // namespace tolvane::ui

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QPainter>
 
 #include <algorithm>
@@ -220,18 +221,11 @@ QStringList PagePictures() {
 }
 
 FontWarmUp::FontWarmUp() {
-  // What a first text loads for every thread at once: the font configuration,
-  // the font database and the fallback list of the family. Qt keeps the
-  // faces and their glyphs per thread, so one font is enough here; more would
-  // only hold the font database's lock while the window's thread wants it.
-  // Text is drawn, not only measured: that loads the face's file as well.
-  const QFont font = DialogFont(24, 700);  // the title strip's
-  thread_ = std::thread([font] {
-    QImage scratch(64, 32, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&scratch);
-    p.setFont(font);
-    p.drawText(0, 24, QStringLiteral("Firmware: V0123"));
-  });
+  // What a first text loads for every thread at once: the font configuration
+  // and the font database. Qt keeps faces and their glyphs per thread, so
+  // loading a face here would only hold the font database's lock while the
+  // window's thread wants it.
+  thread_ = std::thread([] { (void)QFontDatabase::families(); });
 }
 
 FontWarmUp::~FontWarmUp() { Wait(); }

@@ -1,5 +1,5 @@
 // Labels longer than their box: a smaller font first, then a second line,
-// and only then a cut.
+// and only then a cut. And the banded copy of a large picture.
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
@@ -36,6 +36,33 @@ TEST(FittedText, ShrinksThenWrapsThenCuts) {
   EXPECT_FALSE(cut.wrap);
   EXPECT_EQ(cut.font.pixelSize(), 9);
   EXPECT_TRUE(cut.text.endsWith(QChar(0x2026))) << cut.text.toStdString();
+}
+
+// The banded copy lands every row once and in its place: a height that is
+// not a whole number of bands, an offset, the copy mode that replaces what is
+// under it, and a scaled painter, against Qt's own copy.
+TEST(PictureCopy, BandsLandLikeOneCopy) {
+  QImage picture(53, 37, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      picture.setPixel(x, y, qPremultiply(qRgba(x * 4, y * 6, (x ^ y) & 0xFF, (x + y) % 2 ? 255 : 96)));
+  for (const qreal scale : {1.0, 2.0}) {
+    for (const auto mode : {QPainter::CompositionMode_Source, QPainter::CompositionMode_SourceOver}) {
+      QImage want(130, 90, QImage::Format_ARGB32_Premultiplied), got(want.size(), want.format());
+      want.fill(qRgba(10, 20, 30, 255));
+      got.fill(qRgba(10, 20, 30, 255));
+      QPainter pw(&want), pg(&got);
+      for (QPainter* p : {&pw, &pg}) {
+        p->scale(scale, scale);
+        p->setCompositionMode(mode);
+      }
+      pw.drawImage(QPoint(5, 3), picture);
+      DrawPictureHere(pg, QPoint(5, 3), picture);
+      pw.end();
+      pg.end();
+      EXPECT_EQ(got, want) << "scale " << scale << ", mode " << int(mode);
+    }
+  }
 }
 
 }  // namespace
