@@ -10,8 +10,7 @@
 
 namespace tolvane::platform {
 
-std::shared_ptr<const MappedFile> MappedFile::Open(const std::string& path, size_t maxBytes,
-                                                   bool populate) {
+std::shared_ptr<const MappedFile> MappedFile::Open(const std::string& path, size_t maxBytes) {
   // O_NONBLOCK: a FIFO put in the file's place must not hold the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return nullptr;
@@ -21,7 +20,7 @@ std::shared_ptr<const MappedFile> MappedFile::Open(const std::string& path, size
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
       uintmax_t(st.st_size) <= maxBytes) {
     size = size_t(st.st_size);
-    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (populate ? MAP_POPULATE : 0), fd, 0);
+    map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   }
   if (map == MAP_FAILED) {
     ::close(fd);

@@ -12,16 +12,14 @@ namespace tolvane::platform {
 
 class MappedFile {
  public:
-  // The file at `path`, mapped whole; with `populate` its pages are mapped in
-  // at once, here (for a file about to be read whole), else each is brought
-  // in when first touched. Null for a missing, empty or
+  // The file at `path`, mapped whole; each page is brought in when first
+  // touched. Null for a missing, empty or
   // non-regular file (a FIFO or device node is never opened for reading),
   // or one larger than `maxBytes`.
   // The mapping holds the file's content as it was when mapped only while
   // nobody truncates that same file in place; files replaced by a rename (as
   // this program replaces its files) leave the mapping intact.
-  static std::shared_ptr<const MappedFile> Open(const std::string& path, size_t maxBytes,
-                                                bool populate = false);
+  static std::shared_ptr<const MappedFile> Open(const std::string& path, size_t maxBytes);
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;

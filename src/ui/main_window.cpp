@@ -103,6 +103,11 @@ CTolvaneDlg::~CTolvaneDlg() {
   delete trayMenu_;
 }
 
+const QImage& CTolvaneDlg::Shaped() {
+  if (shaping_.joinable()) shaping_.join();
+  return shaped_;
+}
+
 bool CTolvaneDlg::TrayAvailable() const {
   return options_.trayAvailable ? options_.trayAvailable()
                                 : QSystemTrayIcon::isSystemTrayAvailable();
@@ -119,8 +124,9 @@ void CTolvaneDlg::BuildLayout() {
     move(a.left() + x, a.top() + y);
   }
   // The window's shape is worked out from its picture on a thread of its own
-  // (pure picture work) while the controls are made here; it is put in place
-  // at the end of the layout.
+  // (pure picture work) while the controls are made here. A mask is put in
+  // place at the end of the layout, before the window is shown; the shaped
+  // picture is waited for when it is first painted.
   const bool masked = cfg_.clrMask != 0 && QGuiApplication::platformName() == QLatin1String("xcb");
   translucent_ = cfg_.clrMask != 0 && !masked;
   QRegion mask;
@@ -130,7 +136,7 @@ void CTolvaneDlg::BuildLayout() {
   } else if (translucent_) {
     // The outside of the shape is made transparent once, here; painting is
     // then one copy of the picture, not a copy clipped row by row.
-    shape = std::jthread([this, bg = bg_, key = cfg_.clrMask] {
+    shaping_ = std::jthread([this, bg = bg_, key = cfg_.clrMask] {
       // Made once per skin and colour key; later starts map it.
       const QString variant = QStringLiteral("shaped-%1-10-%2").arg(key, 0, 16).arg(kUnderShape, 0, 16);
       shaped_ = DerivedSkinPicture(QStringLiteral("main_nr.png"), bg, variant, [key](const QImage& pic) {
@@ -592,7 +598,7 @@ void CTolvaneDlg::OnBattery(intptr_t lParam) {
 void CTolvaneDlg::OpenWait() {
   if (wait_) return;
   wait_ = new CPlayGIFDlg(this, Q(cfg_.programDir + "wait.gif"));
-  wait_->Place(kWaitBox, translucent_ ? shaped_ : bg_);  // what the window shows
+  wait_->Place(kWaitBox, translucent_ ? Shaped() : bg_);  // what the window shows
   wait_->Start();
 }
 
@@ -709,7 +715,7 @@ TitleStrip CTolvaneDlg::CurrentTitleStrip() const {
 void CTolvaneDlg::PaintBuffer(QPainter& p) {
   if (translucent_) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    DrawPictureHere(p, {0, 0}, shaped_);
+    DrawPictureHere(p, {0, 0}, Shaped());
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   } else {
     if (cfg_.clrMask != 0) p.fillRect(rect(), QColor::fromRgba(kUnderShape));

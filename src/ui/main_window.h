@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "app/event_sink.h"
 #include "ui/cfg_dlg.h"
@@ -174,6 +175,7 @@ class CTolvaneDlg : public SkinWidget {
   void RequestBattery();
   void FinishExit();
   bool TrayAvailable() const;
+  const QImage& Shaped();  // shaped_, once made
 
   WindowBackend& backend_;
   Options options_;
@@ -183,6 +185,7 @@ class CTolvaneDlg : public SkinWidget {
   QImage bg_, pageBg_;
   QHash<QString, QImage> modelPictures_;  // the button page's picture per model
   QImage shaped_;  // the picture of a translucent window, its outside transparent
+  std::jthread shaping_;  // makes shaped_ while the window is built and shown
   bool translucent_ = false;
   CPngBtn* help_ = nullptr;
   CPngBtn* min_ = nullptr;

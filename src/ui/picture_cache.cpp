@@ -77,10 +77,10 @@ std::string PictureCache::FileFor(const QString& path) const {
   return folder_ + "/" + name;
 }
 
-QImage PictureCache::Find(const QString& path, const PictureSource& source, bool populate) const {
+QImage PictureCache::Find(const QString& path, const PictureSource& source) const {
   const QByteArray utf8 = path.toUtf8();
   constexpr size_t kMaxFile = PixelOffset(kMaxPath) + size_t(kMaxSide) * kMaxSide * 4;
-  std::shared_ptr<const platform::MappedFile> file = platform::MappedFile::Open(FileFor(path), kMaxFile, populate);
+  std::shared_ptr<const platform::MappedFile> file = platform::MappedFile::Open(FileFor(path), kMaxFile);
   Header h;
   if (!file || file->Read(0, &h, sizeof h) != sizeof h) return QImage();
   if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0 || h.pathBytes != size_t(utf8.size()) ||
@@ -90,8 +90,8 @@ QImage PictureCache::Find(const QString& path, const PictureSource& source, bool
     return QImage();
   const size_t offset = PixelOffset(h.pathBytes);
   if (file->Size() != offset + size_t(h.bytesPerLine) * h.height) return QImage();  // cut short
-  // Nothing here touches the mapping: unless populated, the pixels stay out
-  // of memory until they are painted.
+  // Nothing here touches the mapping: the pixels stay out of memory until
+  // they are painted.
   QByteArray stored(qsizetype(h.pathBytes), Qt::Uninitialized);
   if (file->Read(sizeof h, stored.data(), h.pathBytes) != h.pathBytes || stored != utf8)
     return QImage();  // another path of the same name

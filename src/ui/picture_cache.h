@@ -40,11 +40,9 @@ class PictureCache {
   PictureCache& operator=(const PictureCache&) = delete;
 
   // The stored picture of `path`, read-only on the mapped file's pages; a
-  // null image when none is stored for the source as it is now. With
-  // `populate` its pixels are brought into memory here (for a picture about
-  // to be painted: not on the painting thread), else when first painted (a
-  // page not shown then costs no memory).
-  QImage Find(const QString& path, const PictureSource& source, bool populate = false) const;
+  // null image when none is stored for the source as it is now. Its pixels
+  // are brought into memory when first painted: a page not shown costs none.
+  QImage Find(const QString& path, const PictureSource& source) const;
   // Stores `picture` (32-bit premultiplied ARGB; others are not kept) as the
   // decoding of `path`, on the cache's own thread: this returns at once.
   void Store(const QString& path, const PictureSource& source, const QImage& picture);

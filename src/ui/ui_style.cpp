@@ -105,12 +105,11 @@ std::optional<PictureSource> SourceOf(const QString& path) {
 }
 
 // The picture of `path` (of the file `source`, when known): mapped from the
-// cache when it holds it (`populate`: see PictureCache::Find), else decoded
-// and handed to the cache.
-QImage Decode(const QString& path, const std::optional<PictureSource>& source, bool populate = false) {
+// cache when it holds it, else decoded and handed to the cache.
+QImage Decode(const QString& path, const std::optional<PictureSource>& source) {
   PictureCache* cache = ThePictureCache();
   if (cache && source)
-    if (QImage stored = cache->Find(path, *source, populate); !stored.isNull()) return stored;
+    if (QImage stored = cache->Find(path, *source); !stored.isNull()) return stored;
   QImage img(path);
   if (img.isNull() || img.width() <= 0) return QImage();
   // Converted where it lies when the format allows it: no second picture.
@@ -129,7 +128,7 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
   thread_ = std::thread([s = shared_] {
     for (size_t i = 0;; ++i) {
       QString path;
-      bool ready = false, first = false;
+      bool ready = false;
       {
         std::unique_lock<std::mutex> lock(s->mutex);
         // Waits for the first frame, or for a picture added later.
@@ -138,10 +137,9 @@ PicturePreload::PicturePreload(const QStringList& names, const QStringList& late
         });
         if (s->stop) return;
         path = s->pictures[i].first;
-        first = i < s->heldFrom;  // painted in the first frame
         ready = !s->pictures[i].second.isNull();  // given by an earlier decode
       }
-      QImage img = ready ? QImage() : Decode(path, SourceOf(path), first);
+      QImage img = ready ? QImage() : Decode(path, SourceOf(path));
       std::lock_guard<std::mutex> lock(s->mutex);
       if (!ready) {
         // A picture listed twice (two users) is decoded once; each gets its pixels.
@@ -340,7 +338,7 @@ QImage DerivedSkinPicture(const QString& name, const QImage& picture, const QStr
   PictureCache* cache = ThePictureCache();
   const std::optional<PictureSource> source = cache ? SourceOf(path) : std::nullopt;
   if (source)
-    if (QImage stored = cache->Find(key, *source, true); !stored.isNull() && stored.size() == picture.size())
+    if (QImage stored = cache->Find(key, *source); !stored.isNull() && stored.size() == picture.size())
       return stored;
   QImage made = make(picture);
   if (source && !made.isNull()) cache->Store(key, *source, made);

@@ -72,8 +72,9 @@ QImage LoadSkinPicture(const QString& name);
 // by `make`, such as the window's picture with its outside made
 // transparent: mapped from the picture cache when it holds the one made from
 // the file as it is now for this `variant`, else made and handed to the
-// cache. Meant for pictures painted at once (its pixels are brought into
-// memory here); safe on any thread.
+// cache. Safe on any thread. A mapped picture's pixels come into memory as
+// they are painted: brought in here, they kept the mapping's lock from the
+// window's thread, which maps pictures of its own meanwhile.
 QImage DerivedSkinPicture(const QString& name, const QImage& picture, const QString& variant,
                           const std::function<QImage(const QImage&)>& make);
 // The part `r` of `picture` on `picture`'s own pixels, which it keeps alive:
