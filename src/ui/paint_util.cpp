@@ -86,7 +86,7 @@ void DrawPictureHere(QPainter& p, QPoint at, const QImage& picture) {
   // Bands this high are never split. A scaled copy is drawn whole: its
   // filtering would see each band's edge.
   constexpr int kBandRows = 16;
-  if (!p.transform().isIdentity() || picture.devicePixelRatio() != 1.0) {
+  if (!p.deviceTransform().isIdentity() || picture.devicePixelRatio() != 1.0) {
     p.drawImage(at, picture);
     return;
   }

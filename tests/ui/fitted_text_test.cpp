@@ -40,7 +40,8 @@ TEST(FittedText, ShrinksThenWrapsThenCuts) {
 
 // The banded copy lands every row once and in its place: a height that is
 // not a whole number of bands, an offset, the copy mode that replaces what is
-// under it, and a scaled painter, against Qt's own copy.
+// under it, a scaled painter and a screen scale with smooth filtering,
+// against Qt's own copy.
 TEST(PictureCopy, BandsLandLikeOneCopy) {
   QImage picture(53, 37, QImage::Format_ARGB32_Premultiplied);
   for (int y = 0; y < picture.height(); ++y)
@@ -63,6 +64,18 @@ TEST(PictureCopy, BandsLandLikeOneCopy) {
       EXPECT_EQ(got, want) << "scale " << scale << ", mode " << int(mode);
     }
   }
+  QImage want(160, 120, QImage::Format_ARGB32_Premultiplied), got(want.size(), want.format());
+  for (QImage* img : {&want, &got}) {
+    img->fill(Qt::black);
+    img->setDevicePixelRatio(1.5);
+  }
+  QPainter pw(&want), pg(&got);
+  for (QPainter* p : {&pw, &pg}) p->setRenderHint(QPainter::SmoothPixmapTransform);
+  pw.drawImage(QPoint(2, 1), picture);
+  DrawPictureHere(pg, QPoint(2, 1), picture);
+  pw.end();
+  pg.end();
+  EXPECT_EQ(got, want) << "at a screen scale of 1.5";
 }
 
 }  // namespace
