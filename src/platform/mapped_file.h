@@ -13,9 +13,8 @@ namespace tolvane::platform {
 class MappedFile {
  public:
   // The file at `path`, mapped whole; each page is brought in when first
-  // touched. Null for a missing, empty or
-  // non-regular file (a FIFO or device node is never opened for reading),
-  // or one larger than `maxBytes`.
+  // touched. Null for a missing, empty or non-regular file (a FIFO or device
+  // node is never opened for reading), or one larger than `maxBytes`.
   // The mapping holds the file's content as it was when mapped only while
   // nobody truncates that same file in place; files replaced by a rename (as
   // this program replaces its files) leave the mapping intact.

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QPainter>
 
 #include <algorithm>
 #include <atomic>

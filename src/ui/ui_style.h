@@ -73,8 +73,8 @@ QImage LoadSkinPicture(const QString& name);
 // transparent: mapped from the picture cache when it holds the one made from
 // the file as it is now for this `variant`, else made and handed to the
 // cache. Safe on any thread. A mapped picture's pixels come into memory as
-// they are painted: brought in here, they kept the mapping's lock from the
-// window's thread, which maps pictures of its own meanwhile.
+// they are painted, not here: bringing them in would hold the process's
+// memory-map lock while the window's thread maps pictures of its own.
 QImage DerivedSkinPicture(const QString& name, const QImage& picture, const QString& variant,
                           const std::function<QImage(const QImage&)>& make);
 // The part `r` of `picture` on `picture`'s own pixels, which it keeps alive:
