@@ -19,9 +19,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -278,6 +280,11 @@ int RunChild(const std::string& kind, const std::string& phase, const std::strin
 // Runs a child and returns its one line of figures.
 std::map<std::string, double> Child(const QString& self, const QString& kind, const QString& phase,
                                     const QStringList& extra) {
+  // The child before this one saved its files at exit: their writing back is
+  // finished, and the machine given a moment, before this child starts, so
+  // that neither kind of child pays for the other's exit.
+  ::sync();
+  QThread::msleep(100);
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("BENCH_EXEC_NS", QString::number(NowNs()));
