@@ -13,6 +13,23 @@ int FirstTileX(int pageWidth, int n, int tileWidth) {
   return (pageWidth - (n - 1) * kTileGap - n * tileWidth) / 2;
 }
 
+namespace {
+
+constexpr int kNameHeight = 26;  // the model's name along a tile's bottom
+
+// The model's mouse.png from its skin sub-folder (shared, as every skin
+// picture, while the file is unchanged), fitted once into the room above the
+// tile's name rather than at every paint. A null image when there is none.
+QImage TilePicture(const std::string& skinFolder, QSize room) {
+  if (skinFolder.empty()) return QImage();
+  QImage pic = LoadSkinPicture(QString::fromStdString(skinFolder) + QStringLiteral("/mouse.png"));
+  if (!pic.isNull() && (pic.width() > room.width() || pic.height() > room.height()))
+    pic = pic.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  return pic;
+}
+
+}  // namespace
+
 CDevDlg::CDevDlg(QWidget* parent, const QImage& pageBackground, uint32_t textColor)
     : SkinWidget(parent), bg_(pageBackground), textColor_(textColor) {
   setMouseTracking(true);
@@ -33,7 +50,7 @@ void CDevDlg::SetDevices(const std::vector<DeviceTile>& devices) {
   for (int i = 0; i < n; ++i) {
     Tile t;
     t.dev = devices[size_t(i)];
-    t.picture = QImage(QString::fromStdString(t.dev.picturePath));
+    t.picture = TilePicture(t.dev.skinFolder, QSize(w, h - kNameHeight));
     t.rect = QRect(x, kTileY, w, h);
     x += w + kTileGap;
     tiles_.push_back(t);
@@ -64,14 +81,11 @@ void CDevDlg::PaintBuffer(QPainter& p) {
     const Tile& t = tiles_[i];
     const QImage& back = (i == hovered_ && !tileOv_.isNull()) ? tileOv_ : tileNr_;
     p.drawImage(t.rect.topLeft(), back);
-    if (!t.picture.isNull()) {
-      QImage pic = t.picture;
-      if (pic.width() > t.rect.width() || pic.height() > t.rect.height() - 26)
-        pic = pic.scaled(t.rect.width(), t.rect.height() - 26, Qt::KeepAspectRatio,
-                         Qt::SmoothTransformation);
-      p.drawImage(t.rect.center() - QPoint(pic.width() / 2, pic.height() / 2 + 13), pic);
-    }
-    const QRect name(t.rect.left(), t.rect.bottom() - 25, t.rect.width(), 26);
+    if (!t.picture.isNull())
+      p.drawImage(t.rect.center() -
+                      QPoint(t.picture.width() / 2, t.picture.height() / 2 + kNameHeight / 2),
+                  t.picture);
+    const QRect name(t.rect.left(), t.rect.bottom() - kNameHeight + 1, t.rect.width(), kNameHeight);
     DrawFormattedText(p, name, QString::fromStdString(t.dev.modelName), 0x8115);
   }
 }

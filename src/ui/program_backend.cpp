@@ -25,14 +25,13 @@ WindowConfig WindowConfigFrom(const Catalogue& cat, const std::string& programDi
   return c;
 }
 
-DeviceTile TileFor(const DevCfg& model, int entry, const std::string& programDir) {
+DeviceTile TileFor(const DevCfg& model, int entry) {
   DeviceTile t;
   t.entry = entry;
   t.modelName = model.Name();
   char sub[16];
   std::snprintf(sub, sizeof sub, "%02x%02x", unsigned(model.nCid & 0xFF), unsigned(model.nMid & 0xFF));
   t.skinFolder = sub;
-  t.picturePath = programDir + "skins/" + sub + "/mouse.png";
   t.connected = true;
   t.hasMainLight = model.bShowMainEffect != 0;
   t.hasLogoLight = model.bShowLogoEffect != 0;
@@ -86,7 +85,7 @@ std::vector<DeviceTile> ProgramBackend::Devices() const {
   const DiscoveryConfig& dc = program_.Manager().Config();
   for (const DevEntryView& v : program_.Devices()) {
     if (!v.pDev || !v.pDevCfg) continue;
-    DeviceTile t = TileFor(*v.pDevCfg, int(v.nIndex), ProgramDir);
+    DeviceTile t = TileFor(*v.pDevCfg, int(v.nIndex));
     t.connected = v.bConnected && !v.bOffline;
     t.wireless = dc.IsWireless(v.pDev->wPID);
     t.wiredVer = v.wWiredVer;
@@ -110,7 +109,7 @@ int ProgramBackend::CurrentEntry() const {
 
 std::string ProgramBackend::CurrentSkinFolder() const {
   const DevCfg* model = program_.CurrentModel();
-  return model ? TileFor(*model, -1, std::string()).skinFolder : std::string();
+  return model ? TileFor(*model, -1).skinFolder : std::string();
 }
 
 Gate ProgramBackend::CanChangeSettings(int entry) const {

@@ -24,7 +24,7 @@ namespace tolvane::ui {
 // The window's part of cfg.ini.
 WindowConfig WindowConfigFrom(const Catalogue& cat, const std::string& programDir);
 // A tile for catalogue model `model` as device-list entry `entry`.
-DeviceTile TileFor(const DevCfg& model, int entry, const std::string& programDir);
+DeviceTile TileFor(const DevCfg& model, int entry);
 // Fills the widget kit's style from cfg.ini. High-resolution mode stays off:
 // Qt already scales by the screen's device pixel ratio.
 void ApplyCatalogueStyle(const Catalogue& cat);

@@ -41,8 +41,8 @@ namespace tolvane::ui {
 struct DeviceTile {
   int entry = -1;            // device-list entry index; the events carry it
   std::string modelName;     // catalogue `Name`
-  std::string picturePath;   // the model's mouse.png; may be missing
-  std::string skinFolder;    // the model's skin sub-folder ("%02x%02x" of cid, mid)
+  std::string skinFolder;    // the model's skin sub-folder ("%02x%02x" of cid, mid);
+                             // its mouse.png (may be missing) is the tile's picture
   bool connected = false;    // the device answers (false: an offline stand-in)
   bool wireless = false;     // connected through the receiver
   uint16_t wiredVer = 0;     // firmware of the last wired connection, 0 none

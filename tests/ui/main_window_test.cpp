@@ -112,6 +112,31 @@ TEST_F(WindowTest, TwoDevicesAppearAsCentredTiles) {
   EXPECT_FALSE(w.Tab(1)->isVisible());  // no page tabs on the device list
 }
 
+TEST_F(WindowTest, ATileShowsItsModelsPictureFittedAboveTheName) {
+  ASSERT_TRUE(QDir(skin_.Dir()).mkpath("0a01"));
+  skin_.Add("0a01/mouse.png", 300, 400, QColor(200, 0, 0));  // larger than a tile
+  CTolvaneDlg& w = Make();
+  DeviceTile a = MakeTile(0, "Model A"), b = MakeTile(1, "Model B");
+  a.skinFolder = "0a01";
+  b.skinFolder = "0b02";  // no picture in the skin: the tile stays bare
+  backend_.Plug(a);
+  backend_.Plug(b);
+  test::Pump();
+  CDevDlg* d = w.DevicePage();
+  ASSERT_EQ(d->TileCount(), 2);
+  const QImage page = d->grab().toImage();
+  const QRect withPicture = d->TileRect(0), bare = d->TileRect(1);
+  EXPECT_EQ(QColor(page.pixel(withPicture.center())), QColor(200, 0, 0));
+  // Fitted by its height (224 of the 250): the tile's sides and name keep
+  // their own colour.
+  EXPECT_NE(QColor(page.pixel(withPicture.left() + 5, withPicture.center().y())), QColor(200, 0, 0));
+  EXPECT_NE(QColor(page.pixel(withPicture.center().x(), withPicture.bottom() - 3)), QColor(200, 0, 0));
+  EXPECT_EQ(QColor(page.pixel(bare.center())), QColor(50, 50, 60));
+  // A change of the list neither loses the picture nor grows it.
+  d->SetDevices(backend_.Devices());
+  EXPECT_EQ(d->grab().toImage(), page);
+}
+
 TEST_F(WindowTest, FifthDeviceIsLeftOutWithTheMessage) {
   CTolvaneDlg& w = Make();
   QSignalSpy exited(&w, &CTolvaneDlg::exitFinished);
