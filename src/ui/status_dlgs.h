@@ -82,6 +82,7 @@ class CPlayGIFDlg : public QDialog {
   // Opens without waiting and starts the frames.
   void Start();
   int FrameCount() const { return int(frames_.size()); }
+  const QImage& Frame(int i) const { return frames_[i]; }
   int CurrentFrame() const { return current_; }
   int CurrentDelayMs() const;
 

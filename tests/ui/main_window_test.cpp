@@ -705,6 +705,31 @@ TEST(WaitAnimation, PlaysTheSkinAnimationWithABoundedFrameDelay) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.CurrentFrame() >= 2; }, 2000));
 }
 
+TEST(WaitAnimation, FramesAreDecodedOnceWhileTheFileStaysTheSame) {
+  const QString gif = QString::fromUtf8(TOLVANE_BINARY_DIR) + "share/tolvane/wait.gif";
+  if (!QFile::exists(gif)) GTEST_SKIP() << "no generated skin at " << gif.toStdString();
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/wait.gif";
+  ASSERT_TRUE(QFile::copy(gif, path));
+  QWidget parent;
+  CPlayGIFDlg first(&parent, path);
+  ASSERT_GT(first.FrameCount(), 1);
+  CPlayGIFDlg second(&parent, path);  // the same pixels, not a second decoding
+  ASSERT_EQ(second.FrameCount(), first.FrameCount());
+  EXPECT_EQ(second.Frame(0).constBits(), first.Frame(0).constBits());
+  // A changed file is read again: here it no longer holds an animation.
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("GIF89a but nothing after it");
+  }
+  CPlayGIFDlg third(&parent, path);
+  EXPECT_EQ(third.FrameCount(), 0);
+  QFile::remove(path);
+  CPlayGIFDlg gone(&parent, path);
+  EXPECT_EQ(gone.FrameCount(), 0);
+}
+
 }  // namespace
 }  // namespace tolvane::ui
 
