@@ -1,6 +1,7 @@
 #include "ui/picture_cache.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -50,6 +51,19 @@ uint64_t Fnv1a(const QByteArray& bytes) {
 }
 
 }  // namespace
+
+std::optional<PictureSource> SourceOf(const QString& path) {
+  std::error_code ec;
+  const std::filesystem::path file(path.toStdString());
+  PictureSource source;
+  source.bytes = std::filesystem::file_size(file, ec);
+  if (ec) return std::nullopt;
+  const auto written = std::filesystem::last_write_time(file, ec);
+  if (ec) return std::nullopt;
+  source.writtenNs =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+  return source;
+}
 
 PictureCache* ThePictureCache() { return g_cache.load(); }
 

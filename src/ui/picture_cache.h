@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,6 +28,9 @@ struct PictureSource {
   int64_t writtenNs = 0;
   bool operator==(const PictureSource&) const = default;
 };
+// The size and time of writing of the file at `path`; nullopt when it
+// cannot be read.
+std::optional<PictureSource> SourceOf(const QString& path);
 
 class PictureCache {
  public:

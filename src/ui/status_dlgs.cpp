@@ -1,7 +1,5 @@
 #include "ui/status_dlgs.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
@@ -10,6 +8,7 @@
 #include "ui/factories.h"
 #include "ui/msg_dlg.h"
 #include "ui/paint_util.h"
+#include "ui/picture_cache.h"
 #include "ui/png_btn.h"
 #include "ui/ui_message.h"
 #include "ui/ui_style.h"
@@ -26,8 +25,7 @@ bool SwallowedKey(int key) {
 
 struct Animation {
   QString path;
-  qint64 bytes = -1;
-  QDateTime written;
+  std::optional<PictureSource> source;
   QVector<QImage> frames;
   QVector<int> delays;
 };
@@ -38,12 +36,9 @@ struct Animation {
 // pixels. Window's thread only.
 const Animation& DecodedAnimation(const QString& path) {
   static Animation last;
-  const QFileInfo file(path);
-  const qint64 bytes = file.exists() ? file.size() : -1;
-  const QDateTime written = file.lastModified();
-  if (last.path == path && last.bytes == bytes && last.written == written && bytes >= 0)
-    return last;
-  last = Animation{path, bytes, written, {}, {}};
+  const std::optional<PictureSource> source = SourceOf(path);
+  if (source && last.path == path && last.source == source) return last;
+  last = Animation{path, source, {}, {}};
   QImageReader reader(path);
   while (reader.canRead()) {
     const QImage frame = reader.read();

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -89,19 +87,6 @@ struct PicturePreload::Shared {
 
 namespace {
 PicturePreload* g_preload = nullptr;  // set and read on the window's thread only
-
-std::optional<PictureSource> SourceOf(const QString& path) {
-  std::error_code ec;
-  const std::filesystem::path file(path.toStdString());
-  PictureSource source;
-  source.bytes = std::filesystem::file_size(file, ec);
-  if (ec) return std::nullopt;
-  const auto written = std::filesystem::last_write_time(file, ec);
-  if (ec) return std::nullopt;
-  source.writtenNs =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
-  return source;
-}
 
 // The picture of `path` (of the file `source`, when known): mapped from the
 // cache when it holds it, else decoded and handed to the cache.
