@@ -73,16 +73,12 @@ void CAdvDlg::Build() {
     l.selector = MakeButton(QRect(0, 0, 21, 21), "radio_nr.png", "radio_dn.png", true);
     if (l.selector) connect(l.selector, &CPngBtn::clicked, this, [this, i] { ChooseLevel(i); });
   }
-  count_ = new CComboBtn(this);
-  if (NewSmallPngButton3(QPoint(858, 18), bg_, this, QStringLiteral("combo2_nr.png"),
-                         QStringLiteral("combo2_nr.png"), QStringLiteral("combo2_nr.png"), count_,
-                         false, false, QString(), 858, 18, 955, 50)) {
+  const QString countPic = QStringLiteral("combo2_nr.png");
+  count_ = NewSkinButton<CComboBtn>(this, bg_, QRect(858, 18, 97, 32), countPic, countPic, countPic);
+  if (count_) {
     count_->SetVeto([this](uint32_t) { return program_.CanChangeSettings() != 0; });
     connect(count_, &CPngBtn::clicked, this,
             [this] { ChooseLevelCount(int(count_->GetSelectedValue())); });
-  } else {
-    delete count_;
-    count_ = nullptr;
   }
   separate_ = MakeButton(QRect(x, 0, 21, 21), "check_nr.png", "check_dn.png", true);
   if (separate_) connect(separate_, &CPngBtn::clicked, this, &CAdvDlg::ToggleSeparate);

@@ -69,17 +69,12 @@ CCfgDlg::CCfgDlg(QWidget* parent, WindowBackend& backend, const QImage& pageBack
   else if (bg_.size() != pageRect.size())
     bg_ = bg_.scaled(pageRect.size());
 
-  lang_ = new CComboBtn(this);
-  if (NewSmallPngButton3(kLangRect.topLeft(), bg_, this, QStringLiteral("combo4_nr.png"),
-                         QStringLiteral("combo4_nr.png"), QStringLiteral("combo4_nr.png"), lang_,
-                         false, false, QString(), kLangRect.left(), kLangRect.top(),
-                         kLangRect.right() + 1, kLangRect.bottom() + 1)) {
+  const QString langPic = QStringLiteral("combo4_nr.png");
+  lang_ = NewSkinButton<CComboBtn>(this, bg_, kLangRect, langPic, langPic, langPic);
+  if (lang_) {
     lang_->SetSameValueNoChange(true);
     connect(lang_, &CPngBtn::clicked, this,
             [this] { emit languageChosen(int(lang_->GetSelectedValue())); });
-  } else {
-    delete lang_;
-    lang_ = nullptr;
   }
   auto make = [this](CPngBtn*& b, const QRect& r, const char* nr, const char* ov, const char* dn,
                      bool toggle) {

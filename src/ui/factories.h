@@ -40,6 +40,21 @@ int NewSmallPngButton3(std::optional<QPoint> cropOrigin, const QImage& parentBg,
                        const QString& pressed, CPngBtn* button, bool toggle, bool tooltip,
                        const QString& caption, int left, int top, int right, int bottom);
 
+// A skinned button of kind T (CPngBtn or one of its kinds) filling `r` of
+// `parent`, over the part of `parentBg` under r's corner, drawn with its three
+// pictures. nullptr when a picture is missing: the factory's "Warrning" is
+// shown and nothing is left behind in `parent`.
+template <class T>
+T* NewSkinButton(QWidget* parent, const QImage& parentBg, const QRect& r, const QString& normal,
+                 const QString& hover, const QString& pressed, const QString& caption = {}) {
+  T* b = new T(parent);
+  if (NewSmallPngButton3(r.topLeft(), parentBg, parent, normal, hover, pressed, b, false, false,
+                         caption, r.left(), r.top(), r.right() + 1, r.bottom() + 1))
+    return b;
+  delete b;
+  return nullptr;
+}
+
 // `thumb` may be empty (a bar without a thumb). `trackRect` is the track's
 // rectangle in the background picture, `windowRect` its place in the parent.
 int NewSmallPngSliderBar(CPngSliderBar* track, QWidget* parent, const QImage& parentBg,

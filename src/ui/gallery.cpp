@@ -83,15 +83,13 @@ void GalleryWindow::BuildPushButtons(int y) {
   Section(y, QStringLiteral("Buttons"));
   const char* kStates[] = {"Normal", "Hover", "Pressed", "Disabled", "Locked", "Icon"};
   for (int i = 0; i < 6; ++i) {
-    auto* b = new CPngBtn(this);
     const int x = 180 + i * 100;
-    if (!NewSmallPngButton3(QPoint(x, y), bg_, this, QStringLiteral("button2_nr.png"),
-                            QStringLiteral("button2_ov.png"), QStringLiteral("button2_dn.png"),
-                            b, false, false, QString::fromLatin1(kStates[i]), x, y, x + 80,
-                            y + 27)) {
-      delete b;
-      continue;
-    }
+    auto* b = NewSkinButton<CPngBtn>(this, bg_, QRect(x, y, 80, 27),
+                                     QStringLiteral("button2_nr.png"),
+                                     QStringLiteral("button2_ov.png"),
+                                     QStringLiteral("button2_dn.png"),
+                                     QString::fromLatin1(kStates[i]));
+    if (!b) continue;
     b->SetOwnFont(DialogFont(16, 500));
     if (i == 1) b->SetHoverState(true);
     if (i == 2) b->SetCheck(true);
@@ -135,11 +133,9 @@ void GalleryWindow::BuildDropLists(int y) {
       {"combo_nr.png", 8, 2}, {"combo2_nr.png", 4, 0}, {"combo4_nr.png", 3, -1}};
   int x = 180;
   for (const auto& c : kCombos) {
-    auto* b = new CComboBtn(this);
     const QString pic = QString::fromLatin1(c.pic);
-    if (!NewSmallPngButton3(QPoint(x, y), bg_, this, pic, pic, pic, b, false, false, QString(),
-                            x, y, x + 147, y + 30)) {
-      delete b;
+    auto* b = NewSkinButton<CComboBtn>(this, bg_, QRect(x, y, 147, 30), pic, pic, pic);
+    if (!b) {
       x += 170;
       continue;
     }

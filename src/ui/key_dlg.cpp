@@ -213,39 +213,27 @@ CKeyDlg::CKeyDlg(QWidget* parent, Program& program, PageChooser& chooser, PagePr
   pageBg_ = main.isNull() ? QImage() : CutBackground(main, kPageInWindow);
   bg_ = pageBg_;
 
-  auto button = [this](CPngBtn*& b, const char* nr, const char* ov, const QRect& r) {
-    b = new CPngBtn(this);
-    if (!NewSmallPngButton3(r.topLeft(), pageBg_, this, QString::fromLatin1(nr),
-                            QString::fromLatin1(ov), QString::fromLatin1(ov), b, false, false,
-                            QString(), r.left(), r.top(), r.right() + 1, r.bottom() + 1)) {
-      delete b;
-      b = nullptr;
-      return;
-    }
-    b->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
+  auto button = [this](const char* nr, const char* ov, const QRect& r) {
+    const QString hover = QString::fromLatin1(ov);
+    return NewSkinButton<CPngBtn>(this, pageBg_, r, QString::fromLatin1(nr), hover, hover);
   };
-  button(import_, "import_nr.png", "import_ov.png", kImportRect);
-  button(export_, "export_nr.png", "export_ov.png", kExportRect);
-  button(restore_, "restore_nr.png", "restore_ov.png", kRestoreRect);
+  import_ = button("import_nr.png", "import_ov.png", kImportRect);
+  export_ = button("export_nr.png", "export_ov.png", kExportRect);
+  restore_ = button("restore_nr.png", "restore_ov.png", kRestoreRect);
   if (import_) connect(import_, &CPngBtn::clicked, this, &CKeyDlg::Import);
   if (export_) connect(export_, &CPngBtn::clicked, this, &CKeyDlg::Export);
   if (restore_) connect(restore_, &CPngBtn::clicked, this, &CKeyDlg::Restore);
 
-  auto* combo = new CComboBtn(this);
-  if (NewSmallPngButton3(kProfileRect.topLeft(), pageBg_, this, QStringLiteral("Profile_nr.png"),
-                         QStringLiteral("Profile_ov.png"), QStringLiteral("Profile_ov.png"), combo,
-                         false, false, QString(), kProfileRect.left(), kProfileRect.top(),
-                         kProfileRect.right() + 1, kProfileRect.bottom() + 1)) {
-    profile_ = combo;
-    profile_->SetTextColors(Style().btnTxtNr, Style().btnTxtOv, Style().btnTxtDn);
+  profile_ = NewSkinButton<CComboBtn>(this, pageBg_, kProfileRect, QStringLiteral("Profile_nr.png"),
+                                      QStringLiteral("Profile_ov.png"),
+                                      QStringLiteral("Profile_ov.png"));
+  if (profile_) {
     profile_->SetSameValueNoChange(true);
     profile_->SetVeto([this](uint32_t) { return Gate(); });
     connect(profile_, &CPngBtn::clicked, this, [this] {
       if (!refreshing_) ChooseProfile(int(profile_->GetSelectedValue()));
     });
     profile_->setVisible(Cat().opt.ShowProfile != 0);
-  } else {
-    delete combo;
   }
   Relabel();
 }

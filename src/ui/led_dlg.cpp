@@ -43,20 +43,15 @@ CPngSliderBar* CLedDlg::MakeSlider(const QPoint& at, int lo, int hi, uint32_t id
 
 void CLedDlg::Build() {
   const OptCfg& opt = g_Catalogue().opt;
-  auto combo = [this](CComboBtn*& c, const QRect& r, const char* pic) {
-    c = new CComboBtn(this);
-    if (!NewSmallPngButton3(r.topLeft(), bg_, this, QString::fromLatin1(pic),
-                            QString::fromLatin1(pic), QString::fromLatin1(pic), c, false, false,
-                            QString(), r.left(), r.top(), r.right() + 1, r.bottom() + 1)) {
-      delete c;
-      c = nullptr;
-      return;
-    }
-    c->SetVeto([this](uint32_t) { return program_.CanChangeSettings() != 0; });
+  auto combo = [this](const QRect& r, const char* name) {
+    const QString pic = QString::fromLatin1(name);
+    CComboBtn* c = NewSkinButton<CComboBtn>(this, bg_, r, pic, pic, pic);
+    if (c) c->SetVeto([this](uint32_t) { return program_.CanChangeSettings() != 0; });
+    return c;
   };
   const QPoint eft(opt.ptLedEft.x, opt.ptLedEft.y);
-  combo(mainEft_, QRect(eft, QSize(147, 30)), "combo_nr.png");
-  combo(logoEft_, QRect(eft, QSize(147, 30)), "combo_nr.png");
+  mainEft_ = combo(QRect(eft, QSize(147, 30)), "combo_nr.png");
+  logoEft_ = combo(QRect(eft, QSize(147, 30)), "combo_nr.png");
   if (mainEft_) {
     for (const EffectItem& it : MainEffects()) mainEft_->AddItem(0, uint32_t(it.mode), QString());
     connect(mainEft_, &CPngBtn::clicked, this,
@@ -92,7 +87,7 @@ void CLedDlg::Build() {
   code_->SetBkPicture(CutBackground(bg_, code_->geometry()));
   code_->hide();
 
-  combo(sleep_, QRect(QPoint(opt.ptSleep.x, opt.ptSleep.y), QSize(97, 32)), "combo2_nr.png");
+  sleep_ = combo(QRect(QPoint(opt.ptSleep.x, opt.ptSleep.y), QSize(97, 32)), "combo2_nr.png");
   if (sleep_)
     connect(sleep_, &CPngBtn::clicked, this,
             [this] { ChooseSleep(int(sleep_->GetSelectedValue())); });

@@ -72,6 +72,23 @@ TEST_F(Buttons, FactoryGivesThePictureSizeOrNamesTheMissingPicture) {
   EXPECT_EQ(warnings.seen.size(), 1u);
 }
 
+TEST_F(Buttons, SkinButtonIsPlacedWholeOrNotAtAll) {
+  auto* combo = NewSkinButton<CComboBtn>(&parent, QImage(), QRect(20, 30, 80, 27), "b_nr.png",
+                                         "b_ov.png", "b_dn.png", "Go");
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->parentWidget(), &parent);
+  EXPECT_EQ(combo->geometry(), QRect(20, 30, 80, 27));
+  EXPECT_TRUE(combo->isVisibleTo(&parent));
+
+  // A missing picture: one box, and no half-made child left in the parent.
+  test::Warnings warnings;
+  EXPECT_EQ(NewSkinButton<CPngBtn>(&parent, QImage(), QRect(0, 0, 80, 27), "b_nr.png",
+                                   "gone_ov.png", "b_dn.png"),
+            nullptr);
+  EXPECT_EQ(warnings.seen.size(), 1u);
+  EXPECT_EQ(parent.findChildren<CPngBtn*>().size(), 1);
+}
+
 TEST_F(Buttons, PaintsPictureOfStateAndClicks) {
   auto* b = Make(new CPngBtn);
   int clicks = 0;
