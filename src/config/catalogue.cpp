@@ -67,34 +67,33 @@ class Reader {
   }
 
   Point Pt(std::string_view sec, std::string_view key, Point def) const {
-    auto v = Value(sec, key);
-    if (!v) return def;
-    std::vector<int64_t> c = ParseNumberList(*v, 2 + 1, 10);
-    if (c.size() != 2) {
-      LogPrint("LoadCatalogue: [%.*s] %.*s needs 2 numbers", int(sec.size()), sec.data(),
-               int(key.size()), key.data());
-      n_.Message(Caption::Error, "Wrong POINT num");
-      return def;
-    }
-    return Point{ToInt32(c[0]), ToInt32(c[1])};
+    const auto c = Exactly(sec, key, 2, "Wrong POINT num");
+    return c ? Point{ToInt32((*c)[0]), ToInt32((*c)[1])} : def;
   }
 
   Rect Rc(std::string_view sec, std::string_view key, Rect def) const {
-    auto v = Value(sec, key);
-    if (!v) return def;
-    std::vector<int64_t> c = ParseNumberList(*v, 4 + 1, 10);
-    if (c.size() != 4) {
-      LogPrint("LoadCatalogue: [%.*s] %.*s needs 4 numbers", int(sec.size()), sec.data(),
-               int(key.size()), key.data());
-      n_.Message(Caption::Error, "Wrong rect num");
-      return def;
-    }
-    return Rect{ToInt32(c[0]), ToInt32(c[1]), ToInt32(c[2]), ToInt32(c[3])};
+    const auto c = Exactly(sec, key, 4, "Wrong rect num");
+    return c ? Rect{ToInt32((*c)[0]), ToInt32((*c)[1]), ToInt32((*c)[2]), ToInt32((*c)[3])} : def;
   }
 
   Notifier& Notify() const { return n_; }
 
  private:
+  // The key's `count` decimal numbers; nothing when the key is missing, and
+  // nothing with a log line and the box `wrongCount` when it holds another
+  // count.
+  std::optional<std::vector<int64_t>> Exactly(std::string_view sec, std::string_view key,
+                                              size_t count, const char* wrongCount) const {
+    auto v = Value(sec, key);
+    if (!v) return std::nullopt;
+    std::vector<int64_t> c = ParseNumberList(*v, count + 1, 10);
+    if (c.size() == count) return c;
+    LogPrint("LoadCatalogue: [%.*s] %.*s needs %d numbers", int(sec.size()), sec.data(),
+             int(key.size()), key.data(), int(count));
+    n_.Message(Caption::Error, wrongCount);
+    return std::nullopt;
+  }
+
   const IniFile& ini_;
   Notifier& n_;
 };
