@@ -418,17 +418,15 @@ void CAdvDlg::ChooseLiftOff(int lod) {
 }
 
 void CAdvDlg::ToggleRipple() {
-  const std::optional<ProfileFile> f = program_.Profile();
-  if (!f) return;
-  const bool on = f->nRipple == 0;
-  Edit([on](ProfileFile& r, const EditModel& m) { return EditRipple(r, m, on); });
+  // Flipped in the record itself, under the store's lock.
+  if (program_.Profile())
+    Edit([](ProfileFile& r, const EditModel& m) { return EditRipple(r, m, r.nRipple == 0); });
 }
 
 void CAdvDlg::ToggleAngleSnapping() {
-  const std::optional<ProfileFile> f = program_.Profile();
-  if (!f) return;
-  const bool on = f->nFixLine == 0;
-  Edit([on](ProfileFile& r, const EditModel& m) { return EditAngleSnapping(r, m, on); });
+  // Flipped in the record itself, under the store's lock.
+  if (program_.Profile())
+    Edit([](ProfileFile& r, const EditModel& m) { return EditAngleSnapping(r, m, r.nFixLine == 0); });
 }
 
 void CAdvDlg::ChooseDpiEffect(int mode) {

@@ -345,10 +345,9 @@ void CLedDlg::ChooseSleep(int seconds) {
 }
 
 void CLedDlg::ToggleLightOffOnMove() {
-  const std::optional<ProfileFile> f = program_.Profile();
-  if (!f) return;
-  const bool on = f->bLightOffOnMove == 0;
-  Edit([on](ProfileFile& r, const EditModel& m) { return EditLightOffOnMove(r, m, on); });
+  // Flipped in the record itself, under the store's lock.
+  if (program_.Profile())
+    Edit([](ProfileFile& r, const EditModel& m) { return EditLightOffOnMove(r, m, r.bLightOffOnMove == 0); });
 }
 
 bool CLedDlg::OnUiMessage(UiMessageEvent& m) {

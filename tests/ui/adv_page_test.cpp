@@ -9,6 +9,7 @@
 
 #include "config/sensor.h"
 #include "page_rig.h"
+#include "ui_test_util.h"
 #include "platform/desktop/desktop_pointer.h"
 #include "profile/profile_device.h"
 #include "profile/profile_file.h"
@@ -146,6 +147,27 @@ TEST_F(AdvPageTest, ReportRatesWriteTheirCodesAndAWireShowsAtMostOneThousand) {
   EXPECT_EQ(page.ShownRateHz(), 500);
   EXPECT_TRUE(page.RateButtons()[2]->GetCheck());
   EXPECT_FALSE(page.RateButtons()[3]->GetCheck());
+}
+
+TEST_F(AdvPageTest, RippleAndAngleSnappingClicksFlipTheRecordAndTheirChecks) {
+  ASSERT_NO_FATAL_FAILURE(Start({kPro}));
+  CAdvDlg& page = Make();
+  struct Case {
+    CPngBtn* toggle;
+    int32_t ProfileFile::*field;
+  };
+  for (const Case& c : {Case{page.RippleToggle(), &ProfileFile::nRipple},
+                        Case{page.AngleSnappingToggle(), &ProfileFile::nFixLine}}) {
+    ASSERT_NE(c.toggle, nullptr);
+    const int32_t before = (*program_->Profile()).*c.field;
+    for (int click = 1; click <= 2; ++click) {
+      test::Click(c.toggle, QPoint(3, 3));
+      Settle();
+      const int32_t want = click == 1 ? int32_t(before == 0) : before;
+      EXPECT_EQ((*program_->Profile()).*c.field, want) << "click " << click;
+      EXPECT_EQ(c.toggle->GetCheck(), want != 0) << "click " << click;
+    }
+  }
 }
 
 TEST_F(AdvPageTest, FourKRatesOnAFourKMouse) {
