@@ -51,13 +51,13 @@ TEST(DesktopApply, NoBackendLeavesDesktopAndProfileUntouched) {
   f.SysMouse.nPointerSpeed = 3;
   f.SysMouse.nScrollLines = -1;
   const ProfileFile before = f;
-  Progress progress;
+  EventRecorder progress;
   ASSERT_EQ(ApplySetting(*rig.dev, &f, &progress, WM_PROGRESS, kApplyPointer | kApplyDebounce, 0,
                                   nullptr),
             1);
   EXPECT_EQ(std::memcmp(&before, &f, sizeof f), 0);
   EXPECT_EQ(rig.Writes(), (std::vector<Write>{{0xA9, 2}}));  // the rest still applies
-  EXPECT_EQ(progress.Got(), (std::vector<int>{20, 80, 90, 100}));
+  EXPECT_EQ(progress.Params(WM_PROGRESS), (std::vector<uintptr_t>{20, 80, 90, 100}));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -22,17 +21,11 @@
 #include "device/forwarding_transport.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/event_recorder.h"
+#include "support/log_capture.h"
 #include "support/test_models.h"
 
 namespace tolvane::test {
-
-// How long the waits for discovery's results give it. Sanitized builds run
-// several times slower (and CI machines may be loaded), so they get more.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr int kWaitMs = 10000;
-#else
-inline constexpr int kWaitMs = 3000;
-#endif
 
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
@@ -45,61 +38,13 @@ inline sim::SimCatalogue DiscoveryCatalogue() {
                      {0x1001, 0x1003});
 }
 
-// Log entries with the time they were made.
-class TimedLog {
+// The WM_NEW_DEVICE events: a wait for the n-th, and their entries in order.
+class NewDeviceSink : public EventRecorder {
  public:
-  TimedLog() {
-    LogLevel = 1;
-    SetDebugOutput([this](std::string_view t) {
-      if (t.substr(0, 4) == "BY: ") t.remove_prefix(4);
-      std::lock_guard<std::mutex> l(mu_);
-      lines_.push_back({Clock::now(), std::string(t)});
-    });
+  bool WaitFor(size_t n, int ms = kWaitMs) const {
+    return EventRecorder::WaitFor(WM_NEW_DEVICE, int(n), std::nullopt, ms);
   }
-  ~TimedLog() {
-    SetDebugOutput({});
-    LogLevel = 0;
-  }
-  int Count(const std::string& needle) {
-    std::lock_guard<std::mutex> l(mu_);
-    int n = 0;
-    for (auto& e : lines_) n += e.second.find(needle) != std::string::npos;
-    return n;
-  }
-  bool Has(const std::string& needle) { return Count(needle) > 0; }
-  std::vector<Clock::time_point> Times(const std::string& needle) {
-    std::lock_guard<std::mutex> l(mu_);
-    std::vector<Clock::time_point> out;
-    for (auto& e : lines_)
-      if (e.second.find(needle) != std::string::npos) out.push_back(e.first);
-    return out;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::pair<Clock::time_point, std::string>> lines_;
-};
-
-class NewDeviceSink : public EventSink {
- public:
-  void Post(uint32_t msg, uintptr_t wParam, intptr_t) override {
-    std::lock_guard<std::mutex> g(mu_);
-    if (msg == WM_NEW_DEVICE) got_.push_back(wParam);
-    cv_.notify_all();
-  }
-  bool WaitFor(size_t n, int ms = kWaitMs) {
-    std::unique_lock<std::mutex> g(mu_);
-    return cv_.wait_for(g, Ms(ms), [&] { return got_.size() >= n; });
-  }
-  std::vector<uintptr_t> Got() {
-    std::lock_guard<std::mutex> g(mu_);
-    return got_;
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::vector<uintptr_t> got_;
+  std::vector<uintptr_t> Got() const { return Params(WM_NEW_DEVICE); }
 };
 
 // Counts the opens per path and the handles still open.

@@ -30,7 +30,7 @@ TEST(PathStringToIdTest, ReadsFourHexDigitsAfterEachTag) {
 }
 
 TEST(DiscoveryTest, ConnectsBothFamiliesAndIgnoresForeignInterfaces) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   // A vendor collection of another vendor, shaped like ours.
   HidIfInfo foreign;
@@ -77,10 +77,10 @@ TEST(DiscoveryTest, ConnectsBothFamiliesAndIgnoresForeignInterfaces) {
   EXPECT_EQ(got, (std::vector<uintptr_t>{0, 1}));
   EXPECT_EQ(rig.counting.Opens("foreign/dev"), 0);
   EXPECT_EQ(rig.counting.Opens(pro->Base() + "/mouse"), 0);
-  EXPECT_TRUE(log.Has("* Dev match OK"));
-  EXPECT_TRUE(log.Has("- Psd_Thread Find New Device"));
-  EXPECT_TRUE(log.Has("- Psd_Thread_PRO+ Find New Device"));
-  EXPECT_TRUE(log.Has("(Wireless), b4KDevice=1"));
+  EXPECT_TRUE(log.Mentions("* Dev match OK"));
+  EXPECT_TRUE(log.Mentions("- Psd_Thread Find New Device"));
+  EXPECT_TRUE(log.Mentions("- Psd_Thread_PRO+ Find New Device"));
+  EXPECT_TRUE(log.Mentions("(Wireless), b4KDevice=1"));
 
   // A rescan leaves interfaces in use alone.
   const int cmdOpens = rig.counting.Opens(pro->Base() + "/cmd");
@@ -97,7 +97,7 @@ TEST(DiscoveryTest, ConnectsBothFamiliesAndIgnoresForeignInterfaces) {
 }
 
 TEST(DiscoveryTest, ProCableTakesOverAndLateReceiverIsGivenUp) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig(FastTimings(), /*defDevIndex=*/4);  // entry 0 is not the current one
   auto rx = rig.Plug("pro:cid=11,mid=01,link=wireless,ver=0201");
   rig.mgr->Start();
@@ -121,7 +121,7 @@ TEST(DiscoveryTest, ProCableTakesOverAndLateReceiverIsGivenUp) {
   auto rx2 = rig.Plug("pro:cid=11,mid=01,link=wireless");
   rig.mgr->Scan();
   ASSERT_TRUE(rig.mgr->WaitSettled(3000));
-  ASSERT_TRUE(WaitUntil([&] { return log.Has("another dev has exist, give up this!!! cid=11, mid=1"); }));
+  ASSERT_TRUE(WaitUntil([&] { return log.Mentions("another dev has exist, give up this!!! cid=11, mid=1"); }));
   EXPECT_TRUE(WaitUntil([&] { return rig.mgr->List().BusySlots().empty(); }));
   EXPECT_EQ(rig.Dev(0), wired);
   EXPECT_TRUE(wired->HasCmd());
@@ -139,7 +139,7 @@ TEST(DiscoveryTest, ProCableTakesOverAndLateReceiverIsGivenUp) {
 }
 
 TEST(DiscoveryTest, ProPlusNewConnectionAlwaysWinsAndOldReceiverIsToldToSleep) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   auto cable = rig.Plug("pro+:cid=22,mid=07,link=wired");
   rig.mgr->Start();
@@ -154,8 +154,8 @@ TEST(DiscoveryTest, ProPlusNewConnectionAlwaysWinsAndOldReceiverIsToldToSleep) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->wPID, 0x2002);  // the receiver replaced the cable
   EXPECT_FALSE(first->HasCmd());
-  EXPECT_TRUE(log.Has("release old hid, cid=22,mid=7,pid=1001(Wired)"));
-  EXPECT_FALSE(log.Has("tell old dev can sleep"));
+  EXPECT_TRUE(log.Mentions("release old hid, cid=22,mid=7,pid=1001(Wired)"));
+  EXPECT_FALSE(log.Mentions("tell old dev can sleep"));
 
   // And a cable again replaces the receiver, which is first told it may sleep.
   auto cable2 = rig.Plug("pro+:cid=22,mid=07,link=wired");
@@ -169,15 +169,15 @@ TEST(DiscoveryTest, ProPlusNewConnectionAlwaysWinsAndOldReceiverIsToldToSleep) {
   std::this_thread::sleep_for(Ms(300));
   EXPECT_EQ(rig.sink.Got().size(), 3u);
   EXPECT_EQ(rig.Dev(1), third);
-  EXPECT_TRUE(log.Has("old dev is wireless, connect=1"));
-  EXPECT_TRUE(log.Has("tell old dev can sleep"));
+  EXPECT_TRUE(log.Mentions("old dev is wireless, connect=1"));
+  EXPECT_TRUE(log.Mentions("tell old dev can sleep"));
   EXPECT_EQ(rx->Snapshot().drvStatus, 0);
-  EXPECT_TRUE(log.Has("release old hid, cid=22,mid=7,pid=2002(Wireless)"));
+  EXPECT_TRUE(log.Mentions("release old hid, cid=22,mid=7,pid=2002(Wireless)"));
   EXPECT_FALSE(second->HasCmd());
 }
 
 TEST(DiscoveryTest, ReceiverWithMouseOffWaitsAndConnectsWhenItWakes) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   auto rx = rig.Plug("pro:cid=11,mid=02,link=wireless,asleep");
   rig.mgr->Start();
@@ -188,7 +188,7 @@ TEST(DiscoveryTest, ReceiverWithMouseOffWaitsAndConnectsWhenItWakes) {
   EXPECT_TRUE(slots[0].bWireless);
   EXPECT_EQ(slots[0].szCmdPath, rx->Base() + "/cmd");
   EXPECT_FALSE(rig.Connected(2));
-  EXPECT_TRUE(log.Has("Psd_Thread: bCennect=0"));
+  EXPECT_TRUE(log.Mentions("Psd_Thread: bCennect=0"));
   // The probe keeps the interface: a rescan does not open it again.
   const int opens = rig.counting.Opens(rx->Base() + "/cmd");
   rig.mgr->Scan();
@@ -201,7 +201,7 @@ TEST(DiscoveryTest, ReceiverWithMouseOffWaitsAndConnectsWhenItWakes) {
 }
 
 TEST(DiscoveryTest, SleepingReceiverIsPolledFourTimesQuicklyThenEveryTwoSeconds) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryTimings t = FastTimings();
   t.probeShortSleepMs = 200;
   t.probeLongSleepMs = 2000;
@@ -209,8 +209,8 @@ TEST(DiscoveryTest, SleepingReceiverIsPolledFourTimesQuicklyThenEveryTwoSeconds)
   DiscoveryRig rig(t);
   auto rx = rig.Plug("pro+:cid=22,mid=08,link=wireless,asleep");
   rig.mgr->Start();
-  ASSERT_TRUE(WaitUntil([&] { return log.Count("bConnect=0") >= 5; }, 4000));
-  auto times = log.Times("bConnect=0");
+  ASSERT_TRUE(WaitUntil([&] { return log.Mentions("bConnect=0") >= 5; }, 4000));
+  auto times = log.MentionTimes("bConnect=0");
   auto gap = [&](size_t i) {
     return std::chrono::duration_cast<Ms>(times[i] - times[i - 1]).count();
   };
@@ -225,38 +225,38 @@ TEST(DiscoveryTest, SleepingReceiverIsPolledFourTimesQuicklyThenEveryTwoSeconds)
 }
 
 TEST(DiscoveryTest, ZeroAndUnknownIdentitiesConnectNothingAndCloseTheirHandles) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   rig.Plug("pro:cid=0,mid=0,link=wired");
   rig.Plug("pro+:cid=55,mid=66,link=wired");
   rig.mgr->Start();
   ASSERT_TRUE(rig.mgr->WaitSettled(3000));
   ASSERT_TRUE(WaitUntil([&] { return rig.mgr->List().BusySlots().empty(); }));
-  EXPECT_TRUE(log.Has("Psd_Thread: CheckPsd=-1"));
-  EXPECT_TRUE(log.Has("Psd_Thread_PRO+: unsupport dev!!! cid=55, mid=66"));
+  EXPECT_TRUE(log.Mentions("Psd_Thread: CheckPsd=-1"));
+  EXPECT_TRUE(log.Mentions("Psd_Thread_PRO+: unsupport dev!!! cid=55, mid=66"));
   EXPECT_EQ(rig.mgr->List().ConnectedCount(), 0u);
   EXPECT_TRUE(rig.sink.Got().empty());
   EXPECT_EQ(rig.counting.Live(), 0);
-  EXPECT_EQ(log.Count("----Psd_Thread Exit"), 1);
-  EXPECT_EQ(log.Count("----Psd_Thread_PRO+ Exit"), 1);
+  EXPECT_EQ(log.Mentions("----Psd_Thread Exit"), 1);
+  EXPECT_EQ(log.Mentions("----Psd_Thread_PRO+ Exit"), 1);
 }
 
 TEST(DiscoveryTest, PlugEventsScheduleRescans) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   auto& m = *rig.mgr;
   m.OnDeviceChange({true, "usb#VID_1234&PID_1001#x"});
-  EXPECT_TRUE(log.Has("OnDeviceChange: isn't our device"));
+  EXPECT_TRUE(log.Mentions("OnDeviceChange: isn't our device"));
   m.OnDeviceChange({true, "usb#VID_3A3A&PID_0777#x"});  // our vendor, not our product
   m.OnDeviceChange({true, "usb#VID_3A3&PID_1001"});
-  EXPECT_TRUE(log.Has("OnDeviceChange: path_string_to_id err"));
-  EXPECT_EQ(log.Count("OnDeviceChange: isn't our device"), 2);
+  EXPECT_TRUE(log.Mentions("OnDeviceChange: path_string_to_id err"));
+  EXPECT_EQ(log.Mentions("OnDeviceChange: isn't our device"), 2);
   EXPECT_FALSE(m.FindDevTimerRunning());
 
   const int scans = m.ScanCount();
   m.OnDeviceChange({true, "usb#vid_3a3a&pid_2002#x"});
-  EXPECT_TRUE(log.Has("Device IN"));
-  EXPECT_TRUE(log.Has("SetTimer FINDDEV_TIMER_ID"));
+  EXPECT_TRUE(log.Mentions("Device IN"));
+  EXPECT_TRUE(log.Mentions("SetTimer FINDDEV_TIMER_ID"));
   EXPECT_TRUE(m.FindDevTimerRunning());
   // The last tick stops the timer before its scan runs: wait for both.
   ASSERT_TRUE(
@@ -266,7 +266,7 @@ TEST(DiscoveryTest, PlugEventsScheduleRescans) {
 }
 
 TEST(DiscoveryTest, UnplugReleasesTheDeviceAndRescansOnlyForTheCurrentOne) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig(FastTimings(), /*defDevIndex=*/1);
   std::vector<size_t> removedCurrent;
   int redraws = 0;
@@ -284,7 +284,7 @@ TEST(DiscoveryTest, UnplugReleasesTheDeviceAndRescansOnlyForTheCurrentOne) {
   rig.transport.Unplug(pro);
   ASSERT_TRUE(WaitUntil([&] { return !rig.Connected(0); }));
   ASSERT_TRUE(rig.host.Drain(2000));
-  EXPECT_TRUE(log.Has("Device OUT:  cid=11,mid=1,pid=1001"));
+  EXPECT_TRUE(log.Mentions("Device OUT:  cid=11,mid=1,pid=1001"));
   EXPECT_FALSE(rig.mgr->FindDevTimerRunning());
   EXPECT_TRUE(removedCurrent.empty());
   EXPECT_TRUE(rig.Connected(1));
@@ -356,7 +356,7 @@ TEST(DiscoveryTest, FifthDeviceIsTooMany) {
 }
 
 TEST(DiscoveryTest, OfflineObjectStandsInUntilTheRealDeviceComes) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig(FastTimings(), /*defDevIndex=*/1, /*goWithNoDev=*/true);
   rig.mgr->Start();
   ASSERT_TRUE(rig.sink.WaitFor(1));
@@ -389,14 +389,14 @@ TEST(DiscoveryTest, OfflineObjectStandsInUntilTheRealDeviceComes) {
 }
 
 TEST(DiscoveryTest, ProbeSlotsAreBoundedAndFreedSlotsAreReused) {
-  TimedLog log;
+  LogCapture log;
   DiscoveryRig rig;
   std::vector<std::shared_ptr<sim::VirtualMouse>> rx;
   for (int i = 0; i < 11; ++i) rx.push_back(rig.Plug("pro+:cid=22,mid=08,link=wireless,asleep"));
   rig.mgr->Start();
   ASSERT_TRUE(rig.mgr->WaitSettled(3000));
   EXPECT_EQ(rig.mgr->List().BusySlots().size(), kProbeSlots);
-  EXPECT_TRUE(log.Has("FindOurDevice_PRO+: no free probe slot"));
+  EXPECT_TRUE(log.Mentions("FindOurDevice_PRO+: no free probe slot"));
   EXPECT_EQ(rig.counting.Live(), int(kProbeSlots));  // the eleventh was closed
 
   // One receiver goes: its probe ends, and the next scan probes the eleventh.
@@ -433,7 +433,7 @@ TEST(DiscoveryTest, MouseGoneDuringIdentificationNeverStaysInTheList) {
 // it and names it busy; once the lock is free a scan connects it, and an
 // exchange that cannot get the lock marks the device busy until one can.
 TEST(DiscoveryTest, AMouseAnotherProcessKeepsLockedIsBusyUntilItIsFree) {
-  TimedLog log;
+  LogCapture log;
   TempFolder tmp("busy");
   DiscoveryRig rig;
   const std::string image = tmp.Path("m.bin");

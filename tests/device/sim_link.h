@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "device/link_options.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/event_recorder.h"
 #include "support/log_capture.h"
 #include "support/test_models.h"
 
@@ -27,26 +27,17 @@ inline int ElapsedMs(Clock::time_point t0) {
   return int(std::chrono::duration_cast<Ms>(Clock::now() - t0).count());
 }
 
-// Records the lParam of every posted event.
-class Events : public EventSink {
+// The lParams of the device-behaviour events of the link's entry (7).
+class Events : public EventRecorder {
  public:
-  void Post(uint32_t msg, uintptr_t wParam, intptr_t l) override {
-    std::lock_guard<std::mutex> g(mu_);
-    if (msg == WM_DEVICE_BEHAVIOR && wParam == 7) got_.push_back(l);
-    cv_.notify_all();
-  }
   // Waits until n events are there, then a little more for any extra.
-  std::vector<intptr_t> WaitFor(size_t n) {
-    std::unique_lock<std::mutex> g(mu_);
-    cv_.wait_for(g, Ms(1000), [&] { return got_.size() >= n; });
-    cv_.wait_for(g, Ms(20), [&] { return got_.size() > n; });
-    return got_;
+  std::vector<intptr_t> WaitFor(size_t n) const {
+    EventRecorder::WaitFor(WM_DEVICE_BEHAVIOR, int(n), 7, 1000);
+    EventRecorder::WaitFor(WM_DEVICE_BEHAVIOR, int(n) + 1, 7, 20);
+    std::vector<intptr_t> got;
+    for (const Event& e : Of(WM_DEVICE_BEHAVIOR, 7)) got.push_back(e.l);
+    return got;
   }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::vector<intptr_t> got_;
 };
 
 struct SimLink {

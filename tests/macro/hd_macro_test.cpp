@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <random>
@@ -10,6 +11,7 @@
 
 #include "../support/guarded_bytes.h"
 #include "app/log.h"
+#include "support/log_capture.h"
 
 namespace tolvane {
 namespace {
@@ -36,17 +38,11 @@ uint8_t CheckedSum(const HdMacro& h, size_t len) {
 
 class HdMacroLog : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LogLevel = 1;
-    SetupLogger();
-    SetDebugOutput([this](std::string_view t) { log_ += std::string(t) + "\n"; });
+  bool Logged(const std::string& line) const {
+    const std::vector<std::string> lines = log_.Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
-  void TearDown() override {
-    LogLevel = 0;
-    SetupLogger();
-    SetDebugOutput({});
-  }
-  std::string log_;
+  test::LogCapture log_;
 };
 
 TEST(HdMacro, EmptyMacroIsA36ByteWriteWithChecksum55) {
@@ -249,11 +245,11 @@ TEST_F(HdMacroLog, BadEventsAreLoggedAndLeaveZeroCodes) {
   EXPECT_EQ(m.stEvents[5].wFlag, 0);
   EXPECT_EQ(m.stEvents[6].wCode, 0);
   EXPECT_EQ(uint32_t(m.stEvents[5].dwDelay), 6u);
-  EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, nKeyFalg=2"), std::string::npos);
-  EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, nKeyFalg=7"), std::string::npos);
-  EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, i=1\n"), std::string::npos);
-  EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, i=2, nHid=3"), std::string::npos);
-  EXPECT_NE(log_.find("HdMacro_To_StMacro: convert err, i=4, nHid=fa"), std::string::npos);
+  EXPECT_TRUE(Logged("HdMacro_To_StMacro: convert err, nKeyFalg=2"));
+  EXPECT_TRUE(Logged("HdMacro_To_StMacro: convert err, nKeyFalg=7"));
+  EXPECT_TRUE(Logged("HdMacro_To_StMacro: convert err, i=1"));
+  EXPECT_TRUE(Logged("HdMacro_To_StMacro: convert err, i=2, nHid=3"));
+  EXPECT_TRUE(Logged("HdMacro_To_StMacro: convert err, i=4, nHid=fa"));
 
   StMacro s = NewMacro();
   Add(s, 0, 0x07, kEventPress, 1);  // a virtual key without usage
@@ -261,7 +257,7 @@ TEST_F(HdMacroLog, BadEventsAreLoggedAndLeaveZeroCodes) {
   StMacro_To_HdMacro(s, h);
   EXPECT_EQ(h.bData[0], 0x81);
   EXPECT_EQ(h.bData[1], 0);
-  EXPECT_NE(log_.find("StMacro_To_HdMacro: get wrong hid"), std::string::npos);
+  EXPECT_TRUE(Logged("StMacro_To_HdMacro: get wrong hid"));
 }
 
 TEST(HdMacro, CountByteIsLimitedBySeventyAndByTheBytesGiven) {

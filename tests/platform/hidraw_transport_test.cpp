@@ -13,6 +13,7 @@
 #include "app/log.h"
 #include "fake_sysfs.h"
 #include "platform/udev_rules.h"
+#include "support/log_capture.h"
 
 namespace tolvane::platform {
 namespace {
@@ -48,14 +49,6 @@ class HidrawTransportTest : public ::testing::Test {
       features_.emplace_back(b, b + 17);
       return 17;
     };
-    LogLevel = 1;
-    SetupLogger();
-    SetDebugOutput([this](std::string_view t) { log_.emplace_back(t); });
-  }
-  void TearDown() override {
-    LogLevel = 0;
-    SetupLogger();
-    SetDebugOutput({});
   }
   std::string Path(const std::string& node, int coll) { return sys_.Dev(node).string() + "#" + std::to_string(coll); }
   // Puts one report into the node as if the device had sent it.
@@ -71,7 +64,7 @@ class HidrawTransportTest : public ::testing::Test {
   int opens_ = 0;
   std::set<std::string> denied_;
   std::vector<std::vector<uint8_t>> features_;
-  std::vector<std::string> log_;
+  test::LogCapture log_;
 };
 
 TEST_F(HidrawTransportTest, EnumeratedCollectionsOpenAndCarryReports) {
@@ -135,8 +128,9 @@ TEST_F(HidrawTransportTest, AccessDeniedIsLoggedAndListedUntilTheNodeOpens) {
   int err = 0;
   EXPECT_FALSE(t.Open(Path("hidraw10", 0), HidRole::ProPlus, &err));
   EXPECT_EQ(err, EACCES);
-  ASSERT_EQ(log_.size(), 1u);
-  EXPECT_NE(log_[0].find("access denied to " + node), std::string::npos) << log_[0];
+  const std::vector<std::string> lines = log_.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("access denied to " + node), std::string::npos) << lines[0];
 
   auto denied = t.AccessDenied();
   ASSERT_EQ(denied.size(), 1u);

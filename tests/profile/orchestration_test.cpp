@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -40,79 +39,6 @@ int ThreadCount() {
   return n;
 }
 
-// The main window's message queue: background threads post, the window's
-// thread takes the messages one by one.
-class WindowQueue : public EventSink {
- public:
-  struct Msg {
-    uint32_t msg;
-    uintptr_t w;
-    intptr_t l;
-  };
-  void Post(uint32_t msg, uintptr_t w, intptr_t l) override {
-    {
-      std::lock_guard<std::mutex> g(mu_);
-      q_.push_back({msg, w, l});
-    }
-    cv_.notify_all();
-  }
-  std::optional<Msg> Next(Clock::time_point until) {
-    std::unique_lock<std::mutex> g(mu_);
-    if (!cv_.wait_until(g, until, [&] { return !q_.empty(); })) return std::nullopt;
-    Msg m = q_.front();
-    q_.pop_front();
-    return m;
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::deque<Msg> q_;
-};
-
-// What a progress dialog receives.
-class ProgressWindow : public EventSink {
- public:
-  void Post(uint32_t msg, uintptr_t w, intptr_t) override {
-    std::lock_guard<std::mutex> g(mu_);
-    if (msg == WM_PROGRESS) percents_.push_back(int(w));
-    if (msg == WM_CLOSE_WINDOW) ++closes_;
-  }
-  std::vector<int> Percents() {
-    std::lock_guard<std::mutex> g(mu_);
-    return percents_;
-  }
-  int Closes() {
-    std::lock_guard<std::mutex> g(mu_);
-    return closes_;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<int> percents_;
-  int closes_ = 0;
-};
-
-// Log lines (debugger output, "BY: " removed).
-class LogLines {
- public:
-  void Add(std::string_view t) {
-    if (t.substr(0, 4) == "BY: ") t.remove_prefix(4);
-    std::lock_guard<std::mutex> g(mu_);
-    lines_.emplace_back(t);
-  }
-  bool Has(const std::string& needle) {
-    std::lock_guard<std::mutex> g(mu_);
-    for (const auto& s : lines_)
-      if (s.find(needle) != std::string::npos) return true;
-    return false;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> lines_;
-};
-
 std::vector<size_t> Differences(const sim::Eeprom& a, const sim::Eeprom& b) {
   std::vector<size_t> out;
   for (size_t i = 0; i < a.size(); ++i)
@@ -140,7 +66,6 @@ class OrchestrationStartup : public ::testing::Test {
     in.close();
     std::ofstream(root_ / "data" / "cfg.ini", std::ios::trunc) << cfg;
     fs::create_directories(root_ / "run");
-    SetDebugOutput([this](std::string_view t) { log_.Add(t); });
   }
   void TearDown() override {
     SetDebugOutput({});
@@ -153,13 +78,13 @@ class OrchestrationStartup : public ::testing::Test {
   bool PumpUntil(Pred done, int ms = kWaitMs) {
     const auto until = Clock::now() + Ms(ms);
     while (!done()) {
-      std::optional<WindowQueue::Msg> m = window_.Next(until);
+      std::optional<EventRecorder::Event> m = window_.Next(until);
       if (!m) return done();
       Dispatch(*m);
     }
     return true;
   }
-  void Dispatch(const WindowQueue::Msg& m) {
+  void Dispatch(const EventRecorder::Event& m) {
     if (m.msg == WM_NEW_DEVICE) {
       newDevices_.push_back(m.w);
     } else if (m.msg == WM_DEVICE_BEHAVIOR) {
@@ -196,10 +121,12 @@ class OrchestrationStartup : public ::testing::Test {
 
   TempDir tmp_;
   fs::path root_;
-  LogLines log_;
+  LogCapture log_;
   SavedGlobals saved_;
 
-  WindowQueue window_;
+  // The main window's message queue: background threads post, the window's
+  // thread takes the messages one by one.
+  EventRecorder window_;
   RecordingNotifier notes_;
   // The program, owned by the test body.
   Program* program_ = nullptr;
@@ -229,7 +156,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   po.notifier = &notes_;
   ASSERT_EQ(program.Start(po), StartResult::Ok);
   EXPECT_EQ(UserDataDir, (root_ / "user").string() + "/");
-  EXPECT_TRUE(log_.Has("Launch "));
+  EXPECT_TRUE(log_.Mentions("Launch "));
   const Catalogue& cat = Cat();
   ASSERT_TRUE(cat.opt.ApplyNow);
   ASSERT_NE(program.Simulated(), nullptr);
@@ -280,7 +207,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   EXPECT_EQ(At(afterDpi, 0x14, 4), (std::vector<uint8_t>{0x04, 0x3F, 0x05, 0x0D}));
 
   // ---- Restore defaults, with a progress window; the device's reset echo is ignored.
-  auto progress = std::make_shared<ProgressWindow>();
+  auto progress = std::make_shared<EventRecorder>();
   program.SetProgressWindow(progress);
   const size_t behaviorsBefore = behaviors_.size();
   ASSERT_TRUE(Done(program.RestoreDefaults()));
@@ -288,8 +215,8 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   EXPECT_EQ(program.LastApplyResult(), 1);
   program.SetProgressWindow(nullptr);
   // No button or DPI colour group: no 60 or 70.
-  EXPECT_EQ(progress->Percents(), (std::vector<int>{20, 80, 90, 100}));
-  EXPECT_EQ(progress->Closes(), 2);
+  EXPECT_EQ(progress->Params(WM_PROGRESS), (std::vector<uintptr_t>{20, 80, 90, 100}));
+  EXPECT_EQ(progress->Count(WM_CLOSE_WINDOW), 2);
   const sim::MouseState restored = kestrel->Snapshot();
   EXPECT_TRUE(restored.eeprom == restored.factory);
   ASSERT_TRUE(PumpUntil([&] {
@@ -298,7 +225,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
         return true;
     return false;
   }));
-  EXPECT_TRUE(log_.Has("this is reset notify, do not process"));
+  EXPECT_TRUE(log_.Mentions("this is reset notify, do not process"));
   EXPECT_EQ(store_->CurrentIndex(), 0);
   EXPECT_EQ(store_->Current()->Dpi[2].dwDpiX, kModel.dwDpi[2]);
 
@@ -402,7 +329,7 @@ TEST_F(OrchestrationStartup, TwoMiceRoundTrip) {
   EXPECT_EQ(program.Exit(), 2);
   EXPECT_EQ(list.ConnectedCount(), 0u);
   EXPECT_EQ(store_->Count(), 0u);
-  EXPECT_TRUE(log_.Has("Driver exit"));
+  EXPECT_TRUE(log_.Mentions("Driver exit"));
 
   EXPECT_EQ(kestrel->Snapshot().drvStatus, 0);
   EXPECT_EQ(heron->Snapshot().drvStatus, 0);

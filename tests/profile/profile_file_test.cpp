@@ -2,12 +2,12 @@
 // worked out by hand from the map.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/log.h"
 #include "profile/profile_file.h"
+#include "support/log_capture.h"
 
 namespace tolvane {
 namespace {
@@ -17,31 +17,6 @@ template <size_t N>
 Bytes B(const std::array<uint8_t, N>& a) {
   return Bytes(a.begin(), a.end());
 }
-
-class LogLines {
- public:
-  LogLines() {
-    LogLevel = 1;
-    SetDebugOutput([this](std::string_view t) {
-      std::lock_guard<std::mutex> l(mu_);
-      lines_.emplace_back(t);
-    });
-  }
-  ~LogLines() {
-    SetDebugOutput({});
-    LogLevel = 0;
-  }
-  bool Has(const std::string& part) {
-    std::lock_guard<std::mutex> l(mu_);
-    for (auto& s : lines_)
-      if (s.find(part) != std::string::npos) return true;
-    return false;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> lines_;
-};
 
 TEST(ProfileFile, DefaultsAndRawLayout) {
   ProfileFile f;
@@ -119,7 +94,7 @@ TEST(ProfileEeprom, MainLightPro) {
   EXPECT_EQ(B(MainLightOffPro(std::span<const uint8_t, 7>(dev, 7))),
             (Bytes{0x04, 0xAA, 0xBB, 0xCC, 0x11, 0x22, 0xED}));
 
-  LogLines log;
+  test::LogCapture log;
   LightSetting out;
   out.nSpeed = 7;
   out.dwColor = 0x123456;
@@ -135,16 +110,16 @@ TEST(ProfileEeprom, MainLightPro) {
   EXPECT_EQ(out.nSpeed, 5);
   EXPECT_EQ(out.nBright, 4);
   EXPECT_EQ(out.dwColor, 0x302010u);
-  EXPECT_TRUE(log.Has("EEPROM_To_MainRGB: mode=1, speed=aa, light=64, color=10,20,30"));
-  EXPECT_FALSE(log.Has("Unkown"));
+  EXPECT_TRUE(log.Mentions("EEPROM_To_MainRGB: mode=1, speed=aa, light=64, color=10,20,30"));
+  EXPECT_FALSE(log.Mentions("Unkown"));
 
   const uint8_t bad[8] = {0x03, 0, 0, 0, 11, 12, 0, 0};
   EEPROM_To_MainRGB(std::span<const uint8_t, 8>(bad, 8), out, false, false);
   EXPECT_EQ(out.nMode, 4);
   EXPECT_EQ(out.nSpeed, 1);
   EXPECT_EQ(out.nBright, 1);
-  EXPECT_TRUE(log.Has("EEPROM_To_MainRGB: Unkown Speed"));
-  EXPECT_TRUE(log.Has("EEPROM_To_MainRGB: Unkown Bri"));
+  EXPECT_TRUE(log.Mentions("EEPROM_To_MainRGB: Unkown Speed"));
+  EXPECT_TRUE(log.Mentions("EEPROM_To_MainRGB: Unkown Bri"));
 
   // Every UI mode survives the round trip through the encoder.
   for (int mode = 1; mode <= 6; ++mode) {
@@ -166,7 +141,7 @@ TEST(ProfileEeprom, MainLightPro) {
 }
 
 TEST(ProfileEeprom, MainLightPlus) {
-  LogLines log;
+  test::LogCapture log;
   LightSetting out;
   const uint8_t on[8] = {0x01, 0x10, 0x20, 0x30, 0x02, 0x04, 0x00, 0x01};
   EEPROM_To_MainRGB(std::span<const uint8_t, 8>(on, 8), out, true, true);
@@ -174,7 +149,7 @@ TEST(ProfileEeprom, MainLightPlus) {
   EXPECT_EQ(out.nSpeed, 3);
   EXPECT_EQ(out.nBright, 5);
   EXPECT_EQ(out.dwColor, 0x302010u);
-  EXPECT_TRUE(log.Has("off=1"));
+  EXPECT_TRUE(log.Mentions("off=1"));
   EXPECT_EQ(B(EncodeMainLightPlus(out)), (Bytes{0x01, 0x10, 0x20, 0x30, 0x02, 0x04, 0xEE}));
 
   const uint8_t off[8] = {0x05, 1, 2, 3, 4, 5, 6, 0};
@@ -187,11 +162,11 @@ TEST(ProfileEeprom, MainLightPlus) {
 }
 
 TEST(ProfileEeprom, LogoAndDpiLights) {
-  LogLines log;
+  test::LogCapture log;
   LightSetting logo;
   const uint8_t b[10] = {0x10, 0x20, 0x30, 0xF5, 2, 0x53, 125, 0xD8, 6, 0x4F};
   EEPROM_To_LogoRGB(std::span<const uint8_t, 10>(b, 10), logo);
-  EXPECT_TRUE(log.Has("EEPROM_To_LogoRGB: Unkown Speed"));
+  EXPECT_TRUE(log.Mentions("EEPROM_To_LogoRGB: Unkown Speed"));
   EXPECT_EQ(logo.nMode, 2);
   EXPECT_EQ(logo.nSpeed, 0);
   EXPECT_EQ(logo.nBright, 5);

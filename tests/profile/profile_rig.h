@@ -18,6 +18,7 @@
 #include "profile/profile_device.h"
 #include "sim/sim_spec.h"
 #include "sim/sim_transport.h"
+#include "support/event_recorder.h"
 #include "support/test_models.h"
 
 namespace tolvane::test {
@@ -39,23 +40,6 @@ struct Write {
 inline std::ostream& operator<<(std::ostream& o, const Write& w) {
   return o << "{0x" << std::hex << w.addr << std::dec << "," << w.len << "}";
 }
-
-// Progress messages.
-class Progress : public EventSink {
- public:
-  void Post(uint32_t msg, uintptr_t w, intptr_t) override {
-    std::lock_guard<std::mutex> l(mu_);
-    if (msg == WM_PROGRESS) got_.push_back(int(w));
-  }
-  std::vector<int> Got() {
-    std::lock_guard<std::mutex> l(mu_);
-    return got_;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<int> got_;
-};
 
 struct ProfileRig {
   explicit ProfileRig(uint32_t fw, const DevCfg& m = {}, const std::string& extra = "")

@@ -148,13 +148,13 @@ TEST(ApplySetting, ProgressAndFinalPause) {
   ASSERT_EQ(Apply(rig, f, kApplyDebounce, 0), 1);
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(400));
 
-  Progress p;
+  EventRecorder p;
   t0 = Clock::now();
   ASSERT_EQ(Apply(rig, f, kApplyButtons | kApplyDpiColor | kApplyPointer | kApplyCommit,
                   kAllItems, &p),
             1);
   EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(500));
-  EXPECT_EQ(p.Got(), (std::vector<int>{20, 60, 70, 80, 90, 100}));
+  EXPECT_EQ(p.Params(WM_PROGRESS), (std::vector<uintptr_t>{20, 60, 70, 80, 90, 100}));
   EXPECT_EQ(rig.commits, 1);
 }
 
@@ -163,9 +163,9 @@ TEST(ApplySetting, UnplugMidwayFails) {
   ProfileRig rig(0);
   ProfileFile f = Base(rig);
   rig.mouse->UnplugAfterReports(6);
-  Progress p;
+  EventRecorder p;
   EXPECT_EQ(Apply(rig, f, 0xFFFFF, kAllItems, &p), 0);
-  EXPECT_EQ(p.Got(), (std::vector<int>{20}));
+  EXPECT_EQ(p.Params(WM_PROGRESS), (std::vector<uintptr_t>{20}));
   using Clock = std::chrono::steady_clock;
   const auto t0 = Clock::now();
   rig.dev->ClearHandle();  // joins the service thread

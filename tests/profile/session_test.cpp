@@ -16,6 +16,7 @@
 #include "profile/dev_list_devices.h"
 #include "profile/profile_session.h"
 #include "store_rig.h"
+#include "support/event_recorder.h"
 #include "support/log_capture.h"
 
 namespace tolvane::test {
@@ -160,30 +161,6 @@ class FakeDevices : public SessionDevices {
   std::atomic<int> current{-1};
 };
 
-class Window : public EventSink {
- public:
-  void Post(uint32_t msg, uintptr_t w, intptr_t) override {
-    std::lock_guard l(mu);
-    msgs.push_back({msg, w});
-  }
-  int Count(uint32_t msg) {
-    std::lock_guard l(mu);
-    int n = 0;
-    for (auto& m : msgs) n += m.first == msg;
-    return n;
-  }
-  std::vector<uintptr_t> Params(uint32_t msg) {
-    std::lock_guard l(mu);
-    std::vector<uintptr_t> out;
-    for (auto& m : msgs)
-      if (m.first == msg) out.push_back(m.second);
-    return out;
-  }
-  std::mutex mu;
-  std::vector<std::pair<uint32_t, uintptr_t>> msgs;
-};
-
-
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,7 +189,7 @@ class SessionTest : public ::testing::Test {
   FakeDevices devices;
   ProfileStore store{tmp.Dir(), TestTexts()};
   MacroLibrary library{tmp.Dir(), false};
-  Window window;
+  EventRecorder window;
   RecordingNotifier notes;
   LoopHost host;
   std::atomic<uint32_t> fakeTick{100000};
@@ -263,7 +240,7 @@ TEST_F(SessionTest, ProgressWindowIsAwaitedTwoSecondsAtMost) {
   EXPECT_FALSE(dev->Calls()[0].withProgress);
 
   // A dialog that opens is found, gets the progress and two close messages.
-  auto dialog = std::make_shared<Window>();
+  auto dialog = std::make_shared<EventRecorder>();
   session->RequestApply(0x108);
   std::this_thread::sleep_for(Ms(250));
   session->SetProgressWindow(dialog);

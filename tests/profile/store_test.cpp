@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "app/log.h"
 #include "app/notifier.h"
 #include "macro/macro_library.h"
 #include "store_rig.h"
+#include "support/log_capture.h"
 
 namespace tolvane::test {
 namespace {
@@ -112,14 +114,7 @@ TEST_F(StoreTest, FailedSaveIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(store.SavePro(model), 1);
   std::vector<uint8_t> before = ReadAll(StorePath());
   store.Edit([](ProfileFile& p) { p.nLOD = 3; });
-  std::vector<std::string> log;
-  LogLevel = 1;
-  SetDebugOutput([&](std::string_view t) { log.emplace_back(t); });
-  auto logged = [&](const std::string& text) {
-    for (auto& l : log)
-      if (l.find(text) != std::string::npos) return true;
-    return false;
-  };
+  auto log = std::make_unique<LogCapture>();
   // A disk that fills up in the middle of the write.
   signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
@@ -131,7 +126,7 @@ TEST_F(StoreTest, FailedSaveIsReportedAndKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(r, 0);
   EXPECT_EQ(ReadAll(StorePath()), before);
-  EXPECT_TRUE(logged("SavePro: WriteFile err=27"));
+  EXPECT_TRUE(log->Mentions("SavePro: WriteFile err=27"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Dir()),
                           std::filesystem::directory_iterator()),
             1);
@@ -141,9 +136,8 @@ TEST_F(StoreTest, FailedSaveIsReportedAndKeepsTheOldFile) {
   ProfileStore blocked(tmp.Root() + "/plain/", TestTexts());
   blocked.LoadPro(model, defaults);
   EXPECT_EQ(blocked.SavePro(model), 0);
-  EXPECT_TRUE(logged("SavePro: CreateFile err=20"));
-  SetDebugOutput({});
-  LogLevel = 0;
+  EXPECT_TRUE(log->Mentions("SavePro: CreateFile err=20"));
+  log.reset();
 
   // Nothing is written without a current profile.
   ProfileStore empty(tmp.Dir(), TestTexts());

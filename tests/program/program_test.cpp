@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -31,48 +30,6 @@ namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kCallBound = std::chrono::milliseconds(16);
-
-// The window's side: every event, in order.
-class Events : public EventSink {
- public:
-  struct Ev {
-    uint32_t msg;
-    uintptr_t w;
-    intptr_t l;
-  };
-  void Post(uint32_t msg, uintptr_t w, intptr_t l) override {
-    {
-      std::lock_guard g(mu_);
-      evs_.push_back({msg, w, l});
-    }
-    cv_.notify_all();
-  }
-  int Count(uint32_t msg, std::optional<uintptr_t> w = std::nullopt) {
-    std::lock_guard g(mu_);
-    int n = 0;
-    for (const Ev& e : evs_) n += e.msg == msg && (!w || e.w == *w);
-    return n;
-  }
-  std::optional<Ev> Last(uint32_t msg) {
-    std::lock_guard g(mu_);
-    for (auto it = evs_.rbegin(); it != evs_.rend(); ++it)
-      if (it->msg == msg) return *it;
-    return std::nullopt;
-  }
-  bool WaitFor(uint32_t msg, int n, std::optional<uintptr_t> w = std::nullopt, int ms = kWaitMs) {
-    std::unique_lock g(mu_);
-    return cv_.wait_for(g, Ms(ms), [&] {
-      int c = 0;
-      for (const Ev& e : evs_) c += e.msg == msg && (!w || e.w == *w);
-      return c >= n;
-    });
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::vector<Ev> evs_;
-};
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -114,7 +71,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   TempDir tmp_;
-  Events events_;
+  EventRecorder events_;
   std::unique_ptr<Program> program_;
   std::chrono::microseconds longest_{0};
   SavedGlobals saved_;

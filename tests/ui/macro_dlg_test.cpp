@@ -73,11 +73,6 @@ class NoFiles : public PageChooser {
   std::string SaveFile(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
-// Events of the program are not needed by the page; the test waits on tickets.
-class Sink : public EventSink {
- public:
-  void Post(uint32_t, uintptr_t, intptr_t) override {}
-};
 
 std::unique_ptr<QKeyEvent> Key(QEvent::Type type, int qtKey, int evdev, uint64_t ms,
                                bool repeat = false) {
@@ -241,7 +236,8 @@ class MacroDlgTest : public ::testing::Test {
 
   test::Warnings warnings_;  // missing pictures when the skin was not generated
   QTemporaryDir dir_;
-  Sink sink_;
+  // Events of the program are not needed by the page; the test waits on tickets.
+  NullEventSink sink_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<CMacroDlg> page_;
   ScriptedChooser* chooser_ = nullptr;
