@@ -7,17 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace tolvane {
 namespace {
 
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tolvane-log-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
     SetLogDirectory(dir_.string());
     SetDebugOutput([this](std::string_view t) { lines_.emplace_back(t); });
   }
@@ -25,13 +22,13 @@ class LogTest : public ::testing::Test {
     LogLevel = 0;
     SetupLogger();
     SetDebugOutput({});
-    std::filesystem::remove_all(dir_);
   }
   std::string ReadLog() {
     std::ifstream in(dir_ / "Log.txt", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  std::filesystem::path dir_;
+  const test::TempFolder folder_{"log"};
+  const std::filesystem::path dir_{folder_.Root()};
   std::vector<std::string> lines_;
 };
 

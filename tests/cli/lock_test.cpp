@@ -19,18 +19,15 @@
 #include <string>
 #include <thread>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class LockTwoProcesses : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tolvane-lock-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "user");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_ / "user"); }
 
   // Runs tolvanectl on the shared mouse; the exit status.
   int Ctl(const std::string& args, const std::string& tag) {
@@ -47,7 +44,8 @@ class LockTwoProcesses : public ::testing::Test {
     const int v = s ? std::atoi(s) : 60;
     return v > 0 ? v : 60;
   }
-  fs::path dir_;
+  const tolvane::test::TempFolder folder_{"lock"};
+  const fs::path dir_{folder_.Root()};
 };
 
 struct Writer {

@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace tolvane {
 namespace {
 
@@ -88,8 +90,8 @@ TEST(XmlReaderTest, ByteOrderMarksAndWideEncodingsGiveTheSameDocument) {
 }
 
 TEST(XmlReaderTest, Utf16FileFromDiskEqualsItsUtf8Twin) {
-  const fs::path dir = fs::temp_directory_path() / ("tolvane-xml-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const test::TempFolder tmp("xml");
+  const fs::path dir = tmp.Root();
   {
     std::ofstream(dir / "a8.xml", std::ios::binary) << kSample;
     std::ofstream(dir / "a16.xml", std::ios::binary) << "\xFF\xFE" + FromUtf8(kSample, "UTF-16LE");
@@ -113,7 +115,6 @@ TEST(XmlReaderTest, Utf16FileFromDiskEqualsItsUtf8Twin) {
   EXPECT_EQ(empty.Result(), "0 length");
   EXPECT_FALSE(empty.Parse());
   EXPECT_EQ(empty.Error(), "Empty document");
-  fs::remove_all(dir);
 }
 
 TEST(XmlReaderTest, DeclaredEncodingsConvertThroughTheirCodePage) {
@@ -367,8 +368,8 @@ TEST(XmlReaderTest, HostileDocumentsNeitherCrashNorHang) {
 }
 
 TEST(XmlReaderTest, FiftyMegabyteFileLoadsInLinearTime) {
-  const fs::path path =
-      fs::temp_directory_path() / ("tolvane-big-" + std::to_string(::getpid()) + ".xml");
+  const test::TempFolder tmp("xml");
+  const fs::path path = tmp.Path("big.xml");
   {
     std::ofstream out(path, std::ios::binary);
     out << "<config>";
@@ -382,7 +383,6 @@ TEST(XmlReaderTest, FiftyMegabyteFileLoadsInLinearTime) {
   EXPECT_TRUE(doc.Parse()) << doc.Error();
   EXPECT_EQ(FirstChildText(doc, "tc_last"), "end");
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  fs::remove(path);
   EXPECT_LT(elapsed, std::chrono::seconds(15 * kSlowdown));
 }
 

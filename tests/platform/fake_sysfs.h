@@ -14,6 +14,7 @@
 
 #include "platform/hid_descriptor.h"
 #include "platform/hidraw_sysfs.h"
+#include "support/temp_folder.h"
 
 namespace tolvane::platform::testing {
 
@@ -76,16 +77,8 @@ inline Bytes ProPlus() { return Vendor(0x02, 0x02, 8, {0x81, 0x91}); }
 class FakeSysfs {
  public:
   FakeSysfs() {
-    root_ = fs::temp_directory_path() /
-            ("tolvane-sysfs-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
     fs::create_directories(root_ / "sys" / "class" / "hidraw");
     fs::create_directories(root_ / "dev");
-  }
-  ~FakeSysfs() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
   }
 
   HidrawRoots Roots() const { return {(root_ / "sys").string(), (root_ / "dev").string()}; }
@@ -133,7 +126,8 @@ class FakeSysfs {
     std::snprintf(b, sizeof b, "%04x", v);
     return b;
   }
-  fs::path root_;
+  test::TempFolder folder_{"sysfs"};
+  fs::path root_{folder_.Root()};
 };
 
 }  // namespace tolvane::platform::testing

@@ -12,19 +12,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/temp_folder.h"
+
 namespace tolvane::platform {
 namespace {
 
-std::string TempDir(const char* tag) {
-  auto dir = std::filesystem::temp_directory_path() /
-             ("tolvane-si-" + std::to_string(getpid()) + "-" + tag);
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir.string();
-}
 
 TEST(SingleInstanceTest, SecondCopyIsRefusedAndItsMessageReachesTheFirst) {
-  std::string dir = TempDir("msg");
+  const test::TempFolder tmp("si");
+  const std::string dir = tmp.Root();
   std::mutex m;
   std::condition_variable cv;
   std::vector<InstanceMessage> got;
@@ -48,7 +44,8 @@ TEST(SingleInstanceTest, SecondCopyIsRefusedAndItsMessageReachesTheFirst) {
 }
 
 TEST(SingleInstanceTest, ReleaseLetsTheNextCopyInAndNobodyListensAfter) {
-  std::string dir = TempDir("release");
+  const test::TempFolder tmp("si");
+  const std::string dir = tmp.Root();
   {
     SingleInstance first("X", dir);
     ASSERT_TRUE(first.Acquire({}));
@@ -59,7 +56,8 @@ TEST(SingleInstanceTest, ReleaseLetsTheNextCopyInAndNobodyListensAfter) {
 }
 
 TEST(SingleInstanceTest, LockOfAKilledProcessDoesNotBlock) {
-  std::string dir = TempDir("stale");
+  const test::TempFolder tmp("si");
+  const std::string dir = tmp.Root();
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   pid_t child = fork();
@@ -91,7 +89,8 @@ TEST(SingleInstanceTest, LockOfAKilledProcessDoesNotBlock) {
 }
 
 TEST(SingleInstanceTest, GarbageOnTheSocketIsIgnored) {
-  std::string dir = TempDir("garbage");
+  const test::TempFolder tmp("si");
+  const std::string dir = tmp.Root();
   int calls = 0;
   SingleInstance first("X", dir);
   ASSERT_TRUE(first.Acquire([&](const InstanceMessage&) { ++calls; }));
