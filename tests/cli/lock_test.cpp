@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "support/ctl_runner.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -32,10 +33,11 @@ class LockTwoProcesses : public ::testing::Test {
   // Runs tolvanectl on the shared mouse; the exit status.
   int Ctl(const std::string& args, const std::string& tag) {
     const fs::path err = dir_ / ("err" + tag);
-    std::string cmd = std::string(TOLVANE_BINARY_DIR) + "bin/tolvanectl --data-dir '" +
-                      TOLVANE_SOURCE_DATA_DIR + "' --user-dir '" + (dir_ / "user").string() +
-                      "' --simulate pro:cid=10,mid=01,eeprom=" + (dir_ / "m.bin").string() + " " + args +
-                      " >/dev/null 2>>'" + err.string() + "' </dev/null";
+    const std::string cmd =
+        tolvane::test::CtlCommand(TOLVANE_BINARY_DIR, TOLVANE_SOURCE_DATA_DIR,
+                                  (dir_ / "user").string()) +
+        " --simulate pro:cid=10,mid=01,eeprom=" + (dir_ / "m.bin").string() + " " + args +
+        " >/dev/null 2>>'" + err.string() + "' </dev/null";
     const int raw = std::system(cmd.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
