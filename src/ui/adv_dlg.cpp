@@ -426,7 +426,9 @@ void CAdvDlg::ToggleRipple() {
 void CAdvDlg::ToggleAngleSnapping() {
   // Flipped in the record itself, under the store's lock.
   if (program_.Profile())
-    Edit([](ProfileFile& r, const EditModel& m) { return EditAngleSnapping(r, m, r.nFixLine == 0); });
+    Edit([](ProfileFile& r, const EditModel& m) {
+      return EditAngleSnapping(r, m, r.nFixLine == 0);
+    });
 }
 
 void CAdvDlg::ChooseDpiEffect(int mode) {

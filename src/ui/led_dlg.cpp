@@ -347,7 +347,9 @@ void CLedDlg::ChooseSleep(int seconds) {
 void CLedDlg::ToggleLightOffOnMove() {
   // Flipped in the record itself, under the store's lock.
   if (program_.Profile())
-    Edit([](ProfileFile& r, const EditModel& m) { return EditLightOffOnMove(r, m, r.bLightOffOnMove == 0); });
+    Edit([](ProfileFile& r, const EditModel& m) {
+      return EditLightOffOnMove(r, m, r.bLightOffOnMove == 0);
+    });
 }
 
 bool CLedDlg::OnUiMessage(UiMessageEvent& m) {

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/log.h"
 #include "device/device_manager.h"
 #include "device/discovery_host.h"
 #include "device/forwarding_transport.h"

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "../support/guarded_bytes.h"
-#include "app/log.h"
 #include "support/log_capture.h"
 
 namespace tolvane {

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <set>
 
-#include "app/log.h"
 #include "fake_sysfs.h"
 #include "platform/udev_rules.h"
 #include "support/log_capture.h"

@@ -17,7 +17,6 @@
 namespace tolvane::platform {
 namespace {
 
-
 TEST(SingleInstanceTest, SecondCopyIsRefusedAndItsMessageReachesTheFirst) {
   const test::TempFolder tmp("si");
   const std::string dir = tmp.Root();

@@ -67,11 +67,6 @@ class OrchestrationStartup : public ::testing::Test {
     std::ofstream(root_ / "data" / "cfg.ini", std::ios::trunc) << cfg;
     fs::create_directories(root_ / "run");
   }
-  void TearDown() override {
-    SetDebugOutput({});
-    LogLevel = 0;
-    SetupLogger();
-  }
 
   // Takes the window's messages until `done` holds or `ms` have passed.
   template <class Pred>

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
 #include "profile/profile_file.h"
 #include "support/log_capture.h"
 

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
